@@ -1,0 +1,31 @@
+// SrmRef: the intrusive reference count every record and service group carries. A new object
+// holds one reference, its creator's; Release() deletes it when the last one goes. Not atomic:
+// an object belongs to one database, used by one thread at a time.
+#ifndef RESDB_MODEL_SRM_REF_H_
+#define RESDB_MODEL_SRM_REF_H_
+
+#include <cstdint>
+
+class SrmRef {
+ public:
+  SrmRef() = default;
+  SrmRef(const SrmRef&) = delete;
+  SrmRef& operator=(const SrmRef&) = delete;
+
+  // Takes one more reference; returns the new count.
+  int AddRef() { return ++count_; }
+  // Drops one reference; deletes the object when none is left. Never call it on null.
+  void Release() {
+    if (--count_ <= 0) delete this;
+  }
+  int getRefCount() const { return count_; }
+
+ protected:
+  // Only Release() deletes a counted object.
+  virtual ~SrmRef() = default;
+
+ private:
+  int32_t count_ = 1;
+};
+
+#endif  // RESDB_MODEL_SRM_REF_H_

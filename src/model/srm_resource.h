@@ -1,0 +1,106 @@
+// SrmResource: the abstract base of every inventory record. It carries the record's kind,
+// its state flags, the three identity strings (Id, PubId, LId) and a borrowed link to the
+// database it belongs to, through which it reaches the database's serialization buffer and
+// the tuple reader of the collection stream being loaded. Reference counted (SrmRef).
+#ifndef RESDB_MODEL_SRM_RESOURCE_H_
+#define RESDB_MODEL_SRM_RESOURCE_H_
+
+#include <cstdint>
+#include <string>
+
+#include "model/srm_ref.h"
+
+class CSRMReportTuple;
+class CSRMReportTupleStreamReader;
+class CSRMTupleFDStream;
+class SrmResourceDatabase;
+
+// Record kinds; the numbers travel nowhere but are fixed all the same.
+enum SrmResourceType : int32_t {
+  SRM_NO_TYPE = 0,
+  SRM_COMPUTER = 1,
+  SRM_DISK = 2,
+  SRM_VOLUME = 3,
+  SRM_FILESYSTEM = 4,
+  SRM_MOUNTPOINT = 5,
+  SRM_VIRTUALSERVER = 6,
+  SRM_VOLUMEGROUP = 7,
+  SRM_VOLUMEMANAGER = 8,
+  SRM_DISKCHUNK = 9,
+  SRM_SHARE = 10,
+  SRM_ALIAS = 13,
+};
+
+// Bits of the state flags word.
+enum SrmStateFlag : int32_t {
+  SRM_FLAG_MARKED = 1,          // set on disks and alias identities; read by nothing
+  SRM_FLAG_REPORT = 4,          // the record goes into the report
+  SRM_FLAG_VIRTUAL_REPORT = 8,  // the record goes into a cluster's virtual report
+  SRM_FLAG_MERGED = 16,         // the record was merged into another one
+  SRM_FLAG_LOADED = 32,         // the record came from a serialized database
+};
+constexpr int32_t SRM_DEFAULT_FLAGS = SRM_FLAG_REPORT | SRM_FLAG_VIRTUAL_REPORT;
+
+// The key id of the Type value naming a kind ("Disk" for SRM_DISK), or -1 for no kind.
+int SrmTypeKeyOfKind(SrmResourceType kind);
+
+class SrmResource : public SrmRef {
+ public:
+  // Folds a newer record describing the same object into this one; nonzero on success.
+  virtual int mergeResource(SrmResource* other) = 0;
+  // Empty in every kind; nothing calls them.
+  virtual std::string getResourceReportString(bool) { return std::string(); }
+  virtual std::string getResourceHeader(bool) { return std::string(); }
+  // Writes the record as tuple text to fd (flags bit 1: the short reference form only).
+  // Returns 0 without a database, on a short write, or when a child fails to write.
+  virtual int serialize(int fd, int flags) = 0;
+  // Fills the record from tuple; container kinds read their child references from the
+  // database's tuple reader. Returns 0 for a null tuple or when references fail to resolve.
+  virtual int deserialize(int fd, CSRMReportTuple* tuple) = 0;
+
+  SrmResourceType getType() const { return kind_; }
+  const std::string& getId() const { return id_; }
+  void setId(const std::string& id) { id_ = id; }
+  const std::string& getPubId() const { return pub_id_; }
+  void setPubId(const std::string& id) { pub_id_ = id; }
+  const std::string& getLId() const { return lid_; }
+  void setLId(const std::string& id) { lid_ = id; }
+
+  int32_t getFlags() const { return flags_; }
+  void setFlags(int32_t flags) { flags_ = flags; }
+  int shouldReport() const { return (flags_ & SRM_FLAG_REPORT) ? 1 : 0; }
+  int shouldVirtualReport() const { return (flags_ & SRM_FLAG_VIRTUAL_REPORT) ? 1 : 0; }
+  int isMerged() const { return (flags_ & SRM_FLAG_MERGED) ? 1 : 0; }
+  int isLoadedFromSerRDB() const { return (flags_ & SRM_FLAG_LOADED) ? 1 : 0; }
+  void setReport(bool on) { setFlag(SRM_FLAG_REPORT, on); }
+  void setVirtualReport(bool on) { setFlag(SRM_FLAG_VIRTUAL_REPORT, on); }
+  void setMerged() { flags_ |= SRM_FLAG_MERGED; }
+
+  // The database link: borrowed, null until the record enters a database.
+  SrmResourceDatabase* getDatabase() const { return database_; }
+  void setDatabase(SrmResourceDatabase* db) { database_ = db; }
+
+  // The database's serialization buffer, or null without a database. Any length fits.
+  std::string* getBuffer() const;
+  // The buffer's nominal size (2049), or 0 without a database.
+  int getBufferLength() const;
+  // The database's attached descriptor stream and tuple reader, or null.
+  CSRMTupleFDStream* getStreamFD() const;
+  CSRMReportTupleStreamReader* getTupleStream() const;
+
+ protected:
+  explicit SrmResource(SrmResourceType kind) : kind_(kind) {}
+  SrmResource() = default;
+  ~SrmResource() override = default;
+
+  void setFlag(int32_t bit, bool on) { flags_ = on ? (flags_ | bit) : (flags_ & ~bit); }
+
+  SrmResourceType kind_ = SRM_NO_TYPE;
+  int32_t flags_ = SRM_DEFAULT_FLAGS;
+  std::string id_;
+  std::string pub_id_;
+  std::string lid_;
+  SrmResourceDatabase* database_ = nullptr;  // borrowed
+};
+
+#endif  // RESDB_MODEL_SRM_RESOURCE_H_

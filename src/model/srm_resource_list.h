@@ -1,0 +1,64 @@
+// SrmResourceList: the container of records, indexed by kind, then by Id (byte order). It
+// holds one reference on every record it stores and releases it when the entry goes. Records
+// are shared between lists by reference counting, never copied. A kind's entry, once made,
+// stays until the list is destroyed (possibly with an empty Id map).
+#ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
+#define RESDB_MODEL_SRM_RESOURCE_LIST_H_
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "model/srm_resource.h"
+
+class SrmResourceList {
+ public:
+  using IdMap = std::map<std::string, SrmResource*>;
+
+  // db: the database that records merged into this list are attached to; borrowed, may be null.
+  explicit SrmResourceList(SrmResourceDatabase* db = nullptr);
+  SrmResourceList(const SrmResourceList&) = delete;
+  SrmResourceList& operator=(const SrmResourceList&) = delete;
+  // Releases every stored record once.
+  ~SrmResourceList();
+
+  void setDb(SrmResourceDatabase* db) { db_ = db; }
+  SrmResourceDatabase* getDb() const { return db_; }
+
+  // Stores r under its kind and Id and takes a reference; a different record stored under the
+  // same key is replaced (and released). 0 for null r, kind 0 or an empty Id.
+  int addResource(SrmResource* r);
+  // The record stored under kind and id, borrowed; null when none.
+  SrmResource* findResource(SrmResourceType kind, const std::string& id) const;
+  // Removes and releases the entry; 0 when the kind has no entry or the id is not stored.
+  int removeResource(SrmResourceType kind, const std::string& id);
+  // Removes the entry stored under r's Id within kind, if any. 0 when the kind has no entry or
+  // r is null; 1 otherwise, whether or not an entry was erased.
+  int removeResource(SrmResourceType kind, SrmResource* r);
+  // Releases every record; the kind entries stay. Returns 1.
+  int removeAllResources();
+  // Merges every record of other into this list: a record whose key is already here is merged
+  // into the stored one (mergeResource), others are added and linked to this list's database.
+  // 0 for a null list, or at the first merge or add that fails (no rollback).
+  int mergeResources(const SrmResourceList* other);
+  // The same for one kind only; 0 as well when other has no entry for the kind.
+  int mergeResources(const SrmResourceList* other, SrmResourceType kind);
+
+  int getResourceCount() const;
+  int getTypeCount(SrmResourceType kind) const;
+  // The number of kinds with an entry (the argument is not used).
+  int getResourceTypeCount(SrmResourceType kind) const;
+  // The list's own Id map for kind (not a copy), or null when the kind has no entry.
+  IdMap* getSrmResourceIdMap(SrmResourceType kind);
+  const IdMap* getSrmResourceIdMap(SrmResourceType kind) const;
+
+  // ORs mask into (or clears it from) the flags of every stored record.
+  void setAllResourceState(long mask);
+  void unsetAllResourceState(long mask);
+
+ private:
+  std::map<SrmResourceType, std::unique_ptr<IdMap>> resources_;
+  SrmResourceDatabase* db_;  // borrowed
+};
+
+#endif  // RESDB_MODEL_SRM_RESOURCE_LIST_H_

@@ -1,0 +1,34 @@
+// Reading side of the record mechanics: the walk over a tuple's key=value elements and the
+// integer parsing every kind uses. Written once; every record kind, the error record, the
+// service group and the database header call these.
+#ifndef RESDB_MODEL_TUPLE_FIELDS_H_
+#define RESDB_MODEL_TUPLE_FIELDS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "tuple/key_vocabulary.h"
+#include "tuple/report_tuple.h"
+#include "tuple/result_codes.h"
+
+// Rewinds tuple and calls visit(key_id, value) for each element in order. The walk ends at
+// the last element or at the first element without '=' (what was read before stays read).
+// A key outside the vocabulary arrives as id 0, the id of Type.
+template <class Visit>
+void SrmForEachElement(CSRMReportTuple* tuple, Visit visit) {
+  std::string element, key, value;
+  tuple->resetNext();
+  while (tuple->getNextElement(&element) == CSRM_OK) {
+    if (!SrmSplitKeyValuePair(&element, &key, &value)) break;
+    visit(SrmResDbGetStringId(key), value);
+  }
+}
+
+// Integers as the C library's atol/atoll read them: leading white space, an optional sign,
+// then decimal digits up to the first other character; no digits give 0. Out-of-range text
+// saturates at the limits of 64 bits, as strtoll does, with no undefined behaviour.
+int64_t SrmParseInt64(const std::string& text);
+// The same value cut to 32 bits, as atoi and atol stored in a 32-bit field give it.
+int32_t SrmParseInt32(const std::string& text);
+
+#endif  // RESDB_MODEL_TUPLE_FIELDS_H_

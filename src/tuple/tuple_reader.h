@@ -1,0 +1,45 @@
+// CSRMReportTupleStreamReader: cuts the characters of a CSRMTupleStream into tuples by the
+// tuple grammar (elements end at commas outside quotes, a tuple at ';' right after a comma) or
+// into raw tuple texts. The stream is borrowed and must outlive its use by the reader.
+#ifndef RESDB_TUPLE_TUPLE_READER_H_
+#define RESDB_TUPLE_TUPLE_READER_H_
+
+#include <string>
+
+#include "tuple/report_tuple.h"
+#include "tuple/tuple_stream.h"
+
+class CSRMReportTupleStreamReader {
+ public:
+  enum class State { Start, Blank, Unquoted, Quoted, AfterComma, Ended, Failed };
+
+  CSRMReportTupleStreamReader() = default;
+  CSRMReportTupleStreamReader(const CSRMReportTupleStreamReader&) = delete;
+  CSRMReportTupleStreamReader& operator=(const CSRMReportTupleStreamReader&) = delete;
+  virtual ~CSRMReportTupleStreamReader() = default;
+
+  // Reads from stream (not owned, not rewound) from now on, in state Start.
+  // CSRM_NULL_ARGUMENT for null, CSRM_INVALID_STREAM when stream->IsValid() is 0.
+  unsigned long SetTupleStream(CSRMTupleStream* stream);
+
+  // Reads the next tuple and hands it over through *tuple; the caller deletes it.
+  // 0: a tuple was read. CSRM_END_OF_DATA at a clean end: an empty tuple is handed over
+  // (the first time only). CSRM_READ_FAILED: input ended inside a tuple or the stream failed;
+  // nothing is handed over and the reader has failed. CSRM_BAD_STATE once failed or without a
+  // stream. CSRM_NO_MEMORY when no tuple could be allocated. CSRM_NULL_ARGUMENT for null.
+  unsigned long GetNextTuple(CSRMReportTuple** tuple);
+  // Reads the next tuple's raw text (without its ';') into *text; results as above, with the
+  // empty text at a clean end and *text unchanged on failure.
+  unsigned long GetNextTuple(std::string* text);
+
+  State GetState() const { return state_; }
+
+ private:
+  // Maps the stream's non-zero result at end of input to the reader's result and state.
+  unsigned long EndOfInput(unsigned long stream_result);
+
+  CSRMTupleStream* stream_ = nullptr;  // borrowed
+  State state_ = State::Failed;
+};
+
+#endif  // RESDB_TUPLE_TUPLE_READER_H_
