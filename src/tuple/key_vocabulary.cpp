@@ -1,0 +1,116 @@
+// The key vocabulary: the names behind the key ids, the two lookup maps and the element split.
+#include "tuple/key_vocabulary.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <utility>
+
+// The index of a name is its key id; each line starts with the id of its first name.
+// clang-format off
+const char* const glob_key_id[] = {
+    /*   0 */ "Type", "HostName", "RAMMB", "SwapMB", "AddrSpaceMB", "CapacityKB", "FreeSpaceKB",
+    /*   7 */ "ProcCount", "ProcSpeedMHz", "CPUInfo", "HWInfo", "OS", "OSInfo", "MgmtURL",
+    /*  14 */ "DisplayMgmtURL", "NodeType", "HostId", "IPAddr", "NodeId", "Disk", "MountPoint",
+    /*  21 */ "FileSystem", "Volume", "VolumeGroup", "VolumeManager", "VirtualServer", "DiskChunk",
+    /*  27 */ "State", "System", "Id", "PubId", "Name", "Make", "Model", "Revision", "SerialNum",
+    /*  36 */ "DiskType", "SectorSize", "SectorStart", "SectorFree", "FactoryDefect", "GrownDefect",
+    /*  42 */ "RPM", "Sign", "Status", "StatusDesc", "AWRE", "Version", "Sbc", "IdType", "IdValue",
+    /*  51 */ "AddrBus", "AddrTarget", "AddrId", "AddrLUN", "LLTId", "ShareName", "SharePath",
+    /*  58 */ "ShareFsType", "ShareFlags", "ShareUser", "Domain", "ShareDesc", "VolumeId",
+    /*  64 */ "VolumeCount", "DiskCount", "DiskChunkCount", "VolumeType", "VolumeTypeDesc",
+    /*  69 */ "HierType", "VolumeDesc", "Vendor", "VendorVer", "MountPointName", "MountType",
+    /*  75 */ "MountToSystem", "MountAtStartup", "MountLocation", "FSType", "IsCluster",
+    /*  80 */ "ClusterName", "ClusterVersion", "ClusterState", "MemberList", "MemberCount",
+    /*  85 */ "Member", "AliasSource", "ClusterAlias", "ServiceGroup", "ResourceCount",
+    /*  90 */ "ChildServiceGroup", "VolumeMgrName", "VolumeMgrVersion", "ClusterChecksum",
+    /*  94 */ "ClusterStatePid", "FileSystemLocation", "SrmResourceDbVersion", "Start", "Length",
+    /*  99 */ "Pack", "Encrypt", "FileCnt", "MaxFileCnt", "MaxFileSz", "ReadOnly", "MountOptions",
+    /* 106 */ "Share", "Port", "SGCount", "Error", "ErrorDesc", "Ecode", "Sev", "Etype", "Eclass",
+    /* 115 */ "Efunc", "TIM", "FileName", "OSystem", "LId", "SubVolumeCount", "UsedSpaceKB",
+    /* 122 */ "ReservedSpaceKB", "PrimaryId", "SecondaryId", "ClusterId",
+};
+// clang-format on
+const int glob_key_id_size = static_cast<int>(sizeof(glob_key_id) / sizeof(glob_key_id[0]));
+
+static_assert(sizeof(glob_key_id) / sizeof(glob_key_id[0]) == kKeyCount, "one name per key id");
+
+namespace {
+
+using NameToId = std::map<std::string, int>;
+using IdToName = std::map<int, std::string>;
+
+// Built once and never freed: every database of the process shares them. glob_static_keys is
+// also the built flag; it is published last (release) so that whoever sees it (acquire) also
+// sees glob_static_index complete.
+std::atomic<const NameToId*> glob_static_keys{nullptr};
+const IdToName* glob_static_index = nullptr;  // written before glob_static_keys, under the mutex
+std::mutex keymap_mutex;
+
+// The name-to-id map, built on first use; null only if the build could not allocate.
+const NameToId* StaticKeys() {
+  buildStringKeys();
+  return glob_static_keys.load(std::memory_order_acquire);
+}
+
+}  // namespace
+
+void buildStringKeys() {
+  if (glob_static_keys.load(std::memory_order_acquire) != nullptr) return;
+  std::lock_guard<std::mutex> lock(keymap_mutex);
+  if (glob_static_keys.load(std::memory_order_relaxed) != nullptr) return;  // built meanwhile
+  try {
+    auto keys = std::make_unique<NameToId>();
+    auto index = std::make_unique<IdToName>();
+    for (int id = 0; id < glob_key_id_size; ++id) {
+      (*keys)[glob_key_id[id]] = id;
+      (*index)[id] = glob_key_id[id];
+    }
+    glob_static_index = index.release();
+    glob_static_keys.store(keys.release(), std::memory_order_release);
+  } catch (const std::bad_alloc&) {
+    // Nothing is published; the lookups answer "unknown" and the next one tries again.
+  }
+}
+
+void freeStaticKeys() {}
+
+int SrmResDbGetStringId(std::string name) {
+  const NameToId* keys = StaticKeys();
+  if (keys == nullptr) return 0;
+  const auto it = keys->find(name);
+  return it != keys->end() ? it->second : 0;
+}
+
+std::string SrmResDbGetIdString(int id) {
+  if (StaticKeys() == nullptr) return std::string();
+  const auto it = glob_static_index->find(id);
+  if (it == glob_static_index->end()) return std::string();
+  try {
+    return it->second;
+  } catch (const std::bad_alloc&) {
+    return std::string();
+  }
+}
+
+int SrmSplitKeyValuePair(const std::string* element, std::string* key, std::string* value) {
+  if (element == nullptr || key == nullptr || value == nullptr) return 0;
+  const size_t equals = element->find('=');
+  if (equals == std::string::npos) return 0;
+  // One pair of surrounding quotes is dropped, and only when the element has both. The '='
+  // lies strictly between them then, so neither length below can wrap.
+  const size_t q =
+      element->size() >= 2 && element->front() == '"' && element->back() == '"' ? 1 : 0;
+  try {
+    // Built aside first: key or value may be the element itself.
+    std::string new_key = element->substr(q, equals - q);
+    std::string new_value = element->substr(equals + 1, element->size() - equals - 1 - q);
+    *key = std::move(new_key);
+    *value = std::move(new_value);
+  } catch (const std::bad_alloc&) {
+    return 0;  // key and value untouched, as for an element without '='
+  }
+  return 1;
+}
