@@ -1,0 +1,210 @@
+// Creation, assembly and release of the records: lists, instances, properties, object paths.
+#include <cstdlib>
+
+#include "cim_internal.h"
+#include "cimapi.h"
+
+namespace nmspc_cim {
+namespace {
+
+const char kRootNamespace[] = "root/cimv2";
+
+// Appends data to the list at *head (starting one when *head is null, filling the single node
+// of an empty list). False when a node cannot be allocated; the list is then unchanged.
+bool appendNode(CCIMList** head, void* data, const char* origin) {
+  CCIMList* first = *head;
+  if (first != nullptr && first->data == nullptr && first->next == nullptr) {
+    first->data = data;
+    first->last = first;
+    return true;
+  }
+  CCIMList* node = static_cast<CCIMList*>(internal::allocate(sizeof(CCIMList), origin));
+  if (node == nullptr) return false;
+  *node = CCIMList{data, nullptr, nullptr};
+  if (first == nullptr) {
+    node->last = node;
+    *head = node;
+    return true;
+  }
+  CCIMList* tail = first->last;
+  if (tail == nullptr || tail->next != nullptr) {  // no tail known: walk to it
+    tail = first;
+    while (tail->next != nullptr) tail = tail->next;
+  }
+  tail->next = node;
+  first->last = node;
+  return true;
+}
+
+template <typename T>
+void freeList(CCIMList* list, void (*freeData)(T*)) {
+  while (list != nullptr) {
+    CCIMList* next = list->next;
+    freeData(static_cast<T*>(list->data));
+    free(list);
+    list = next;
+  }
+}
+
+// A deep copy of a path; null when an allocation fails (last error set).
+CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin);
+
+// A deep copy of a property; null when an allocation fails (last error set).
+CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
+  CCIMProperty* copy = static_cast<CCIMProperty*>(internal::allocate(sizeof(CCIMProperty), origin));
+  if (copy == nullptr) return nullptr;
+  *copy = CCIMProperty{nullptr, property->type, nullptr, nullptr, property->isKey};
+  bool failed = false;
+  copy->name = internal::copyText(property->name, origin, &failed);
+  copy->value = internal::copyText(property->value, origin, &failed);
+  if (!failed && property->reference != nullptr) {
+    copy->reference = copyObjectPath(property->reference, origin);
+    failed = copy->reference == nullptr;
+  }
+  if (failed) {
+    cim_freeProperty(copy);
+    return nullptr;
+  }
+  return copy;
+}
+
+// Appends copies of the properties of `from` whose key flag is set (all of them when keysOnly
+// is false) to *to. False on a failed allocation; what was appended stays.
+bool copyProperties(const CCIMList* from, CCIMList** to, bool keysOnly, const char* origin) {
+  for (const CCIMList* node = from; node != nullptr; node = node->next) {
+    const CCIMProperty* property = static_cast<const CCIMProperty*>(node->data);
+    if (property == nullptr || (keysOnly && property->isKey != CIM_TRUE)) continue;
+    CCIMProperty* copy = copyProperty(property, origin);
+    if (copy == nullptr) return false;
+    if (!appendNode(to, copy, origin)) {
+      cim_freeProperty(copy);
+      return false;
+    }
+  }
+  return true;
+}
+
+// A new path of the class and namespace, keys taken from `keys`; null on a failed allocation.
+CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, const CCIMList* keys,
+                               bool keysOnly, const char* origin) {
+  CCIMObjectPath* path =
+      static_cast<CCIMObjectPath*>(internal::allocate(sizeof(CCIMObjectPath), origin));
+  if (path == nullptr) return nullptr;
+  *path = CCIMObjectPath{nullptr, nullptr, nullptr};
+  bool failed = false;
+  path->className = internal::copyText(className, origin, &failed);
+  path->nameSpace = internal::copyText(nameSpace, origin, &failed);
+  if (failed || !copyProperties(keys, &path->keys, keysOnly, origin)) {
+    cim_freeObjectPath(path);
+    return nullptr;
+  }
+  return path;
+}
+
+CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin) {
+  return makeObjectPath(path->className, path->nameSpace, path->keys, false, origin);
+}
+
+}  // namespace
+
+CCIMList* cim_createInstanceList() {
+  CCIMList* list =
+      static_cast<CCIMList*>(internal::allocate(sizeof(CCIMList), "cim_createInstanceList"));
+  if (list != nullptr) *list = CCIMList{nullptr, nullptr, nullptr};
+  return list;
+}
+
+CCIMInstance* cim_createInstance(const char* className) {
+  const char* origin = "cim_createInstance";
+  if (className == nullptr) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "class name is null", origin);
+    return nullptr;
+  }
+  CCIMInstance* instance =
+      static_cast<CCIMInstance*>(internal::allocate(sizeof(CCIMInstance), origin));
+  if (instance == nullptr) return nullptr;
+  bool failed = false;
+  *instance = CCIMInstance{internal::copyText(className, origin, &failed), nullptr};
+  if (failed) {
+    free(instance);
+    return nullptr;
+  }
+  return instance;
+}
+
+CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* value,
+                                 const CCIMObjectPath* reference, CIMBool isKey) {
+  const char* origin = "cim_createProperty";
+  if (name == nullptr) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "property name is null", origin);
+    return nullptr;
+  }
+  int code = static_cast<int>(type);
+  if (code < CIM_UINT8 || code > CIM_INSTANCE) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "property type out of range", origin);
+    return nullptr;
+  }
+  if (type == CIM_REFERENCE && reference == nullptr) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "reference property without object path", origin);
+    return nullptr;
+  }
+  CCIMProperty given{const_cast<char*>(name), type, const_cast<char*>(value),
+                     const_cast<CCIMObjectPath*>(reference), isKey};
+  return copyProperty(&given, origin);
+}
+
+CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
+  const char* origin = "cim_createObjectPath";
+  if (instance == nullptr || instance->className == nullptr) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance or its class name is null", origin);
+    return nullptr;
+  }
+  return makeObjectPath(instance->className, kRootNamespace, instance->properties, true, origin);
+}
+
+void cim_freeObjectPath(CCIMObjectPath* path) {
+  if (path == nullptr) return;
+  free(path->className);
+  free(path->nameSpace);
+  freeList(path->keys, cim_freeProperty);
+  free(path);
+}
+
+void cim_freeProperty(CCIMProperty* property) {
+  if (property == nullptr) return;
+  free(property->name);
+  free(property->value);
+  cim_freeObjectPath(property->reference);
+  free(property);
+}
+
+void cim_freeInstance(CCIMInstance* instance) {
+  if (instance == nullptr) return;
+  free(instance->className);
+  freeList(instance->properties, cim_freeProperty);
+  free(instance);
+}
+
+int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
+  const char* origin = "cim_addProperty";
+  if (instance == nullptr || property == nullptr) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance or property is null", origin);
+    return 0;
+  }
+  return appendNode(&instance->properties, property, origin) ? 1 : 0;
+}
+
+CCIMList* cim_addInstance(CCIMList* list, CCIMInstance* instance) {
+  const char* origin = "cim_addInstance";
+  if (instance == nullptr) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance is null", origin);
+    return nullptr;
+  }
+  return appendNode(&list, instance, origin) ? list : nullptr;
+}
+
+void cim_freeInstanceList(CCIMList* list) {
+  freeList(list, cim_freeInstance);
+}
+
+}  // namespace nmspc_cim

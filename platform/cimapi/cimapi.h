@@ -1,0 +1,208 @@
+// The CIM client library as the report and the CIM-XML writer use it: plain records (instance
+// list, instance, property, object path, exception) built and released through C-style calls.
+// Every value is carried as text, whatever its CIM type; array values use the text encoding
+// described below, which the cim_decode* functions read back.
+//
+// Ownership: a record a cim_create* call returns belongs to the caller until it is handed to a
+// container (cim_addProperty, cim_addInstance) or released by the matching free call. Every
+// text field is a malloc'd copy owned by its record. Exceptions are the exception: the library
+// owns them (see cim_getLastError, cim_createException) and callers never free them.
+//
+// Failures: no call throws. A call that fails returns null (or 0) and leaves its reason in the
+// calling thread's last error; calls that succeed leave the last error as it was.
+//
+// Threads: the calls keep no shared state; the last error is per thread. A record is used by
+// one thread at a time.
+#ifndef RESDB_PLATFORM_CIMAPI_H_
+#define RESDB_PLATFORM_CIMAPI_H_
+
+#include <cstdint>
+
+namespace nmspc_cim {
+
+enum CIMBool : int { CIM_FALSE = 0, CIM_TRUE = 1 };
+
+// Scalar types 0 to 13; 14 to 27 are the arrays of 0 to 13 in the same order (element type =
+// array type - 14); 28 a reference to an object path, 29 an embedded instance.
+enum CIMType : int {
+  CIM_UINT8 = 0,
+  CIM_SINT8 = 1,
+  CIM_UINT16 = 2,
+  CIM_SINT16 = 3,
+  CIM_UINT32 = 4,
+  CIM_SINT32 = 5,
+  CIM_UINT64 = 6,
+  CIM_SINT64 = 7,
+  CIM_STRING = 8,
+  CIM_BOOLEAN = 9,
+  CIM_REAL32 = 10,
+  CIM_REAL64 = 11,
+  CIM_DATETIME = 12,
+  CIM_CHAR16 = 13,
+  CIM_UINT8_ARRAY = 14,
+  CIM_SINT8_ARRAY = 15,
+  CIM_UINT16_ARRAY = 16,
+  CIM_SINT16_ARRAY = 17,
+  CIM_UINT32_ARRAY = 18,
+  CIM_SINT32_ARRAY = 19,
+  CIM_UINT64_ARRAY = 20,
+  CIM_SINT64_ARRAY = 21,
+  CIM_STRING_ARRAY = 22,
+  CIM_BOOLEAN_ARRAY = 23,
+  CIM_REAL32_ARRAY = 24,
+  CIM_REAL64_ARRAY = 25,
+  CIM_DATETIME_ARRAY = 26,
+  CIM_CHAR16_ARRAY = 27,
+  CIM_REFERENCE = 28,
+  CIM_INSTANCE = 29
+};
+
+// Codes of the exceptions the library raises itself.
+enum CIMErrorCode {
+  CIM_ERR_NONE = 0,              // no failure yet on this thread
+  CIM_ERR_FAILED = 1,            // a value could not be read (bad array text)
+  CIM_ERR_INVALID_ARGUMENT = 2,  // a required pointer is null or a type is out of range
+  CIM_ERR_NO_MEMORY = 3          // an allocation failed
+};
+
+// One list node. Instance lists hold CCIMInstance, property and key lists CCIMProperty.
+// `last` is kept in the first node of a list only (its tail, so appending takes constant
+// time); readers walk data/next and ignore it.
+struct CCIMList {
+  void* data;      // the element, owned by the list; null in an empty list's single node
+  CCIMList* next;  // null ends the list
+  CCIMList* last;  // first node: the tail node (or null, then found by walking); others: null
+};
+
+// An object path: the class, its namespace ("root/cimv2", parts separated by "/") and the
+// key properties that name one instance. Owns its texts and its key list.
+struct CCIMObjectPath {
+  char* className;
+  char* nameSpace;
+  CCIMList* keys;  // CCIMProperty nodes; null when the path has no keys
+};
+
+// A property. Owns its texts and its reference path.
+struct CCIMProperty {
+  char* name;
+  CIMType type;
+  char* value;                // malloc'd text released with free; null for "no value"
+  CCIMObjectPath* reference;  // type CIM_REFERENCE: the path referred to; otherwise null
+  CIMBool isKey;
+};
+
+// An instance of a class: the class name and its properties in the order they were added.
+struct CCIMInstance {
+  char* className;
+  CCIMList* properties;  // CCIMProperty nodes; null while there are none
+};
+
+// An error record. The library owns it: see cim_getLastError.
+struct CCIMException {
+  int code;             // CIMErrorCode, or the code a caller passed to cim_createException
+  const char* message;  // never null; read only
+  const char* origin;   // the call that failed; never null; read only
+};
+
+// A new empty instance list: one node with no element, so an empty list is not null. Null
+// when the allocation fails. Release it with cim_freeInstanceList, full or empty.
+CCIMList* cim_createInstanceList();
+
+// A new instance of the class, without properties; null for a null class name or when an
+// allocation fails.
+CCIMInstance* cim_createInstance(const char* className);
+
+// A new property holding copies of the name, the value text (if not null) and the path (if
+// not null). A reference (type CIM_REFERENCE) needs a path and normally a null value; the
+// other types take a value text (null allowed) and a null path. Null for a null name, a type
+// outside 0 to 29, a reference without a path, or a failed allocation.
+CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* value,
+                                 const CCIMObjectPath* reference, CIMBool isKey);
+
+// A new object path naming the instance: its class name, copies of its key properties in
+// their order, namespace "root/cimv2". Null for a null instance or class name, or when an
+// allocation fails.
+CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance);
+
+// Releases the path, its texts and its keys. Null: nothing.
+void cim_freeObjectPath(CCIMObjectPath* path);
+
+// Releases a property that was not handed to an instance. Null: nothing.
+void cim_freeProperty(CCIMProperty* property);
+
+// Releases an instance that was not handed to a list, with its properties. Null: nothing.
+void cim_freeInstance(CCIMInstance* instance);
+
+// Appends the property to the instance, which takes it over. Properties are kept in the order
+// added; a second property of the same name is kept as well. Returns 1; 0 for a null argument
+// or a failed allocation, and then the property stays the caller's.
+int cim_addProperty(CCIMInstance* instance, CCIMProperty* property);
+
+// Appends the instance to the list, which takes it over, and returns the list to keep from
+// then on (store it in place of the old one). A null list starts a new one. Returns null for a
+// null instance or a failed allocation; then the old list is unchanged and still the one to
+// keep, and the instance stays the caller's.
+CCIMList* cim_addInstance(CCIMList* list, CCIMInstance* instance);
+
+// Releases the list, its nodes and every instance in it. Null or empty: fine.
+void cim_freeInstanceList(CCIMList* list);
+
+// The calling thread's exception record: the last failure on this thread (code 0, message ""
+// before any). Never null. The library owns it; it is overwritten by the next failure on the
+// same thread, so read its texts before calling into the library again.
+CCIMException* cim_getLastError();
+
+// Sets the calling thread's exception record to the given code, message and origin (null
+// texts become "") and returns it; the same record as cim_getLastError, owned by the library.
+// Should copying the texts fail, the record says code CIM_ERR_NO_MEMORY instead.
+CCIMException* cim_createException(int code, const char* message, const char* origin);
+
+// Array values as text.
+//
+// An array value is its elements, each followed by a comma: {"a","b"} is "a,b,". On reading,
+// the comma after the last element may be left out ("1,2" reads as {1,2}), and the empty text
+// is the empty array. So "," is one empty string and "a,," is {"a",""}.
+// Inside an element a backslash takes the next character literally: "\," is a comma and "\\" a
+// backslash; any other character stands for itself. Only the string encoder needs to escape;
+// numbers never contain a comma or backslash.
+// Numbers are decimal, optionally surrounded by blanks (spaces, tabs); signed types take a
+// leading "-", no type takes "+", and a value outside the element type's range makes the whole
+// text unreadable. Booleans are "true" or "false" (any case), or "1" or "0". Reals are finite,
+// in decimal or exponent notation ("2.5", "-1e3"); real32 values must fit a float. Date-times
+// are unsigned 32-bit decimal numbers. A backslash that ends the text stands for itself.
+// Reading does not depend on the C locale.
+//
+// Each decoder reads the text into a new array, stores the element count in *count and
+// returns the array (never null on success, even for zero elements), to be released with
+// free (string arrays: cim_freeStringArray). On a null argument, unreadable text or a failed
+// allocation it returns null, sets *count (when given) to 0 and the last error.
+// The element types are wider than the CIM types so that every value prints as a plain
+// decimal number: uint8 -> uint16_t, sint8 -> int16_t, uint16 -> uint32_t, sint16 -> int32_t.
+uint16_t* cim_decodeUint8Array(const char* text, int* count);
+int16_t* cim_decodeSint8Array(const char* text, int* count);
+uint32_t* cim_decodeUint16Array(const char* text, int* count);
+int32_t* cim_decodeSint16Array(const char* text, int* count);
+uint32_t* cim_decodeUint32Array(const char* text, int* count);
+int32_t* cim_decodeSint32Array(const char* text, int* count);
+uint64_t* cim_decodeUint64Array(const char* text, int* count);
+int64_t* cim_decodeSint64Array(const char* text, int* count);
+int32_t* cim_decodeBooleanArray(const char* text, int* count);
+double* cim_decodeReal32Array(const char* text, int* count);
+long double* cim_decodeReal64Array(const char* text, int* count);
+uint32_t* cim_decodeDateTimeArray(const char* text, int* count);
+
+// The string array holds count pointers followed by a null pointer; elements and pointers are
+// one allocation. Release it with cim_freeStringArray (free works as well).
+char** cim_decodeStringArray(const char* text, int* count);
+void cim_freeStringArray(char** array);
+
+// Encoders: a new malloc'd text of the given elements in the encoding above (the caller frees
+// it), ready to be a property value; the empty text for count 0. Null for a negative count, a
+// null array with a positive count (or a null string element), or a failed allocation.
+char* cim_encodeStringArray(const char* const* items, int count);
+char* cim_encodeSint64Array(const int64_t* items, int count);
+char* cim_encodeUint64Array(const uint64_t* items, int count);
+
+}  // namespace nmspc_cim
+
+#endif  // RESDB_PLATFORM_CIMAPI_H_

@@ -1,0 +1,160 @@
+// The growable string buffer. Appending is a short path that copies into the room left; the
+// one growth step lives in resized().
+#include "cimxml/sbuf.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Grows the buffer by one step. 1 on success; 0 when the next capacity would not fit or the
+// reallocation fails, the buffer then unchanged.
+int resized(sbuf* b) {
+  unsigned int next = 0;
+  if (!sbufNextCapacity(b->capacity, &next)) return 0;
+  char* data = static_cast<char*>(realloc(b->data, next));
+  if (data == nullptr) return 0;
+  b->data = data;
+  b->capacity = next;
+  return 1;
+}
+
+unsigned int roomLeft(const sbuf* b) {
+  return b->capacity - b->size - 1;
+}
+
+// True when p points into the buffer's allocated bytes.
+bool pointsInto(const sbuf* b, const char* p) {
+  uintptr_t at = reinterpret_cast<uintptr_t>(p);
+  uintptr_t base = reinterpret_cast<uintptr_t>(b->data);
+  return at >= base && at - base < b->capacity;
+}
+
+}  // namespace
+
+int sbufNextCapacity(unsigned int capacity, unsigned int* next) {
+  if (capacity > UINT_MAX / 2 - 1) return 0;
+  *next = (capacity + 1) * 2;
+  return 1;
+}
+
+sbuf* sbufCreate(unsigned int capacity) {
+  if (capacity == 0) return nullptr;
+  sbuf* b = static_cast<sbuf*>(malloc(sizeof(sbuf)));
+  if (b == nullptr) return nullptr;
+  b->data = static_cast<char*>(malloc(capacity));
+  if (b->data == nullptr) {
+    free(b);
+    return nullptr;
+  }
+  b->capacity = capacity;
+  b->size = 0;
+  b->data[0] = '\0';
+  return b;
+}
+
+void sbufDestroy(sbuf* b) {
+  if (b == nullptr) return;
+  free(b->data);
+  free(b);
+}
+
+sbuf* sbufAppendN(sbuf* b, const char* s, unsigned int n) {
+  if (b == nullptr || s == nullptr) return nullptr;
+  if (n == 0) return b;
+  // Bytes from the first NUL on are appended as NUL bytes, wherever the growth steps fall.
+  const void* nul = memchr(s, '\0', n);
+  unsigned int text =
+      nul != nullptr ? static_cast<unsigned int>(static_cast<const char*>(nul) - s) : n;
+  // A source inside the buffer moves with it.
+  bool inside = pointsInto(b, s);
+  size_t offset = inside ? static_cast<size_t>(s - b->data) : 0;
+  unsigned int done = 0;
+  while (done < n) {
+    unsigned int room = roomLeft(b);
+    if (room == 0) {
+      if (!resized(b)) return nullptr;
+      if (inside) s = b->data + offset;
+      continue;
+    }
+    unsigned int chunk = n - done < room ? n - done : room;
+    unsigned int copied = 0;
+    if (done < text) copied = text - done < chunk ? text - done : chunk;
+    char* to = b->data + b->size;
+    memmove(to, s + done, copied);
+    memset(to + copied, '\0', chunk - copied);
+    b->size += chunk;
+    b->data[b->size] = '\0';
+    done += chunk;
+  }
+  return b;
+}
+
+sbuf* sbufAppend(sbuf* b, const char* s) {
+  if (b == nullptr || s == nullptr) return nullptr;
+  size_t length = strlen(s);
+  if (length > UINT_MAX) return nullptr;
+  return sbufAppendN(b, s, static_cast<unsigned int>(length));
+}
+
+const char* sbufGetString(const sbuf* b) {
+  return b != nullptr ? b->data : nullptr;
+}
+
+char* sbufGetStringCopy(const sbuf* b) {
+  if (b == nullptr) return nullptr;
+  size_t bytes = static_cast<size_t>(b->size) + 1;
+  char* copy = static_cast<char*>(malloc(bytes));
+  if (copy != nullptr) memcpy(copy, b->data, bytes);
+  return copy;
+}
+
+unsigned int sbufGetSize(const sbuf* b) {
+  return b != nullptr ? b->size : 0;
+}
+
+unsigned int sbufGetCapacity(const sbuf* b) {
+  return b != nullptr ? b->capacity : 0;
+}
+
+sbuf* sbufClear(sbuf* b) {
+  if (b == nullptr) return nullptr;
+  b->size = 0;
+  b->data[0] = '\0';
+  return b;
+}
+
+sbuf* sbufVPrintf(sbuf* b, const char* format, va_list args) {
+  if (b == nullptr || format == nullptr) return nullptr;
+  va_list measure;
+  va_copy(measure, args);
+  char scratch[1];
+  int needed = vsnprintf(scratch, sizeof(scratch), format, measure);
+  va_end(measure);
+  if (needed < 0) return nullptr;
+  while (roomLeft(b) < static_cast<unsigned int>(needed)) {
+    if (!resized(b)) return nullptr;
+  }
+  va_list write;
+  va_copy(write, args);
+  int written = vsnprintf(b->data + b->size, b->capacity - b->size, format, write);
+  va_end(write);
+  if (written < 0) {
+    b->data[b->size] = '\0';  // the formatter may have left part of a text behind
+    return nullptr;
+  }
+  unsigned int room = roomLeft(b);
+  b->size += static_cast<unsigned int>(written) < room ? static_cast<unsigned int>(written) : room;
+  return b;
+}
+
+sbuf* sbufPrintf(sbuf* b, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  sbuf* result = sbufVPrintf(b, format, args);
+  va_end(args);
+  return result;
+}

@@ -1,0 +1,72 @@
+// sbuf: a growable byte string that is always NUL-terminated, behind plain functions. The
+// CIM-XML writer builds its whole document in one.
+//
+// Ownership: sbufCreate's caller owns the buffer and releases it with sbufDestroy; the buffer
+// owns its text. sbufGetString lends the text until the next change of the buffer (growth
+// moves it); sbufGetStringCopy hands out a copy the caller frees with free.
+//
+// Results: the functions that change the buffer return it on success and null on failure, so
+// callers compare the result with the buffer they passed. Every function accepts a null
+// buffer: those returning a buffer or text return null, the size getters 0, and sbufDestroy
+// and sbufClear do nothing.
+//
+// Growth: the capacity goes from c to (c + 1) * 2 one step at a time (8192, 16386, 32774, ...);
+// a step whose capacity would not fit an unsigned int fails like a failed reallocation.
+//
+// Threads: a buffer is used by one thread at a time; the functions keep no shared state.
+#ifndef RESDB_CIMXML_SBUF_H_
+#define RESDB_CIMXML_SBUF_H_
+
+#include <cstdarg>
+
+// The buffer record. Invariant: size <= capacity - 1 and data[size] == NUL.
+struct sbuf {
+  unsigned int capacity;  // bytes allocated for data, the terminating NUL included
+  unsigned int size;      // length of the text, the terminating NUL not counted
+  char* data;             // the text; malloc'd and owned by the record
+};
+
+// A new buffer holding the empty text with room for capacity bytes (NUL included). Null when
+// capacity is 0 or an allocation fails; nothing is then left allocated.
+sbuf* sbufCreate(unsigned int capacity);
+
+// Frees the text, then the record.
+void sbufDestroy(sbuf* b);
+
+// Appends n bytes from s with strncpy semantics: the bytes up to the first NUL among the n,
+// then NUL bytes for the rest (which count toward the size). Fills the room left before each
+// growth step. n = 0 changes nothing and returns b. Null for a null s, or when a growth step
+// fails; the bytes appended before the failure then stay, still terminated. s may point into
+// the buffer's own text.
+sbuf* sbufAppendN(sbuf* b, const char* s, unsigned int n);
+
+// sbufAppendN with the length of the NUL-terminated text s. Null for a null s, or for a text
+// longer than an unsigned int can count (nothing is appended then).
+sbuf* sbufAppend(sbuf* b, const char* s);
+
+// The buffer's own text, valid until the buffer next changes.
+const char* sbufGetString(const sbuf* b);
+
+// A new malloc'd copy of the text (size + 1 bytes, NUL bytes inside included), or null when
+// the allocation fails.
+char* sbufGetStringCopy(const sbuf* b);
+
+unsigned int sbufGetSize(const sbuf* b);
+unsigned int sbufGetCapacity(const sbuf* b);
+
+// Empties the text (size 0), keeping the capacity.
+sbuf* sbufClear(sbuf* b);
+
+// Appends the text formatted from format and args (args itself is left unused: the function
+// works on copies). Grows first as far as needed; when a growth step fails, or the formatter
+// reports an error, returns null with the text unchanged. The arguments must not point into
+// the buffer's own text.
+sbuf* sbufVPrintf(sbuf* b, const char* format, va_list args);
+
+sbuf* sbufPrintf(sbuf* b, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// The growth rule, visible for tests: stores (capacity + 1) * 2 in *next and returns 1, or
+// returns 0 when that would not fit an unsigned int.
+int sbufNextCapacity(unsigned int capacity, unsigned int* next);
+
+#endif  // RESDB_CIMXML_SBUF_H_
