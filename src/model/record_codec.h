@@ -25,7 +25,9 @@ template <class R>
 struct SrmField {
   enum class Kind { Text, Int32, Int64 };
   enum class Read { Assign, NonNegative };  // NonNegative: a negative value is ignored
-  enum class Merge { IfSet, IntoUnset, Never };  // IntoUnset: only when the target is unset
+  // IntoUnset: only when the target is unset. Overwrite: even when unset (a text in every
+  // case, an integer whenever it is not negative).
+  enum class Merge { IfSet, IntoUnset, Never, Overwrite };
 
   int key;
   Kind kind;
@@ -39,8 +41,8 @@ struct SrmField {
   static SrmField Text(int key, std::string R::*member, Merge merge = Merge::IfSet) {
     return SrmField{key, Kind::Text, member, nullptr, nullptr, 0, Read::Assign, merge};
   }
-  static SrmField Int(int key, int32_t R::*member, int32_t unset = 0,
-                      Merge merge = Merge::IfSet, Read read = Read::Assign) {
+  static SrmField Int(int key, int32_t R::*member, int32_t unset = 0, Merge merge = Merge::IfSet,
+                      Read read = Read::Assign) {
     return SrmField{key, Kind::Int32, nullptr, member, nullptr, unset, read, merge};
   }
   static SrmField Int64(int key, int64_t R::*member, Read read = Read::Assign,
@@ -102,23 +104,44 @@ class SrmRecordCodec {
     for (const Field& f : fields_) {
       if (f.merge == Field::Merge::Never) continue;
       bool into_unset_only = f.merge == Field::Merge::IntoUnset;
+      bool overwrite = f.merge == Field::Merge::Overwrite;
       switch (f.kind) {
         case Field::Kind::Text:
-          if (!(src.*f.text).empty() && (!into_unset_only || (dst->*f.text).empty()))
+          if ((overwrite || !(src.*f.text).empty()) && (!into_unset_only || (dst->*f.text).empty()))
             dst->*f.text = src.*f.text;
           break;
         case Field::Kind::Int32:
-          if (src.*f.int32 != f.unset && (!into_unset_only || dst->*f.int32 == f.unset) &&
-              acceptable(f, src.*f.int32))
+          if (overwrite ? src.*f.int32 >= 0
+                        : src.*f.int32 != f.unset && acceptable(f, src.*f.int32) &&
+                              (!into_unset_only || dst->*f.int32 == f.unset))
             dst->*f.int32 = src.*f.int32;
           break;
         case Field::Kind::Int64:
-          if (src.*f.int64 != f.unset && (!into_unset_only || dst->*f.int64 == f.unset) &&
-              acceptable(f, src.*f.int64))
+          if (overwrite ? src.*f.int64 >= 0
+                        : src.*f.int64 != f.unset && acceptable(f, src.*f.int64) &&
+                              (!into_unset_only || dst->*f.int64 == f.unset))
             dst->*f.int64 = src.*f.int64;
           break;
       }
     }
+  }
+
+  // The family's merge of a newer record src into dst: 0 for a null src or one of another
+  // kind; 1 with nothing changed when src is already merged; otherwise the table's fields,
+  // then also(dst, src) for the kind's own additions (child lists), then src is marked merged
+  // and 1 returned.
+  template <class Also>
+  int merge(R* dst, SrmResource* src, Also also) const {
+    if (src == nullptr || src->getType() != dst->getType()) return 0;
+    if (src->isMerged()) return 1;
+    R* other = static_cast<R*>(src);
+    mergeFields(dst, *other);
+    also(dst, other);
+    other->setMerged();
+    return 1;
+  }
+  int merge(R* dst, SrmResource* src) const {
+    return merge(dst, src, [](R*, R*) {});
   }
 
   const std::vector<int>& fullKeys() const { return full_keys_; }
@@ -131,12 +154,23 @@ class SrmRecordCodec {
 
   bool writeCommon(const R& r, SrmTupleLine* line, int key) const {
     switch (key) {
-      case kKeyType: line->addTextAlways(kKeyType, SrmResDbGetIdString(type_key_)); return true;
-      case kKeyId: line->addText(kKeyId, r.getId()); return true;
-      case kKeyPubId: line->addText(kKeyPubId, r.getPubId()); return true;
-      case kKeyLId: line->addText(kKeyLId, r.getLId()); return true;
-      case kKeyState: line->addInteger(kKeyState, r.getFlags()); return true;
-      default: return false;
+      case kKeyType:
+        line->addTextAlways(kKeyType, SrmResDbGetIdString(type_key_));
+        return true;
+      case kKeyId:
+        line->addText(kKeyId, r.getId());
+        return true;
+      case kKeyPubId:
+        line->addText(kKeyPubId, r.getPubId());
+        return true;
+      case kKeyLId:
+        line->addText(kKeyLId, r.getLId());
+        return true;
+      case kKeyState:
+        line->addInteger(kKeyState, r.getFlags());
+        return true;
+      default:
+        return false;
     }
   }
 
@@ -144,9 +178,15 @@ class SrmRecordCodec {
     for (const Field& f : fields_) {
       if (f.key != key) continue;
       switch (f.kind) {
-        case Field::Kind::Text: line->addText(key, r.*f.text); break;
-        case Field::Kind::Int32: line->addInteger(key, r.*f.int32); break;
-        case Field::Kind::Int64: line->addInteger(key, r.*f.int64); break;
+        case Field::Kind::Text:
+          line->addText(key, r.*f.text);
+          break;
+        case Field::Kind::Int32:
+          line->addInteger(key, r.*f.int32);
+          break;
+        case Field::Kind::Int64:
+          line->addInteger(key, r.*f.int64);
+          break;
       }
       return true;
     }
@@ -155,8 +195,12 @@ class SrmRecordCodec {
 
   bool readCommon(R* r, int key, const std::string& value) const {
     switch (key) {
-      case kKeyId: r->setId(value); return true;
-      case kKeyPubId: r->setPubId(value); return true;
+      case kKeyId:
+        r->setId(value);
+        return true;
+      case kKeyPubId:
+        r->setPubId(value);
+        return true;
       case kKeyLId:
         if (reads_lid_) r->setLId(value);
         return true;
@@ -164,7 +208,8 @@ class SrmRecordCodec {
         if (state_rule_ == SrmStateRule::Replace) r->setFlags(SrmParseInt32(value));
         if (state_rule_ == SrmStateRule::Or) r->setFlags(r->getFlags() | SrmParseInt32(value));
         return true;
-      default: return false;
+      default:
+        return false;
     }
   }
 
@@ -172,7 +217,9 @@ class SrmRecordCodec {
     for (const Field& f : fields_) {
       if (f.key != key) continue;
       switch (f.kind) {
-        case Field::Kind::Text: r->*f.text = value; break;
+        case Field::Kind::Text:
+          r->*f.text = value;
+          break;
         case Field::Kind::Int32: {
           int32_t v = SrmParseInt32(value);
           if (acceptable(f, v)) r->*f.int32 = v;

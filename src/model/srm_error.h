@@ -40,13 +40,13 @@ class SrmError {
 
  private:
   SrmResourceDatabase* database_ = nullptr;  // borrowed
-  int severity_ = 2;     // Sev
-  int code_ = 22;        // Ecode
-  std::string file_name_;    // FileName
-  std::string function_;     // Efunc
-  std::string class_;        // Eclass
-  std::string type_;         // Etype
-  std::string description_;  // ErrorDesc
+  int severity_ = 2;                         // Sev
+  int code_ = 22;                            // Ecode
+  std::string file_name_;                    // FileName
+  std::string function_;                     // Efunc
+  std::string class_;                        // Eclass
+  std::string type_;                         // Etype
+  std::string description_;                  // ErrorDesc
 };
 
 class SrmErrorList {

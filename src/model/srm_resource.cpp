@@ -5,18 +5,30 @@
 
 int SrmTypeKeyOfKind(SrmResourceType kind) {
   switch (kind) {
-    case SRM_COMPUTER: return kKeySystem;
-    case SRM_DISK: return kKeyDisk;
-    case SRM_VOLUME: return kKeyVolume;
-    case SRM_FILESYSTEM: return kKeyFileSystem;
-    case SRM_MOUNTPOINT: return kKeyMountPoint;
-    case SRM_VIRTUALSERVER: return kKeyVirtualServer;
-    case SRM_VOLUMEGROUP: return kKeyVolumeGroup;
-    case SRM_VOLUMEMANAGER: return kKeyVolumeManager;
-    case SRM_DISKCHUNK: return kKeyDiskChunk;
-    case SRM_SHARE: return kKeyShare;
-    case SRM_ALIAS: return kKeyId;
-    default: return -1;
+    case SRM_COMPUTER:
+      return kKeySystem;
+    case SRM_DISK:
+      return kKeyDisk;
+    case SRM_VOLUME:
+      return kKeyVolume;
+    case SRM_FILESYSTEM:
+      return kKeyFileSystem;
+    case SRM_MOUNTPOINT:
+      return kKeyMountPoint;
+    case SRM_VIRTUALSERVER:
+      return kKeyVirtualServer;
+    case SRM_VOLUMEGROUP:
+      return kKeyVolumeGroup;
+    case SRM_VOLUMEMANAGER:
+      return kKeyVolumeManager;
+    case SRM_DISKCHUNK:
+      return kKeyDiskChunk;
+    case SRM_SHARE:
+      return kKeyShare;
+    case SRM_ALIAS:
+      return kKeyId;
+    default:
+      return -1;
   }
 }
 

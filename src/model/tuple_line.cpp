@@ -1,11 +1,13 @@
 #include "model/tuple_line.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 #include "tuple/key_vocabulary.h"
 
-SrmTupleLine::SrmTupleLine(std::string* buffer) : buffer_(buffer) { buffer_->clear(); }
+SrmTupleLine::SrmTupleLine(std::string* buffer) : buffer_(buffer) {
+  buffer_->clear();
+}
 
 void SrmTupleLine::addText(int key_id, const std::string& value) {
   if (!value.empty()) addTextAlways(key_id, value);
@@ -23,7 +25,9 @@ void SrmTupleLine::addInteger(int key_id, int64_t value) {
   addTextAlways(key_id, std::to_string(value));
 }
 
-void SrmTupleLine::addRaw(const std::string& text) { buffer_->append(text); }
+void SrmTupleLine::addRaw(const std::string& text) {
+  buffer_->append(text);
+}
 
 int SrmTupleLine::writeTo(int fd) {
   buffer_->append(";\n");

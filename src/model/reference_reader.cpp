@@ -1,0 +1,51 @@
+#include "model/reference_reader.h"
+
+#include <memory>
+
+#include "model/tuple_fields.h"
+#include "tuple/tuple_reader.h"
+
+int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count,
+                      const std::function<void(const SrmReference&)>& visit) {
+  if (reader == nullptr) return 0;
+  int visited = 0;
+  while (visited < count) {
+    CSRMReportTuple* raw = nullptr;
+    unsigned long rc = reader->GetNextTuple(&raw);
+    std::unique_ptr<CSRMReportTuple> tuple(raw);  // the empty tuple of a clean end included
+    if (rc != CSRM_OK || tuple == nullptr) break;
+    SrmReference ref;
+    SrmForEachElement(tuple.get(), [&](int key, const std::string& value) {
+      if (key == kKeyType) ref.type_key = SrmResDbGetStringId(value);
+      if (key == kKeyId) ref.id = value;
+    });
+    visit(ref);
+    ++visited;
+  }
+  return visited;
+}
+
+SrmResourceType SrmKindOfReference(int type_key) {
+  switch (type_key) {
+    case kKeySystem:
+      return SRM_COMPUTER;
+    case kKeyDisk:
+      return SRM_DISK;
+    case kKeyDiskChunk:
+      return SRM_DISKCHUNK;
+    case kKeyVolume:
+      return SRM_VOLUME;
+    case kKeyFileSystem:
+      return SRM_FILESYSTEM;
+    case kKeyMountPoint:
+      return SRM_MOUNTPOINT;
+    case kKeyShare:
+      return SRM_SHARE;
+    case kKeyVirtualServer:
+      return SRM_VIRTUALSERVER;
+    case kKeyVolumeGroup:
+      return SRM_VOLUMEGROUP;
+    default:
+      return SRM_NO_TYPE;
+  }
+}
