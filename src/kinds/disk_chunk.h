@@ -1,0 +1,52 @@
+// SrmDiskChunk: the record of one contiguous piece of a disk (a partition or slice): the Id of
+// the disk it lies on, its own name, its start and length. Start and length are set together
+// and never negative. A State element is ORed into the flags. No children; the database link
+// is borrowed. Reference counted.
+#ifndef RESDB_KINDS_DISK_CHUNK_H_
+#define RESDB_KINDS_DISK_CHUNK_H_
+
+#include <cstdint>
+#include <string>
+
+#include "model/record_codec.h"
+#include "model/srm_resource.h"
+
+class SrmDiskChunk : public SrmResource {
+ public:
+  SrmDiskChunk();
+  explicit SrmDiskChunk(const std::string& name);  // Id = name
+
+  // Takes the non-empty DiskChunk and Disk texts of a newer chunk, and its position when
+  // either figure is nonzero. Marks other merged. 0 for a null other or another kind; 1
+  // (nothing changed) when other is already merged.
+  int mergeResource(SrmResource* other) override;
+  // Full tuple, or the reference tuple (Type, Id) with flags bit 1. 0 without a database or on
+  // a short write.
+  int serialize(int fd, int flags) override;
+  // A Disk value naming a disk of the database (by Id or global id) is stored as that disk's
+  // Id. Start and Length are set together at the end (0 when missing). 0 only for a null tuple.
+  int deserialize(int fd, CSRMReportTuple* tuple) override;
+
+  // Sets both when neither is negative (1); otherwise changes nothing (0).
+  int setStartAndLength(int64_t start, int64_t length);
+
+  const std::string& getDisk() const { return disk_; }
+  void setDisk(const std::string& disk) { disk_ = disk; }
+  const std::string& getDiskChunk() const { return disk_chunk_; }
+  void setDiskChunk(const std::string& name) { disk_chunk_ = name; }
+  int64_t getStart() const { return start_; }
+  int64_t getLength() const { return length_; }
+
+ protected:
+  ~SrmDiskChunk() override = default;
+
+ private:
+  static const SrmRecordCodec<SrmDiskChunk>& codec();
+
+  std::string disk_;        // Id of the disk the chunk lies on
+  std::string disk_chunk_;  // the chunk's own name
+  int64_t start_ = 0;       // never negative
+  int64_t length_ = 0;      // never negative
+};
+
+#endif  // RESDB_KINDS_DISK_CHUNK_H_

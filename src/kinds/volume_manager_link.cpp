@@ -1,0 +1,33 @@
+#include "kinds/volume_manager_link.h"
+
+#include "db/srm_resource_database.h"
+#include "kinds/volume_manager.h"
+#include "model/tuple_fields.h"
+
+SrmVolumeManagerLink::~SrmVolumeManagerLink() {
+  clear();
+}
+
+void SrmVolumeManagerLink::set(const SrmResource& owner, const std::string& id) {
+  SrmResourceDatabase* db = owner.getDatabase();
+  if (db == nullptr) return;
+  const SrmResourceList::IdMap* managers =
+      db->getResourceList()->getSrmResourceIdMap(SRM_VOLUMEMANAGER);
+  if (managers == nullptr) return;
+  const int32_t wanted = SrmParseInt32(id);
+  for (const auto& entry : *managers) {
+    auto* manager = static_cast<SrmVolumeManager*>(entry.second);
+    if (manager->getIdType() != wanted) continue;
+    manager->AddRef();  // before the release: the manager linked now may be this one
+    clear();
+    manager_ = manager;
+    id_ = id;
+    return;
+  }
+}
+
+void SrmVolumeManagerLink::clear() {
+  if (manager_ != nullptr) manager_->Release();
+  manager_ = nullptr;
+  id_.clear();
+}
