@@ -84,8 +84,7 @@ class SrmResourceDatabase {
   // --- Errors ---
   // Files a new error (code, severity, empty texts) under owner. 0 for an empty owner or
   // description, recording nothing.
-  int addError(const std::string& owner, const std::string& description, int code,
-               int severity);
+  int addError(const std::string& owner, const std::string& description, int code, int severity);
   // Files e (ownership passes to the error list on success) under owner. 0 with
   // 12 "Add error failed" for a null error, 22 "Add error failed, invalid error object" for
   // an empty owner or description; e then stays the caller's.
@@ -142,6 +141,9 @@ class SrmResourceDatabase {
   using GlobalIdMap = std::map<std::string, std::string>;
   GlobalIdMap* globalIdMap(SrmResourceType kind);
   const GlobalIdMap* globalIdMap(SrmResourceType kind) const;
+  // Withdraws r from the report: the finding goes to the last-error slot and, as a scan error,
+  // under the host name; r's report flag is cleared.
+  void withdraw(SrmResource* r, const std::string& message);
   // Collects the records of kind (in Id order) for which match answers true.
   template <class Match>
   void collect(SrmResourceType kind, Match match, std::vector<std::string>* ids) const;

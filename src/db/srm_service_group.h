@@ -64,8 +64,8 @@ class SrmServiceGroup : public SrmRef {
  private:
   std::unique_ptr<SrmResourceList> resources_;  // owned members
   std::string name_;
-  SrmServiceGroup* child_ = nullptr;         // borrowed
-  SrmResourceDatabase* database_ = nullptr;  // borrowed
+  SrmServiceGroup* child_ = nullptr;                 // borrowed
+  SrmResourceDatabase* database_ = nullptr;          // borrowed
   std::map<std::string, SrmServiceGroup*> parents_;  // borrowed links, by name
 };
 

@@ -1,0 +1,256 @@
+// Whole-database serialization and loading: a header line, every record kind by kind (volumes
+// after their sub-volumes), the errors, then the service groups. The counts in the header tie
+// the text together and are checked on both sides.
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "db/srm_resource_database.h"
+#include "db/srm_service_group.h"
+#include "kinds/computer.h"
+#include "kinds/kind_factory.h"
+#include "kinds/volume.h"
+#include "model/tuple_fields.h"
+#include "model/tuple_line.h"
+#include "tuple/tuple_reader.h"
+
+namespace {
+
+// The order in which kinds are written.
+constexpr SrmResourceType kSerializationOrder[] = {
+    SRM_DISK,  SRM_DISKCHUNK,     SRM_VOLUMEMANAGER, SRM_VOLUME,   SRM_FILESYSTEM, SRM_MOUNTPOINT,
+    SRM_SHARE, SRM_VIRTUALSERVER, SRM_VOLUMEGROUP,   SRM_COMPUTER, SRM_ALIAS};
+
+// Volumes of HierType 4 are sub-volumes: written only through their parents.
+constexpr int kSubVolumeHierType = 4;
+
+// Owns a tuple handed out by the reader.
+using TuplePtr = std::unique_ptr<CSRMReportTuple>;
+
+unsigned long NextTuple(CSRMReportTupleStreamReader* reader, TuplePtr* tuple) {
+  CSRMReportTuple* raw = nullptr;
+  unsigned long rc = reader->GetNextTuple(&raw);
+  tuple->reset(raw);
+  return rc;
+}
+
+}  // namespace
+
+int SrmResourceDatabase::serialize(int fd, int flags) {
+  if (!attachStream(fd)) return 0;
+  version = "1.0";
+
+  int expected = error_list_.getErrorCount();
+  for (SrmResourceType kind : kSerializationOrder) expected += resource_list_.getTypeCount(kind);
+  const int group_count = static_cast<int>(service_groups_.size());
+
+  SrmTupleLine header(&format_buffer_);
+  header.addTextAlways(kKeySrmResourceDbVersion, version);
+  header.addInteger(kKeyResourceCount, expected);
+  header.addTextAlways(kKeyClusterAlias, cluster_alias);
+  header.addTextAlways(kKeyClusterId, cluster_id);
+  header.addTextAlways(kKeyClusterName, cluster_name);
+  header.addTextAlways(kKeyClusterVersion, cluster_version);
+  header.addInteger(kKeyMemberCount, member_count);
+  header.addInteger(kKeySGCount, group_count);
+  if (!header.writeTo(fd)) {
+    setErrorInfo(5, "Failed to serialize the database", nullptr);
+    return 0;
+  }
+
+  int written = 0;
+  for (SrmResourceType kind : kSerializationOrder) {
+    SrmResourceList::IdMap* records = resource_list_.getSrmResourceIdMap(kind);
+    if (records == nullptr) continue;
+    if (kind == SRM_VOLUME) {
+      serialized_volumes_.clear();
+      for (auto& entry : *records) {
+        if (static_cast<SrmVolume*>(entry.second)->getHierType() == kSubVolumeHierType) continue;
+        if (!serializeVolumes(entry.second, fd, flags, &written)) return 0;
+      }
+      continue;
+    }
+    for (auto& entry : *records) {
+      if (!entry.second->serialize(fd, flags)) return 0;
+      ++written;
+    }
+  }
+  written += error_list_.serialize(fd, flags);
+  if (written != expected) {
+    setErrorInfo(22, "Invalid resource count dumped", nullptr);
+    return 0;
+  }
+
+  int groups_written = 0;
+  for (auto& entry : service_groups_) {
+    if (!entry.second->serialize(fd, flags)) return 0;
+    ++groups_written;
+  }
+  if (groups_written != group_count) {
+    setErrorInfo(22, "Invalid service group count dumped", nullptr);
+    return 0;
+  }
+  return 1;
+}
+
+// Writes volume after all its sub-volumes, depth first, each volume once. The walk keeps its
+// own stack, so a hierarchy of any depth cannot exhaust the call stack, and a volume met again
+// on its own path (a cycle of sub-volumes) is not descended into a second time.
+int SrmResourceDatabase::serializeVolumes(SrmResource* volume, int fd, int flags, int* written) {
+  struct Frame {
+    SrmResource* volume;
+    std::vector<SrmResource*> children;  // sub-volumes in Id order
+    size_t next = 0;
+  };
+  auto make_frame = [](SrmResource* v) {
+    Frame frame{v, {}, 0};
+    if (SrmResourceList* subs = static_cast<SrmVolume*>(v)->getSubVolumeList()) {
+      if (SrmResourceList::IdMap* map = subs->getSrmResourceIdMap(SRM_VOLUME)) {
+        for (auto& entry : *map) frame.children.push_back(entry.second);
+      }
+    }
+    return frame;
+  };
+
+  std::map<std::string, bool> on_path;
+  std::vector<Frame> stack;
+  stack.push_back(make_frame(volume));
+  on_path[volume->getId()] = true;
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next < top.children.size()) {
+      SrmResource* child = top.children[top.next++];
+      if (on_path.count(child->getId()) == 0) {
+        on_path[child->getId()] = true;
+        stack.push_back(make_frame(child));
+      }
+      continue;
+    }
+    SrmResource* done = top.volume;
+    on_path.erase(done->getId());
+    stack.pop_back();
+    if (serialized_volumes_.count(done->getId()) != 0) continue;
+    serialized_volumes_[done->getId()] = 1;
+    if (!done->serialize(fd, flags)) return 0;
+    if (written != nullptr) ++*written;
+  }
+  return 1;
+}
+
+int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) {
+  if (!attachStream(fd)) return 0;
+  CSRMReportTupleStreamReader* reader = tuple_reader_.get();
+
+  TuplePtr tuple;
+  if (NextTuple(reader, &tuple) != CSRM_OK) {
+    detachStream(fd);
+    setErrorInfo(22, "Failed to get any tuple to deserialize", nullptr);
+    return 0;
+  }
+  int expected_records = 0;
+  int expected_groups = 0;
+  SrmForEachElement(tuple.get(), [&](int key, const std::string& value) {
+    switch (key) {
+      case kKeyClusterName:
+        cluster_name = value;
+        break;
+      case kKeyClusterVersion:
+        cluster_version = value;
+        break;
+      case kKeyClusterAlias:
+        cluster_alias = value;
+        break;
+      case kKeyClusterId:
+        cluster_id = value;
+        break;
+      case kKeySrmResourceDbVersion:
+        version = value;
+        break;
+      case kKeyMemberCount:
+        member_count = SrmParseInt32(value);
+        break;
+      case kKeyResourceCount:
+        expected_records = SrmParseInt32(value);
+        break;
+      case kKeySGCount:
+        expected_groups = SrmParseInt32(value);
+        break;
+      default:
+        break;
+    }
+  });
+
+  int loaded = 0;
+  for (int consumed = 0; consumed < expected_records; ++consumed) {
+    if (NextTuple(reader, &tuple) != CSRM_OK) break;
+    // The walk shares the tuple's read position with the records it creates: a record reads
+    // the whole tuple, and the walk goes on with whatever it left unread.
+    std::string element, key, value;
+    while (tuple->getNextElement(&element) == CSRM_OK) {
+      if (!SrmSplitKeyValuePair(&element, &key, &value)) break;
+      if (SrmResDbGetStringId(key) != kKeyType) continue;
+      int type_key = SrmResDbGetStringId(value);
+      if (type_key == kKeyError) {
+        std::unique_ptr<SrmError> error(new SrmError(this));
+        std::string owner;
+        if (error->deserialize(fd, &owner, tuple.get())) {
+          if (addError(error.get(), owner)) error.release();
+          ++loaded;
+        }
+        continue;
+      }
+      SrmResourceType kind = SrmKindOfTypeKey(type_key);
+      SrmResource* record = kind == SRM_NO_TYPE ? nullptr : SrmNewResource(kind);
+      if (record == nullptr) continue;
+      record->setDatabase(this);
+      SrmComputer* previous_computer = this_computer_;
+      if (kind == SRM_COMPUTER) setThisComputer(static_cast<SrmComputer*>(record));
+      if (record->deserialize(fd, tuple.get())) {
+        addResource(record);
+        ++loaded;
+      } else if (this_computer_ == record) {
+        // The computer that failed to load is released below: the link goes back to the
+        // computer it replaced.
+        this_computer_ = previous_computer;
+      }
+      record->Release();
+    }
+  }
+  if (loaded != expected_records) {
+    setErrorInfo(22, "Failed to deserialize required number of resources", nullptr);
+    return 0;
+  }
+
+  int groups_loaded = 0;
+  for (int consumed = 0; consumed < expected_groups; ++consumed) {
+    if (NextTuple(reader, &tuple) != CSRM_OK) break;
+    std::string name, element, key, value;
+    tuple->resetNext();
+    while (tuple->getNextElement(&element) == CSRM_OK) {
+      if (!SrmSplitKeyValuePair(&element, &key, &value)) break;
+      int id = SrmResDbGetStringId(key);
+      if (id == kKeyId) name = value;
+      if (id == kKeyType && SrmResDbGetStringId(value) != kKeyServiceGroup) {
+        name.clear();
+        break;
+      }
+    }
+    if (name.empty()) continue;
+    if (SrmServiceGroup* existing = findServiceGroup(name)) {
+      groups_loaded += existing->deserialize(fd, tuple.get());
+      continue;
+    }
+    auto* group = new SrmServiceGroup(name);
+    group->setDatabase(this);
+    group->getResourceList()->setDb(this);
+    group->deserialize(fd, tuple.get());
+    groups_loaded += addServiceGroup(group);
+    group->Release();
+  }
+  detachStream(fd);
+  if (groups_loaded != expected_groups) {
+    setErrorInfo(22, "Failed to deserialize required number of service groups", nullptr);
+    return 0;
+  }
+  return 1;
+}
