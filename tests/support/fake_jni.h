@@ -1,0 +1,75 @@
+// FakeJni: a JNIEnv for calling the native methods inside a test process. It implements the
+// few functions the library may use (GetStringUTFChars, ReleaseStringUTFChars, NewStringUTF,
+// ExceptionCheck) and checks how they are used: every character array handed out must come
+// back once, to the string it came from, and nothing may be called while an exception is
+// pending. Any other function of the table aborts the test, naming its slot.
+// Java strings are test-owned texts identified by opaque jstring handles valid for the life
+// of the FakeJni. Not thread safe; one FakeJni per test.
+#ifndef RESDB_TESTS_SUPPORT_FAKE_JNI_H_
+#define RESDB_TESTS_SUPPORT_FAKE_JNI_H_
+
+#include <jni.h>
+
+#include <deque>
+#include <map>
+#include <string>
+
+class FakeJni {
+ public:
+  FakeJni();
+  FakeJni(const FakeJni&) = delete;
+  FakeJni& operator=(const FakeJni&) = delete;
+  // Fails the test for every character array still not given back (and frees it).
+  ~FakeJni();
+
+  JNIEnv* env() { return &env_.env; }
+
+  // A Java string holding text, to pass to a native method.
+  jstring newJavaString(const std::string& text);
+  // The text of a string made by newJavaString or NewStringUTF; fails the test for null or
+  // for a handle this FakeJni did not make.
+  std::string text(jstring s) const;
+
+  // What GetStringUTFChars reports through its copy flag (JNI_TRUE by default).
+  void setCopyFlag(jboolean is_copy) { copy_flag_ = is_copy; }
+  // While on, GetStringUTFChars answers null and, as a virtual machine out of memory does,
+  // leaves an exception pending.
+  void setFailGetChars(bool fail) { fail_get_chars_ = fail; }
+  bool exceptionPending() const { return exception_pending_; }
+  void clearException() { exception_pending_ = false; }
+
+  int getCharsCalls() const { return get_chars_calls_; }
+  int releaseCharsCalls() const { return release_chars_calls_; }
+  int outstandingChars() const { return static_cast<int>(handed_out_.size()); }
+  int newStringCalls() const { return new_string_calls_; }
+
+ private:
+  // The JNIEnv with a way back to its FakeJni; env must stay the first member.
+  struct Env {
+    JNIEnv env;
+    FakeJni* owner;
+  };
+  static FakeJni* self(JNIEnv* env);
+  const std::string* find(jstring s) const;
+  jstring store(const std::string& text);
+  // Fails the test when a function is called with an exception pending.
+  void checkNoPendingException(const char* function) const;
+
+  static const char* JNICALL GetStringUTFChars(JNIEnv* env, jstring s, jboolean* is_copy);
+  static void JNICALL ReleaseStringUTFChars(JNIEnv* env, jstring s, const char* chars);
+  static jstring JNICALL NewStringUTF(JNIEnv* env, const char* chars);
+  static jboolean JNICALL ExceptionCheck(JNIEnv* env);
+
+  JNINativeInterface_ table_;
+  Env env_;
+  std::deque<std::string> strings_;            // the Java strings; jstring = element address
+  std::map<const char*, jstring> handed_out_;  // character arrays not yet given back
+  jboolean copy_flag_ = JNI_TRUE;
+  bool fail_get_chars_ = false;
+  bool exception_pending_ = false;
+  int get_chars_calls_ = 0;
+  int release_chars_calls_ = 0;
+  int new_string_calls_ = 0;
+};
+
+#endif  // RESDB_TESTS_SUPPORT_FAKE_JNI_H_
