@@ -63,15 +63,11 @@ const SrmRecordCodec<SrmComputer>& SrmComputer::codec() {
 }
 
 int SrmComputer::setCapacity(int64_t kb) {
-  if (kb < 0) return 0;
-  capacity_kb_ = kb;
-  return 1;
+  return SrmSetSize(&capacity_kb_, kb);
 }
 
 int SrmComputer::setFreeSpace(int64_t kb) {
-  if (kb < 0) return 0;
-  free_space_kb_ = kb;
-  return 1;
+  return SrmSetSize(&free_space_kb_, kb);
 }
 
 int SrmComputer::addResource(SrmResource* r) {

@@ -55,15 +55,11 @@ const SrmRecordCodec<SrmDisk>& SrmDisk::codec() {
 }
 
 int SrmDisk::setCapacity(int64_t kb) {
-  if (kb < 0) return 0;
-  capacity_kb_ = kb;
-  return 1;
+  return SrmSetSize(&capacity_kb_, kb);
 }
 
 int SrmDisk::setFreeSpace(int64_t kb) {
-  if (kb < 0) return 0;
-  free_space_kb_ = kb;
-  return 1;
+  return SrmSetSize(&free_space_kb_, kb);
 }
 
 int SrmDisk::mergeResource(SrmResource* other) {

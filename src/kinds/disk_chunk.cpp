@@ -1,19 +1,7 @@
 #include "kinds/disk_chunk.h"
 
 #include "db/srm_resource_database.h"
-
-namespace {
-
-// The Id of the disk value names in r's database (as an Id, else as a global id); value itself
-// without a database or such a disk.
-std::string DiskIdFor(const SrmResource& r, const std::string& value) {
-  const SrmResourceDatabase* db = r.getDatabase();
-  if (db == nullptr) return value;
-  const SrmResource* disk = db->findGlobalResource(SRM_DISK, value);
-  return disk != nullptr ? disk->getId() : value;
-}
-
-}  // namespace
+#include "kinds/record_reference.h"
 
 SrmDiskChunk::SrmDiskChunk() : SrmResource(SRM_DISKCHUNK) {}
 
@@ -72,7 +60,7 @@ int SrmDiskChunk::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   codec().read(this, tuple, [&](int key, const std::string& value) {
     switch (key) {
       case kKeyDisk:
-        disk_ = DiskIdFor(*this, value);
+        disk_ = SrmRecordIdFor(*this, SRM_DISK, value);
         break;
       case kKeyStart:
         start = SrmParseInt64(value);

@@ -1,6 +1,6 @@
 #include "kinds/file_system.h"
 
-#include "kinds/volume_reference.h"
+#include "kinds/record_reference.h"
 
 SrmFileSystem::SrmFileSystem() : SrmResource(SRM_FILESYSTEM) {}
 
@@ -51,32 +51,22 @@ int SrmFileSystem::serialize(int fd, int flags) {
 int SrmFileSystem::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
   codec().read(this, tuple, [this](int key, const std::string& value) {
-    if (key == kKeyVolume) volume_ = SrmVolumeIdFor(*this, value);
+    if (key == kKeyVolume) volume_ = SrmRecordIdFor(*this, SRM_VOLUME, value);
   });
   return 1;
 }
 
-namespace {
-
-int SetSpace(int64_t* field, int64_t kb) {
-  if (kb < 0) return 0;
-  *field = kb;
-  return 1;
-}
-
-}  // namespace
-
 int SrmFileSystem::setCapacity(int64_t kb) {
-  return SetSpace(&capacity_kb_, kb);
+  return SrmSetSize(&capacity_kb_, kb);
 }
 int SrmFileSystem::setFreeSpace(int64_t kb) {
-  return SetSpace(&free_space_kb_, kb);
+  return SrmSetSize(&free_space_kb_, kb);
 }
 int SrmFileSystem::setUsedSpace(int64_t kb) {
-  return SetSpace(&used_space_kb_, kb);
+  return SrmSetSize(&used_space_kb_, kb);
 }
 int SrmFileSystem::setReservedSpace(int64_t kb) {
-  return SetSpace(&reserved_space_kb_, kb);
+  return SrmSetSize(&reserved_space_kb_, kb);
 }
 
 int SrmFileSystem::setMaxFileSize(int32_t size) {

@@ -1,6 +1,6 @@
 #include "kinds/mount_point.h"
 
-#include "kinds/volume_reference.h"
+#include "kinds/record_reference.h"
 
 SrmMountPoint::SrmMountPoint() : SrmResource(SRM_MOUNTPOINT) {}
 
@@ -45,7 +45,7 @@ int SrmMountPoint::serialize(int fd, int flags) {
 int SrmMountPoint::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
   codec().read(this, tuple, [this](int key, const std::string& value) {
-    if (key == kKeyVolumeId) volume_id_ = SrmVolumeIdFor(*this, value);
+    if (key == kKeyVolumeId) volume_id_ = SrmRecordIdFor(*this, SRM_VOLUME, value);
   });
   return 1;
 }

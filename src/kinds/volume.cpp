@@ -51,15 +51,11 @@ const SrmRecordCodec<SrmVolume>& SrmVolume::codec() {
 }
 
 int SrmVolume::setCapacity(int64_t kb) {
-  if (kb < 0) return 0;
-  capacity_kb_ = kb;
-  return 1;
+  return SrmSetSize(&capacity_kb_, kb);
 }
 
 int SrmVolume::setFreeSpace(int64_t kb) {
-  if (kb < 0) return 0;
-  free_space_kb_ = kb;
-  return 1;
+  return SrmSetSize(&free_space_kb_, kb);
 }
 
 int SrmVolume::addDiskChunk(SrmResource* r) {

@@ -76,15 +76,11 @@ const SrmRecordCodec<SrmVolumeGroup>& SrmVolumeGroup::codec() {
 }
 
 int SrmVolumeGroup::setCapacity(int64_t kb) {
-  if (kb < 0) return 0;
-  capacity_kb_ = kb;
-  return 1;
+  return SrmSetSize(&capacity_kb_, kb);
 }
 
 int SrmVolumeGroup::setFreeSpace(int64_t kb) {
-  if (kb < 0) return 0;
-  free_space_kb_ = kb;
-  return 1;
+  return SrmSetSize(&free_space_kb_, kb);
 }
 
 int SrmVolumeGroup::addVolume(SrmResource* r) {

@@ -31,4 +31,11 @@ int64_t SrmParseInt64(const std::string& text);
 // The same value cut to 32 bits, as atoi and atol stored in a 32-bit field give it.
 int32_t SrmParseInt32(const std::string& text);
 
+// Stores kb in *field unless it is negative (sizes are never negative). 1 when stored, else 0.
+inline int SrmSetSize(int64_t* field, int64_t kb) {
+  if (kb < 0) return 0;
+  *field = kb;
+  return 1;
+}
+
 #endif  // RESDB_MODEL_TUPLE_FIELDS_H_
