@@ -26,6 +26,15 @@ SrmResource* createLinked(SrmResourceDatabase* db) {
   return new Record(db);
 }
 
+// A record bound to its database before it reads itself, so that a volume it names by global
+// id is stored under the volume's Id; it is filed only when it is added.
+template <class Record>
+SrmResource* createBound(SrmResourceDatabase* db) {
+  Record* record = new Record();
+  record->setDatabase(db);
+  return record;
+}
+
 // The stored record of the same kind and Id.
 template <SrmResourceType kKind>
 SrmResource* findById(SrmResourceDatabase* db, SrmResource* record) {
@@ -73,13 +82,13 @@ const JniAddMethod kJniAddDiskChunk = {
     {"Failed to collect Disk Chunk information, couldn't attach collection stream", nullptr}};
 
 const JniAddMethod kJniAddFileSystem = {
-    createUnlinked<SrmFileSystem>,
+    createBound<SrmFileSystem>,
     findGlobal<SRM_FILESYSTEM>,
     insertResource,
     {"Failed to collect file system information, couldn't attach collection stream", nullptr}};
 
 const JniAddMethod kJniAddMountpoint = {
-    createUnlinked<SrmMountPoint>,
+    createBound<SrmMountPoint>,
     findGlobal<SRM_MOUNTPOINT>,
     insertResource,
     {"Failed to collect Mount Point information, couldn't attach collection stream", nullptr}};
