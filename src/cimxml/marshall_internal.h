@@ -1,0 +1,49 @@
+// Shared mechanics of the CIM-XML marshaller's source files; not part of its interface. The
+// line writers are the only code that appends to the buffer, so the rules of marshall.h for
+// indentation, line ends, escaping and bytes 0x80 and above live in one place.
+#ifndef RESDB_CIMXML_MARSHALL_INTERNAL_H_
+#define RESDB_CIMXML_MARSHALL_INTERNAL_H_
+
+#include "cimapi.h"
+#include "cimxml/sbuf.h"
+
+namespace marshall_internal {
+
+// One line: 2 * level blanks, the formatted text, "\r\n". Bytes 0x80 and above of the
+// formatted text are made valid as marshall.h says; nothing else is escaped. 0; -1 when the
+// line could not be appended (nothing of it stays); 1 when only its line end failed.
+int printIndented(sbuf* buffer, int level, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// One character-data line: 2 * level blanks, openTag, text escaped as marshall.h says (null:
+// nothing), closeTag, "\r\n". 0, or 1 when the final line end could not be appended (failures
+// before it are not reported).
+int printPCDataIndented(sbuf* buffer, int level, const char* openTag, const char* text,
+                        const char* closeTag);
+
+// 1 when text is null, empty or only blanks of the C locale's space class, else 0.
+int isNullOrAllWhitespace(const char* text);
+
+// The TYPE attribute text of a CIMType code; "unknown" for codes outside 0 to 29.
+const char* getTypeString(int type);
+
+// The text itself, or "" for null, so that a missing name never reaches a format.
+inline const char* orEmpty(const char* text) {
+  return text != nullptr ? text : "";
+}
+
+// Gives a key whose value is null or blank the new value "0". 0; -1 when the allocation fails
+// (the old value then stays).
+int replaceBlankKeyValue(nmspc_cim::CCIMProperty* key);
+
+// One KEYBINDING per key of the list at level, with the result of marshallKeybindings. When a
+// key's "0" could not be made it returns -1 at once, the binding left open, and sets *stopped
+// (if given) so that callers can tell this from a failed nested reference.
+int marshallKeyList(sbuf* buffer, nmspc_cim::CCIMList* keys, int level, bool* stopped);
+
+// A PROPERTY.ARRAY: the values decoded by the library's decoder for the element type.
+void marshallArrayProperty(sbuf* buffer, nmspc_cim::CCIMProperty* property, int level);
+
+}  // namespace marshall_internal
+
+#endif  // RESDB_CIMXML_MARSHALL_INTERNAL_H_

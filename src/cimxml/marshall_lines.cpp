@@ -1,0 +1,229 @@
+// The marshaller's line writers: indentation, line ends, character-data escaping and the
+// treatment of bytes 0x80 and above. Every byte the marshaller writes passes through here.
+#include <climits>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cimxml/marshall_internal.h"
+
+namespace marshall_internal {
+namespace {
+
+// How appendText treats the markup characters and control bytes below 0x80.
+enum class Markup {
+  kEscape,  // character data: entities for " & ' < >, control bytes and 0x7F dropped
+  kKeep     // names and formatted lines: written as they are
+};
+
+const char kBlanks[] = "                                                                ";
+
+// Appends n bytes of s; false when the buffer could not grow.
+bool appendBytes(sbuf* buffer, const char* s, size_t n) {
+  while (n > 0) {
+    unsigned int chunk = n > UINT_MAX ? UINT_MAX : static_cast<unsigned int>(n);
+    if (sbufAppendN(buffer, s, chunk) != buffer) return false;
+    s += chunk;
+    n -= chunk;
+  }
+  return true;
+}
+
+bool appendIndentation(sbuf* buffer, int level) {
+  size_t blanks = level > 0 ? 2 * static_cast<size_t>(level) : 0;
+  while (blanks > 0) {
+    size_t chunk = blanks < sizeof(kBlanks) - 1 ? blanks : sizeof(kBlanks) - 1;
+    if (!appendBytes(buffer, kBlanks, chunk)) return false;
+    blanks -= chunk;
+  }
+  return true;
+}
+
+// Cuts the text back to size bytes (size not above the current size).
+void truncateTo(sbuf* buffer, unsigned int size) {
+  buffer->size = size;
+  buffer->data[size] = '\0';
+}
+
+// The length (2 to 4) of the well-formed UTF-8 sequence that starts at s, storing its code
+// point; 0 when s does not start one, or starts one of U+FFFE or U+FFFF, which XML does not
+// allow. Reads no further than the first byte that breaks the sequence, so a NUL-terminated s
+// is never overrun.
+int utf8SequenceLength(const unsigned char* s, uint32_t* codePoint) {
+  unsigned char lead = s[0];
+  unsigned char low = 0x80;  // the range of the second byte, narrowed for some lead bytes
+  unsigned char high = 0xBF;
+  int length = 0;
+  uint32_t value = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    value = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    value = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;   // no overlong forms
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  for (int i = 1; i < length; ++i) {
+    if (s[i] < low || s[i] > high) return 0;
+    low = 0x80;
+    high = 0xBF;
+    value = (value << 6) | (s[i] & 0x3F);
+  }
+  if (value == 0xFFFE || value == 0xFFFF) return 0;
+  *codePoint = value;
+  return length;
+}
+
+// The entity that stands for a markup character in character data, or null.
+const char* entityFor(unsigned char c) {
+  switch (c) {
+    case '"':
+      return "&quot;";
+    case '&':
+      return "&amp;";
+    case '\'':
+      return "&apos;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    default:
+      return nullptr;
+  }
+}
+
+// Appends the NUL-terminated text by the rules of marshall.h. Runs of bytes written as they
+// are go to the buffer in one append each; only replacements are appended on their own.
+// False when an append failed (the text is then cut where it failed).
+bool appendText(sbuf* buffer, const char* text, Markup markup) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  size_t run = 0;  // first byte not yet appended
+  size_t at = 0;
+  bool ok = true;
+  while (s[at] != '\0') {
+    unsigned char c = s[at];
+    char reference[16];
+    const char* replacement = nullptr;  // null: the byte is dropped
+    size_t consumed = 1;
+    if (c >= 0x80) {
+      uint32_t codePoint = 0;
+      int length = utf8SequenceLength(s + at, &codePoint);
+      if (length == 2 || length == 3) {
+        at += length;
+        continue;
+      }
+      unsigned int referenced = length == 4 ? codePoint : c;
+      snprintf(reference, sizeof(reference), "&#x%X;", referenced);
+      replacement = reference;
+      consumed = length == 4 ? 4 : 1;
+    } else if (markup == Markup::kKeep) {
+      ++at;
+      continue;
+    } else if ((replacement = entityFor(c)) == nullptr && c >= 0x20 && c <= 0x7E) {
+      ++at;
+      continue;
+    }
+    ok = appendBytes(buffer, text + run, at - run) && ok;
+    if (replacement != nullptr) ok = appendBytes(buffer, replacement, strlen(replacement)) && ok;
+    at += consumed;
+    run = at;
+  }
+  return appendBytes(buffer, text + run, at - run) && ok;
+}
+
+// Rewrites the text from offset `from` to the end so that its bytes 0x80 and above follow
+// marshall.h. Only a text holding a byte to change is copied. False when that copy or the
+// rewrite failed.
+bool makeValidUtf8(sbuf* buffer, unsigned int from) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(buffer->data);
+  unsigned int at = from;
+  while (at < buffer->size) {
+    uint32_t codePoint = 0;
+    int length = s[at] < 0x80 ? 1 : utf8SequenceLength(s + at, &codePoint);
+    if (length != 1 && length != 2 && length != 3) break;
+    at += static_cast<unsigned int>(length);
+  }
+  if (at >= buffer->size) return true;
+  size_t tailSize = static_cast<size_t>(buffer->size - at) + 1;
+  char* tail = static_cast<char*>(malloc(tailSize));
+  if (tail == nullptr) return false;
+  memcpy(tail, buffer->data + at, tailSize);
+  truncateTo(buffer, at);
+  bool ok = appendText(buffer, tail, Markup::kKeep);
+  free(tail);
+  return ok;
+}
+
+}  // namespace
+
+int printIndented(sbuf* buffer, int level, const char* format, ...) {
+  if (buffer == nullptr || format == nullptr) return -1;
+  unsigned int start = buffer->size;
+  if (!appendIndentation(buffer, level)) {
+    truncateTo(buffer, start);
+    return -1;
+  }
+  unsigned int textStart = buffer->size;
+  va_list args;
+  va_start(args, format);
+  sbuf* printed = sbufVPrintf(buffer, format, args);
+  va_end(args);
+  if (printed != buffer || !makeValidUtf8(buffer, textStart)) {
+    truncateTo(buffer, start);
+    return -1;
+  }
+  return appendBytes(buffer, "\r\n", 2) ? 0 : 1;
+}
+
+int printPCDataIndented(sbuf* buffer, int level, const char* openTag, const char* text,
+                        const char* closeTag) {
+  if (buffer == nullptr) return -1;
+  appendIndentation(buffer, level);
+  appendText(buffer, orEmpty(openTag), Markup::kKeep);
+  appendText(buffer, orEmpty(text), Markup::kEscape);
+  appendText(buffer, orEmpty(closeTag), Markup::kKeep);
+  return appendBytes(buffer, "\r\n", 2) ? 0 : 1;
+}
+
+int isNullOrAllWhitespace(const char* text) {
+  if (text == nullptr) return 1;
+  for (; *text != '\0'; ++text) {
+    if (strchr(" \t\n\v\f\r", *text) == nullptr) return 0;
+  }
+  return 1;
+}
+
+const char* getTypeString(int type) {
+  static const char* const kNames[] = {
+      "uint8",        "sint8",          "uint16",       "sint16",        "uint32",
+      "sint32",       "uint64",         "sint64",       "string",        "boolean",
+      "real32",       "real64",         "datetime",     "char16",        "uint8_array",
+      "sint8_array",  "uint16_array",   "sint16_array", "uint32_array",  "sint32_array",
+      "uint64_array", "sint64_array",   "string_array", "boolean_array", "real32_array",
+      "real64_array", "datetime_array", "char16_array", "reference",     "instance"};
+  if (type < 0 || type >= static_cast<int>(sizeof(kNames) / sizeof(kNames[0]))) return "unknown";
+  return kNames[type];
+}
+
+int replaceBlankKeyValue(nmspc_cim::CCIMProperty* key) {
+  if (!isNullOrAllWhitespace(key->value)) return 0;
+  char* zero = static_cast<char*>(malloc(2));
+  if (zero == nullptr) return -1;
+  zero[0] = '0';
+  zero[1] = '\0';
+  free(key->value);
+  key->value = zero;
+  return 0;
+}
+
+}  // namespace marshall_internal
