@@ -1,8 +1,90 @@
 #include "jni/print_report.h"
 
-// The report converter plugs in here: generate the host report of db, marshal its instance
-// list into a string buffer and answer the buffer's text, or the error text of the step that
-// failed. Until it does, every database answers as one whose report cannot be generated.
-std::string printReport(SrmResourceDatabase*) {
-  return "ERROR 2";
+#include <cstdlib>
+#include <memory>
+
+#include "cimapi.h"
+#include "cimxml/marshall.h"
+#include "cimxml/sbuf.h"
+#include "report/qdx_report.h"
+
+namespace {
+
+// The owners of what one report allocates; each releases its part when the report ends,
+// whichever way it ends.
+struct BufferDeleter {
+  void operator()(sbuf* b) const { sbufDestroy(b); }
+};
+struct ListDeleter {
+  void operator()(nmspc_cim::CCIMList* l) const { nmspc_cim::cim_freeInstanceList(l); }
+};
+struct TextDeleter {
+  void operator()(char* t) const { free(t); }
+};
+
+std::string ErrorText(int code) {
+  switch (code) {
+    case 1:
+      return "ERROR 1";
+    case 2:
+      return "ERROR 2";
+    case 3:
+      return "ERROR 3";
+    default:
+      return "ERROR 4";
+  }
+}
+
+// The length (1 to 3) of the modified UTF-8 sequence at s, or 0 when s does not start one.
+// Modified UTF-8 has no NUL byte (the text ends there) and no four-byte form.
+int ModifiedUtf8Length(const unsigned char* s) {
+  auto continuation = [](unsigned char c) { return (c & 0xC0) == 0x80; };
+  if (s[0] < 0x80) return 1;
+  if (s[0] >= 0xC2 && s[0] <= 0xDF) return continuation(s[1]) ? 2 : 0;
+  if (s[0] == 0xC0) return s[1] == 0x80 ? 2 : 0;  // the two-byte form of U+0000
+  if ((s[0] & 0xF0) == 0xE0) {
+    if (!continuation(s[1]) || !continuation(s[2])) return 0;
+    return (s[0] == 0xE0 && s[1] < 0xA0) ? 0 : 3;  // overlong
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsModifiedUtf8(const char* text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text);
+  while (*s != 0) {
+    int length = ModifiedUtf8Length(s);
+    if (length == 0) return false;
+    s += length;
+  }
+  return true;
+}
+
+std::string printReport(SrmResourceDatabase* db) {
+  try {
+    std::unique_ptr<QDX_Report> report(new QDX_Report());
+    std::unique_ptr<sbuf, BufferDeleter> buffer(sbufCreate(8192));
+    if (buffer == nullptr) return "ERROR UNEXPECTED";
+    std::unique_ptr<nmspc_cim::CCIMList, ListDeleter> list;
+
+    int code = 0;
+    if (report->GenerateCIMReports(db, "host") == 0) {
+      code = 2;
+    } else if (list.reset(report->GetReport()), list == nullptr) {
+      code = 1;
+    } else if (marshallInstanceList(buffer.get(), list.get(), 0) != 0) {
+      code = 3;
+    }
+    if (code != 0) return ErrorText(code);
+
+    std::unique_ptr<char, TextDeleter> copy(sbufGetStringCopy(buffer.get()));
+    if (copy == nullptr) return "ERROR UNEXPECTED";
+    // The marshaller writes only modified UTF-8; text that is not would make the virtual
+    // machine read past what it may, so it counts as a marshalling failure.
+    if (!IsModifiedUtf8(copy.get())) return ErrorText(3);
+    return std::string(copy.get());
+  } catch (...) {
+    return "ERROR UNEXPECTED";
+  }
 }

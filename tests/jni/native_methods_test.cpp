@@ -115,6 +115,21 @@ TEST_F(NativeMethodsTest, PrintOfAnEmptyDatabase) {
   destroy(handle);
 }
 
+TEST_F(NativeMethodsTest, PrintReportsALoadedHost) {
+  jlong handle = create();
+  ASSERT_EQ(kJniAddSucceeded,
+            call(&RESDB_NATIVE_NAME(addComputer), handle,
+                 jni_.newJavaString("\"Type=System\",\"Id=h1\",\"HostName=h1\",\"TIM=1\",;\n")));
+  ASSERT_EQ(kJniAddSucceeded,
+            call(&RESDB_NATIVE_NAME(addDisk), handle,
+                 jni_.newJavaString("\"Type=Disk\",\"Id=d1\",\"Name=sda\",\"Sign=7\",;\n")));
+  RESDB_NATIVE_NAME(resolveDatabase)(jni_.env(), kReceiver, handle);
+  std::string text = jni_.text(RESDB_NATIVE_NAME(print)(jni_.env(), kReceiver, handle));
+  EXPECT_EQ(0u, text.find("<VALUE.OBJECT>")) << text;
+  EXPECT_NE(std::string::npos, text.find("CLASSNAME=\"Tavrix_RM_DiskDrive\"")) << text;
+  destroy(handle);
+}
+
 TEST_F(NativeMethodsTest, LoadsAComputerAndItsDisks) {
   jlong handle = create();
   EXPECT_EQ(kJniAddSucceeded,

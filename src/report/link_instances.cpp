@@ -1,0 +1,18 @@
+// The link every pass makes between two filed instances: look both ends up, then build the
+// association between them.
+#include "report/qdx_report.h"
+
+int QDX_Report::LinkInstances(const std::string& class_name, int key_count,
+                              const char* const* key_names, const EndLookup& first,
+                              const EndLookup& second, const std::string& map_key,
+                              std::initializer_list<ExtraProperty> extra) {
+  // Both ends are looked up even when the first is missing, so that each missing end is
+  // warned about.
+  CCIMInstance* first_instance = FindCIMInstance(first.id, first.category);
+  CCIMInstance* second_instance = FindCIMInstance(second.id, second.category);
+  if (first_instance == nullptr || second_instance == nullptr) return -1;
+  return CreateAssociation(class_name, key_count, key_names, {first.role, first_instance},
+                           {second.role, second_instance}, map_key, extra)
+             ? 1
+             : 0;
+}

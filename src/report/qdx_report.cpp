@@ -1,0 +1,290 @@
+#include "report/qdx_report.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "db/srm_resource_database.h"
+#include "kinds/volume_manager.h"
+#include "providerutil.h"
+#include "report/instance_build.h"
+#include "report/report_log.h"
+
+namespace {
+
+using report_log::Log;
+
+constexpr char kGenerate[] = "GenerateCIMReports";
+
+// The categories GetReport hands to the list, in order; the associations come last.
+constexpr int kListedCategories[] = {QDX_Report::kSystems,     QDX_Report::kDisks,
+                                     QDX_Report::kVolumes,     QDX_Report::kDiskGroups,
+                                     QDX_Report::kFileSystems, QDX_Report::kAliases};
+
+// The maps FindCIMInstance searches for category 0, in order.
+constexpr int kSearchOrder[] = {1, 2, 3, 4, 9, 5, 6, 7, 8};
+
+// A pass of the report and what is said when it fails.
+struct Pass {
+  int (QDX_Report::*run)();
+  bool for_host;
+  bool for_cluster;
+  const char* failure_message;
+  const char* failure_point;
+};
+
+const Pass kPasses[] = {
+    {&QDX_Report::Get_Cluster_Instances, false, true, "Get_Cluster_Instances FAILED",
+     "Get_Cluster_Instances"},
+    {&QDX_Report::Get_System_Instances, true, false, "Get_System_Instances FAILED",
+     "Get_System_Instances"},
+    {&QDX_Report::Get_Alias_Instances, true, true, "Get_Alias_Instances FAILED",
+     "Get_Alias_Instances"},
+    {&QDX_Report::Get_Disk_Instances, true, true, "Get_Disk_Instances FAILED",
+     "Get_Disk_Instances"},
+    {&QDX_Report::Get_DiskPartition_Instances, true, true, "Get_DiskPartition_Instances FAILED",
+     "Get_DiskPartition_Instances"},
+    {&QDX_Report::GetVolumeMgrInfo, true, true, "GetVolumeMgrInfo FAILED",
+     "Get_VolumeMgr_Instances"},
+    {&QDX_Report::Get_Volumes_Instances, true, true, "Get_Volumes_Instances FAILED",
+     "Get_Volumes_Instances"},
+    {&QDX_Report::Get_DiskGroup_Instances, true, true, "Get_DiskGroup_Instances FAILED",
+     "Get_DiskGroup_Instances"},
+    {&QDX_Report::Get_FileSystem_Instances, true, true, "Get_FileSystem_Instances",
+     "Get_FileSystem_Instances"},
+    {&QDX_Report::Get_Share_Instances, true, true, "Get_Share_Instances FAILED",
+     "Get_Shares_Instances"},
+    {&QDX_Report::Get_ServiceGroup_Instances, false, true, "Get_ServiceGroup_Instances FAILED",
+     "Get_ServiceGroup_Instances"},
+};
+
+}  // namespace
+
+QDX_Report::QDX_Report() {
+  instance_list_ = nmspc_cim::cim_createInstanceList();
+  ClearCIMInstMaps();
+  kind_class_map_ = {
+      {"System", "Tavrix_RM_HalcyonUnitaryComputerSystem"},
+      {"Disk", "Tavrix_RM_DiskDrive"},
+      {"Volume", "Tavrix_RM_StorageVolume"},
+      {"VolumeGroup", "Tavrix_RM_VMDiskGroup"},
+      {"Share", "Tavrix_RM_FileShare"},
+      {"FileSystem", "Tavrix_RM_UnixLocalFileSystem"},
+  };
+}
+
+QDX_Report::~QDX_Report() {
+  ClearCIMInstMaps();
+  // What never reached the list, then the list itself when GetReport did not hand it out.
+  for (CCIMInstance* instance : owned_) nmspc_cim::cim_freeInstance(instance);
+  owned_.clear();
+  nmspc_cim::cim_freeInstanceList(instance_list_);
+}
+
+void QDX_Report::RaiseResult(const std::string& code, const std::string& value,
+                             const std::string& label) {
+  report_log::Raise(provider_name_, &utility_, code, value, label);
+}
+
+SrmResourceList::IdMap* QDX_Report::Records(SrmResourceType kind) {
+  if (database_ == nullptr) return nullptr;
+  SrmResourceList::IdMap* records = database_->getResourceList()->getSrmResourceIdMap(kind);
+  return (records == nullptr || records->empty()) ? nullptr : records;
+}
+
+// --- The report ---
+
+int QDX_Report::GenerateCIMReports(SrmResourceDatabase* database, const std::string& rdb_type) {
+  if (database == nullptr) {
+    Log(PRV_LOG_ERROR, kGenerate, "SrmResourceDatabase is NULL.");
+    RaiseResult("F_NULL_POINTER", "ResourceDatabase", "Pointer");
+    return 0;
+  }
+  bool host = rdb_type == "host";
+  bool cluster = rdb_type == "cluster";
+  if (!host && !cluster) {
+    Log(PRV_LOG_ERROR, kGenerate, "Invalid rdb type - " + rdb_type);
+    RaiseResult("F_INVALID_RDB_TYPE", rdb_type, "Type of the rdb");
+    return 0;
+  }
+  database_ = database;
+  system_name_.clear();
+  system_id_.clear();
+
+  if (Get_Error_Instances() != 0) {
+    Log(PRV_LOG_ERROR, kGenerate, "SrmAgent returned error objects");
+    return 0;
+  }
+  for (const Pass& pass : kPasses) {
+    if (!(host ? pass.for_host : pass.for_cluster)) continue;
+    if ((this->*pass.run)() == 0) {
+      Log(PRV_LOG_ERROR, kGenerate, pass.failure_message);
+      LogError(pass.failure_point);
+      return 0;
+    }
+  }
+  Log(PRV_LOG_INFO, kGenerate, "Done creating CIM Instances for all objects");
+  return 1;
+}
+
+// --- Instance maps ---
+
+int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id, int category) {
+  if (instance == nullptr) {
+    Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "CCIMInstance is NULL.");
+    return 0;
+  }
+  // Taken over whatever happens next; one already in the list belongs to the list.
+  if (listed_.count(instance) == 0) owned_.insert(instance);
+  if (id.empty()) {
+    Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "NaturalName (unique id) is blank.");
+    return 0;
+  }
+  if (category < 0 || category > 9) {
+    Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "Invalid resource type.");
+    return 0;
+  }
+  if (category <= kSystems) {
+    category_maps_[kSystems][id] = instance;  // the newer instance replaces the older
+  } else {
+    category_maps_[category].emplace(id, instance);  // the first one filed is kept
+  }
+  return 1;
+}
+
+CCIMInstance* QDX_Report::FindCIMInstance(const std::string& id, int category) {
+  if (id.empty()) {
+    Log(PRV_LOG_ERROR, "FindCIMInstance", "NaturalName (unique id) is blank.");
+    return nullptr;
+  }
+  CCIMInstance* found = nullptr;
+  bool hit = false;
+  auto look = [&](int c) {
+    auto it = category_maps_[c].find(id);
+    if (it == category_maps_[c].end()) return false;
+    found = it->second;
+    return true;
+  };
+  if (category >= 1 && category <= 9) {
+    hit = look(category);
+  } else if (category == kAnyCategory) {
+    for (int c : kSearchOrder) {
+      if ((hit = look(c))) break;
+    }
+  }
+  if (!hit && (category == kAnyCategory || category < 0 || category > 9)) {
+    Log(PRV_LOG_INFO, "FindCIMInstMaps", "Invalid resource type OR Not found in any resource map.");
+  }
+  if (found != nullptr) return found;
+  RaiseResult("W_CIMINSTANCE_NOT_FOUND", id, "QDXID of the ciminstance trying to find.");
+  Log(PRV_LOG_WARNING, "FindCIMInstMaps",
+      "Could not find a CIMInstance with qdxid '" + id +
+          "', to be used for CIM Associations. The Association will not be created.");
+  return nullptr;
+}
+
+void QDX_Report::ClearCIMInstMaps() {
+  for (auto& map : category_maps_) map.clear();
+  associations_.clear();
+  kind_class_map_.clear();
+  disk_chunk_set_.clear();
+}
+
+int QDX_Report::AddToList(CCIMInstance* instance) {
+  if (instance == nullptr) return 0;
+  if (listed_.count(instance) != 0) return 1;
+  CCIMList* list = nmspc_cim::cim_addInstance(instance_list_, instance);
+  if (list == nullptr) {
+    owned_.insert(instance);  // refused: still ours, freed with the converter
+    return 0;
+  }
+  instance_list_ = list;
+  owned_.erase(instance);
+  listed_.insert(instance);
+  return 1;
+}
+
+CCIMList* QDX_Report::GetReport() {
+  std::vector<const std::map<std::string, CCIMInstance*>*> maps;
+  for (int c : kListedCategories) maps.push_back(&category_maps_[c]);
+  maps.push_back(&associations_);
+  for (const auto* map : maps) {
+    for (const auto& entry : *map) {
+      // Only what the converter still holds: an instance filed twice goes in once.
+      if (owned_.count(entry.second) == 0) continue;
+      if (AddToList(entry.second) == 0) return nullptr;
+    }
+  }
+  CCIMList* list = instance_list_;
+  instance_list_ = nullptr;  // the caller's from now on
+  return list;
+}
+
+int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
+                                  const char* const* key_names, AssociationEnd first,
+                                  AssociationEnd second, const std::string& map_key,
+                                  std::initializer_list<ExtraProperty> extra) {
+  std::vector<RM_PropertyRecipe> recipe = {RM_KeyRef(first.role, first.instance),
+                                           RM_KeyRef(second.role, second.instance)};
+  for (const ExtraProperty& p : extra) recipe.push_back(RM_Text(p.name, p.value, p.type));
+  CCIMInstance* association =
+      RM_BuildInstance(provider_name_, class_name, key_count, key_names, recipe);
+  if (association == nullptr) return 0;
+  if (!associations_.emplace(map_key, association).second) {
+    nmspc_cim::cim_freeInstance(association);  // the first one filed under the key is kept
+    return 1;
+  }
+  owned_.insert(association);
+  return 1;
+}
+
+// --- Logging ---
+
+void QDX_Report::LogError(const std::string& failure_point) {
+  if (failure_point.empty()) return;
+  RaiseResult("F_REPORT_CONV_FAILURE", failure_point, "FailurePoint");
+}
+
+void QDX_Report::LogMissingResoruce(const std::string& name) {
+  if (name.empty()) return;
+  Log(PRV_LOG_WARNING, "LogMissingResoruce",
+      "CIMInstance not found for - " + name + ". Associations for this resource will be missing.");
+  RaiseResult("W_INSTANCE_NOT_FOUND", name, "Missing Resource name");
+}
+
+// --- Lookups ---
+
+std::string QDX_Report::GetDiskTypeAsString(int disk_type) {
+  static const char* const kNames[] = {"Unknown", "IDE", "SCSI", "FC", "SSA", "Serial", "Other"};
+  if (disk_type < 0 || disk_type > 6) return "Unknown";
+  return kNames[disk_type];
+}
+
+int QDX_Report::GetVolumeMgrInfo() {
+  volume_managers_ = Records(SRM_VOLUMEMANAGER);
+  if (volume_managers_ == nullptr) {
+    Log(PRV_LOG_INFO, "GetVolumeMgrInfo", "No volume managers found.");
+  }
+  return 1;
+}
+
+int QDX_Report::GetVolMgrNameandVer(const std::string& volume_mgr_id, std::string* name,
+                                    std::string* version) {
+  if (volume_mgr_id.empty()) return 1;
+  if (volume_managers_ == nullptr) {
+    Log(PRV_LOG_WARNING, "GetVolMgrNameandVer",
+        "No volume managers found but volumes are present.");
+    return 1;
+  }
+  int wanted = std::atoi(volume_mgr_id.c_str());
+  for (const auto& entry : *volume_managers_) {
+    const auto* manager = static_cast<const SrmVolumeManager*>(entry.second);
+    if (manager->getIdType() == wanted) {
+      if (name != nullptr) *name = manager->getVolumeMgrName();
+      if (version != nullptr) *version = manager->getVolumeMgrVersion();
+      return 1;
+    }
+  }
+  if (name != nullptr) *name = "Unknown";
+  if (version != nullptr) *version = "Unknown";
+  return 1;
+}

@@ -1,0 +1,149 @@
+// QDX_Report: turns one resolved resource database into the CIM instances and associations of
+// its report. GenerateCIMReports runs the passes in their fixed order; each pass builds its
+// instances with an RM_CIM_Report, files them in the category maps under their report ids and
+// builds associations between instances it finds there. GetReport hands every filed instance
+// to the instance list in the fixed category order.
+// Ownership: the converter owns every instance it built until GetReport hands them to the
+// list; instances never handed over (a failed report) are freed by the destructor, each once
+// even when filed in two maps. The list returned by GetReport belongs to the caller, who frees
+// it with cim_freeInstanceList. The database is borrowed.
+#ifndef RESDB_REPORT_QDX_REPORT_H_
+#define RESDB_REPORT_QDX_REPORT_H_
+
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <string>
+
+#include "cimapi.h"
+#include "model/srm_resource_list.h"
+
+using nmspc_cim::CCIMInstance;
+using nmspc_cim::CCIMList;
+using nmspc_cim::CIMType;
+
+class ProviderUtil;
+class SrmResourceDatabase;
+class SrmVolume;
+
+class QDX_Report {
+ public:
+  // The instance maps' categories.
+  enum Category {
+    kAnyCategory = 0,  // lookup only: every map
+    kSystems = 1,      // the host, cluster, nodes, virtual servers, IP endpoints
+    kDisks = 2,        // disk drives and partitions
+    kFileSystems = 3,
+    kVolumes = 4,
+    kDiskGroups = 5,
+    kUnused = 6,
+    kShares = 7,               // also put in the list by the share pass itself
+    kFileSystemsByVolume = 8,  // file systems again, under the volume they reside on
+    kAliases = 9,
+  };
+
+  QDX_Report();
+  QDX_Report(const QDX_Report&) = delete;
+  QDX_Report& operator=(const QDX_Report&) = delete;
+  virtual ~QDX_Report();
+
+  // Builds the report of database for rdb_type "host" or "cluster". 1, or 0 after logging.
+  int GenerateCIMReports(SrmResourceDatabase* database, const std::string& rdb_type);
+  // Files instance under id in category. 1 filed (or already present), 0 refused. The
+  // converter takes the instance over either way: one not kept in any map, or kept only in
+  // maps GetReport does not list, is freed with the converter.
+  int UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id, int category);
+  // The instance filed under id in category (0: every map), or null after logging.
+  CCIMInstance* FindCIMInstance(const std::string& id, int category);
+  void ClearCIMInstMaps();
+  // Adds every filed instance to the list in category order and returns the list, which
+  // passes to the caller; null when the library refused an instance (the converter then
+  // frees the list with everything in it).
+  CCIMList* GetReport();
+
+  void LogError(const std::string& failure_point);
+  void LogMissingResoruce(const std::string& name);
+  void CollectDiskChunks(SrmVolume* volume);
+  std::string DecodeQDXID(const std::string& id) { return id; }
+  std::string GetDiskTypeAsString(int disk_type);
+  int GetVolumeMgrInfo();
+  int GetVolMgrNameandVer(const std::string& volume_mgr_id, std::string* name,
+                          std::string* version);
+
+  // The passes: 1 on success, 0 on failure; Get_Error_Instances answers nonzero when the
+  // database holds a fatal error.
+  int Get_Error_Instances();
+  int Get_System_Instances();
+  int Get_Cluster_Instances();
+  int Get_VirtualServer_Instances();
+  int CreateClusterNodeReport();
+  int CreateIPAddressReport(const std::string& address, const std::string& system_id);
+  int Get_Disk_Instances();
+  int Get_DiskPartition_Instances();
+  int Get_Volumes_Instances();
+  int Get_DiskGroup_Instances();
+  int Get_FileSystem_Instances();
+  int Get_Share_Instances();
+  int Get_Alias_Instances();
+  int Get_ServiceGroup_Instances();
+
+  // State the passes share.
+  const std::string& system_name() const { return system_name_; }
+  const std::string& system_id() const { return system_id_; }
+  const std::map<std::string, int>& disk_chunk_set() const { return disk_chunk_set_; }
+
+ protected:
+  // One end of an association: the role name and the instance the reference points to.
+  struct AssociationEnd {
+    const char* role;
+    CCIMInstance* instance;
+  };
+  // An extra, non-reference property of an association.
+  struct ExtraProperty {
+    const char* name;
+    std::string value;
+    CIMType type;
+  };
+  // Builds an association of class_name (keys from key_names) with two reference ends, both
+  // key properties, then the extra properties, and files it in the association map under
+  // map_key (an association already filed under map_key is kept and the new one freed).
+  // 1, or 0 when the builder fails (already logged).
+  int CreateAssociation(const std::string& class_name, int key_count, const char* const* key_names,
+                        AssociationEnd first, AssociationEnd second, const std::string& map_key,
+                        std::initializer_list<ExtraProperty> extra = {});
+  // One end of an association to be looked up: role, id and the category it is filed in.
+  struct EndLookup {
+    const char* role;
+    std::string id;
+    int category;
+  };
+  // Looks first, then second up (FindCIMInstance, with its warnings) and builds the association
+  // between them with CreateAssociation. 1 built; -1 an end is not filed (nothing built); 0 the
+  // builder failed (already logged).
+  int LinkInstances(const std::string& class_name, int key_count, const char* const* key_names,
+                    const EndLookup& first, const EndLookup& second, const std::string& map_key,
+                    std::initializer_list<ExtraProperty> extra = {});
+  // Appends instance to the instance list; 1, or 0 when the library refuses it. The
+  // converter takes the instance over either way.
+  int AddToList(CCIMInstance* instance);
+  // Stores a result record with one argument, when the utility object is there.
+  void RaiseResult(const std::string& code, const std::string& value, const std::string& label);
+  // The database's records of kind, or null.
+  SrmResourceList::IdMap* Records(SrmResourceType kind);
+
+  SrmResourceDatabase* database_ = nullptr;  // borrowed
+  CCIMList* instance_list_ = nullptr;        // handed to the caller by GetReport
+  std::string system_name_;
+  std::string system_id_;
+  std::map<std::string, int> disk_chunk_set_;
+  std::map<std::string, std::string> kind_class_map_;
+  SrmResourceList::IdMap* volume_managers_ = nullptr;       // borrowed from the database
+  std::map<std::string, CCIMInstance*> category_maps_[10];  // 0 and 1 share map 1
+  std::map<std::string, CCIMInstance*> associations_;
+  std::set<CCIMInstance*> owned_;   // built here and not yet in the list
+  std::set<CCIMInstance*> listed_;  // already in the list (the share pass adds its own)
+  std::string provider_name_;
+  ProviderUtil* utility_ = nullptr;  // borrowed
+};
+
+#endif  // RESDB_REPORT_QDX_REPORT_H_

@@ -1,0 +1,28 @@
+// The decimal texts of the numbers the report's instances carry. Every value of a CIM property
+// travels as text; these are the few shapes the passes need, written once.
+#ifndef RESDB_REPORT_REPORT_VALUES_H_
+#define RESDB_REPORT_REPORT_VALUES_H_
+
+#include <cstdint>
+#include <string>
+
+namespace report_values {
+
+// A size scaled to bytes (kilobytes with factor 1024, megabytes with 1048576), as unsigned
+// 64-bit decimal text. Records never hold negative sizes; a negative value reads as 0. A
+// product beyond the unsigned 64-bit range does not wrap: it reads as 18446744073709551615.
+std::string ScaledSize(int64_t value, uint64_t factor);
+
+// kilobytes * 1024 as above.
+inline std::string BytesOfKB(int64_t kilobytes) {
+  return ScaledSize(kilobytes, 1024);
+}
+
+// A 32-bit number as "%d" writes it.
+inline std::string Decimal(int32_t value) {
+  return std::to_string(value);
+}
+
+}  // namespace report_values
+
+#endif  // RESDB_REPORT_REPORT_VALUES_H_
