@@ -1,0 +1,289 @@
+import java.io.File;
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
+
+/**
+ * Runs the scan replay tool as a user would, each time in a JVM of its own with JNI checking on,
+ * and checks its exit status and what it writes: every example scan with its expected outcome,
+ * the serialized database, and the failure cases of the command line and the folder.
+ *
+ * <p>Usage: ReplayToolTest EXAMPLES_DIR. The library path and the class path are this JVM's.
+ */
+public final class ReplayToolTest {
+  private static final String TOOL =
+      "com.orv.vimbrel.mgmt.agent.scanner.plugins.corvid.tools.ScanReplay";
+  private static final String[] ADD_METHODS = {
+    "addComputer", "addDisk", "addDiskChunk", "addVolumeManagerInfo", "addVolume",
+    "addVolumeGroup", "addFileSystem", "addMountpoint", "addShare", "addAlias",
+  };
+
+  private static int failures = 0;
+  private static Path work;
+
+  /** What one run of the tool left behind. */
+  private static final class Run {
+    final String name;
+    final int exit;
+    final String out;
+    final String err;
+
+    Run(String name, int exit, String out, String err) {
+      this.name = name;
+      this.exit = exit;
+      this.out = out;
+      this.err = err;
+    }
+  }
+
+  /** One expectation on a run: its exit status and texts its outputs must or must not hold. */
+  private static final class Expect {
+    final int exit;
+    final List<String> outHas = new ArrayList<>();
+    final List<String> outLacks = new ArrayList<>();
+    final List<String> errHas = new ArrayList<>();
+
+    Expect(int exit) {
+      this.exit = exit;
+    }
+
+    Expect out(String... texts) {
+      outHas.addAll(Arrays.asList(texts));
+      return this;
+    }
+
+    Expect notOut(String... texts) {
+      outLacks.addAll(Arrays.asList(texts));
+      return this;
+    }
+
+    Expect err(String... texts) {
+      errHas.addAll(Arrays.asList(texts));
+      return this;
+    }
+  }
+
+  private static void fail(String what) {
+    System.err.println("FAILED " + what);
+    failures++;
+  }
+
+  private static Run replayWith(String library, String name, String... args)
+      throws IOException, InterruptedException {
+    String java = ProcessHandle.current().info().command().orElse(
+        Paths.get(System.getProperty("java.home"), "bin", "java").toString());
+    List<String> command = new ArrayList<>(Arrays.asList(java, "-Xcheck:jni",
+        "-Dresdb.library=" + library, "-cp", System.getProperty("java.class.path"), TOOL));
+    command.addAll(Arrays.asList(args));
+    Path out = work.resolve(name + ".out");
+    Path err = work.resolve(name + ".err");
+    Process process = new ProcessBuilder(command)
+        .redirectOutput(out.toFile()).redirectError(err.toFile()).start();
+    int exit = process.waitFor();
+    return new Run(name, exit, read(out), read(err));
+  }
+
+  private static Run replay(String name, String... args) throws IOException, InterruptedException {
+    return replayWith(System.getProperty("resdb.library"), name, args);
+  }
+
+  private static String read(Path file) throws IOException {
+    return new String(Files.readAllBytes(file), StandardCharsets.UTF_8);
+  }
+
+  private static void check(Run run, Expect expect) {
+    if (run.exit != expect.exit) {
+      fail(run.name + ": exit status " + run.exit + ", expected " + expect.exit
+          + "\n--- stderr:\n" + run.err);
+    }
+    for (String text : expect.outHas) {
+      if (!run.out.contains(text)) fail(run.name + ": standard output lacks <" + text + ">");
+    }
+    for (String text : expect.outLacks) {
+      if (run.out.contains(text)) fail(run.name + ": standard output holds <" + text + ">");
+    }
+    for (String text : expect.errHas) {
+      if (!run.err.contains(text)) {
+        fail(run.name + ": standard error lacks <" + text + ">\n--- stderr:\n" + run.err);
+      }
+    }
+    // -Xcheck:jni reports misuse as WARNING lines without failing the program.
+    if (run.out.contains("WARNING") || run.err.contains("WARNING")) {
+      fail(run.name + ": JNI warning\n--- stderr:\n" + run.err);
+    }
+  }
+
+  // The result lines of the add methods, one after the other in replay order.
+  private static String succeeded(String... methods) {
+    StringBuilder lines = new StringBuilder();
+    for (String method : methods) {
+      lines.append(method).append(": The operation succeeded.\n");
+    }
+    return lines.toString();
+  }
+
+  private static String instance(String className) {
+    return "<INSTANCE CLASSNAME=\"" + className + "\">";
+  }
+
+  private static String value(String text) {
+    return "<VALUE>" + text + "</VALUE>";
+  }
+
+  private static void hostExample(Path host) throws Exception {
+    Expect reported = new Expect(0)
+        .err(succeeded(ADD_METHODS))
+        .err("resolveDatabase: ", "print: CIM-XML report of ")
+        .out("<VALUE.OBJECT>",
+            instance("Tavrix_RM_HalcyonUnitaryComputerSystem"), value("kestrel"),
+            instance("CIM_IPProtocolEndpoint"), value("kestrel~IPv4~192.0.2.21"),
+            value("kestrel~IPv4~198.51.100.21"), instance("CIM_HostedAccessPoint"),
+            instance("Tavrix_RM_DiskDrive"), value("disk-a"), value("disk-b"), value("disk-c"),
+            instance("CIM_SystemDevice"), instance("Tavrix_RM_PathToDisk"),
+            instance("Tavrix_RM_DiskPartition"), value("disk-a-p2"), value("disk-c-p1"),
+            instance("CIM_ConcreteComponent"),
+            instance("Tavrix_RM_StorageVolume"), value("vol-data"), value("vol-swap"),
+            value("Strata Volume Manager"), instance("CIM_BasedOn"),
+            instance("Tavrix_RM_VMDiskGroup"), value("vg-sys"), value("vg-data"),
+            instance("Tavrix_RM_SystemDiskGroup"), instance("CIM_DriveInDiskGroup"),
+            instance("CIM_ExtentInDiskGroup"),
+            instance("Tavrix_RM_UnixLocalFileSystem"), value("fs-root"), value("xfs"),
+            instance("Tavrix_RM_ResidesOnVolume"), instance("CIM_HostedFileSystem"),
+            instance("Tavrix_RM_FileShare"), value("share-projects"), value("/home"),
+            instance("CIM_SharedElement"), instance("CIM_HostedShare"),
+            instance("Tavrix_RM_AliasEntry"), value("naa.5000c500a1b2c302"),
+            value("Tavrix_RM_DiskDrive"), value("unknown"))
+        // Sub-volumes are reported through their parent; other share types are left out.
+        .notOut("vol-data-m0", "share-public", "ERROR");
+    Run plain = replay("host", host.toString());
+    check(plain, reported);
+
+    Path reportFile = work.resolve("host-report.xml");
+    Run toFile = replay("host-report-file", "--report", reportFile.toString(), host.toString());
+    check(toFile, new Expect(0).err(succeeded(ADD_METHODS)));
+    if (!toFile.out.isEmpty()) fail("host-report-file: standard output is not empty");
+    if (Files.exists(reportFile) && !read(reportFile).equals(plain.out)) {
+      fail("host-report-file: the report file differs from the report on standard output");
+    }
+
+    // The library writes the serialized database to standard output itself; the report stays
+    // the same as without it.
+    Path serializedReport = work.resolve("host-serialized-report.xml");
+    Run serialized = replay("host-serialized", "--serialize", "--report",
+        serializedReport.toString(), host.toString());
+    check(serialized, new Expect(0)
+        .err("serialize: 1\n")
+        .out("\"SrmResourceDbVersion=1.0\",\"ResourceCount=34\",",
+            "\"Type=Volume\",\"Id=vol-data\",", "\"Type=Id\",\"Id=alias-07\",")
+        .notOut("\"Type=Error\"", "<VALUE.OBJECT>"));
+    if (Files.exists(serializedReport) && !read(serializedReport).equals(plain.out)) {
+      fail("host-serialized: the report differs from the report without --serialize");
+    }
+  }
+
+  private static void unsignedDiskExample(Path scan) throws Exception {
+    String[] methods = {"addComputer", "addDisk", "addDiskChunk", "addVolume", "addFileSystem",
+                        "addMountpoint", "addShare"};
+    Run refused = replay("unsigned-disk", scan.toString());
+    check(refused, new Expect(1)
+        .err(succeeded(methods))
+        .err("print: ERROR 2\n", "ScanReplay: report refused: print answered \"ERROR 2\"",
+            // The library's own log line names the finding.
+            "SrmError: :ErrorCode: 22: Disk signature not generated: disk-2")
+        .notOut("<VALUE.OBJECT>"));
+    if (!refused.out.isEmpty()) fail("unsigned-disk: a refused report wrote standard output");
+
+    // The serialized database shows the finding as an error and every record resting on the
+    // disk withdrawn: its report flag (4) is clear, so its State is 9 instead of 13.
+    Run serialized = replay("unsigned-disk-serialized", "--serialize", "--report",
+        work.resolve("unsigned-disk.xml").toString(), scan.toString());
+    check(serialized, new Expect(1)
+        .err("serialize: 1\n", "print: ERROR 2\n")
+        .out("\"Type=Disk\",\"Id=disk-2\",\"PubId=/dev/sdb\",\"Status=1\",\"State=9\",",
+            "\"Sign=-1\",",
+            "\"Type=DiskChunk\",\"Id=disk-2-p1\",\"PubId=/dev/sdb1\",\"State=9\",",
+            "\"Type=Volume\",\"Id=vol-media\",\"PubId=/dev/sdb1\",\"Name=/dev/sdb1\",\"State=9\",",
+            "\"Type=FileSystem\",\"Id=fs-media\",\"Volume=vol-media\",\"PubId=/srv/media\","
+                + "\"State=9\",",
+            "\"Type=MountPoint\",\"Id=mp-media\",\"PubId=/srv/media\",\"State=9\",",
+            "\"Type=Share\",\"Id=share-media\",\"PubId=wren:/srv/media\",\"State=9\",",
+            "\"Type=Volume\",\"Id=vol-sys\",\"PubId=/dev/sda1\",\"Name=/dev/sda1\",\"State=13\",",
+            "\"Type=Error\",\"Id=wren\",\"ErrorDesc=Disk signature not generated: disk-2\","
+                + "\"Ecode=22\",\"Sev=2\",;\n"));
+  }
+
+  private static void failureCases(Path host) throws Exception {
+    Path missing = work.resolve("no-such-scan");
+    check(replay("missing-folder", missing.toString()),
+        new Expect(2).err("ScanReplay: no such folder: " + missing));
+
+    Path misspelt = Files.createDirectories(work.resolve("misspelt"));
+    Files.copy(host.resolve("addComputer.txt"), misspelt.resolve("addComputer.txt"));
+    Files.copy(host.resolve("addDisk.txt"), misspelt.resolve("addDisks.txt"));
+    Files.write(misspelt.resolve(".hidden"), new byte[0]);
+    check(replay("unknown-file-name", misspelt.toString()),
+        new Expect(2).err("ScanReplay: unknown file name in " + misspelt + ": addDisks.txt ("));
+
+    Path empty = Files.createDirectories(work.resolve("empty"));
+    check(replay("empty-folder", empty.toString()),
+        new Expect(2).err("ScanReplay: no tuple file in " + empty));
+
+    check(replay("file-not-folder", host.resolve("addDisk.txt").toString()),
+        new Expect(2).err("ScanReplay: not a folder: "));
+
+    Path latin1 = Files.createDirectories(work.resolve("latin1"));
+    Files.write(latin1.resolve("addComputer.txt"),
+        "\"Type=System\",\"Id=caf\u00e9\",;\n".getBytes(StandardCharsets.ISO_8859_1));
+    check(replay("not-utf8", latin1.toString()),
+        new Expect(2).err("addComputer.txt is not UTF-8 text"));
+
+    check(replay("unknown-option", "--bogus", host.toString()),
+        new Expect(2).err("ScanReplay: unknown option --bogus"));
+    check(replay("no-folder"), new Expect(2).err("ScanReplay: no folder given"));
+    check(replay("report-without-file", host.toString(), "--report"),
+        new Expect(2).err("--report needs a file name"));
+
+    // Help needs no library.
+    Expect help = new Expect(0).out("Usage: ScanReplay [--report FILE] [--serialize] FOLDER",
+        "--serialize", "Exit status");
+    for (String method : ADD_METHODS) {
+      help.out("  " + method + ".txt\n");
+    }
+    check(replayWith("/no/such/libresdb.so", "help", "--help"), help);
+
+    check(replayWith("/no/such/libresdb.so", "no-library", host.toString()),
+        new Expect(1).err("ScanReplay: cannot load the native library"));
+  }
+
+  public static void main(String[] args) throws Exception {
+    if (args.length != 1) {
+      System.err.println("usage: ReplayToolTest EXAMPLES_DIR");
+      System.exit(2);
+    }
+    Path examples = Paths.get(args[0]);
+    work = Files.createTempDirectory(
+        Paths.get(System.getProperty("java.io.tmpdir")), "replay-tool-test");
+    hostExample(examples.resolve("host"));
+    unsignedDiskExample(examples.resolve("unsigned-disk"));
+    failureCases(examples.resolve("host"));
+    if (failures > 0) {
+      System.err.println(failures + " check(s) failed; outputs kept in " + work);
+      System.exit(1);
+    }
+    deleteTree(work.toFile());
+    System.out.println("replay tool test passed");
+  }
+
+  private static void deleteTree(File file) {
+    File[] children = file.listFiles();
+    if (children != null) {
+      for (File child : children) deleteTree(child);
+    }
+    file.delete();
+  }
+}

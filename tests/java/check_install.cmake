@@ -1,0 +1,32 @@
+# Installs the build into PREFIX and checks the layout: libresdb.so in LIBDIR, resdb.jar in
+# JARDIR. Then replays SCAN with the installed jar, loading the installed library by name.
+# Variables: BUILD_DIR PREFIX LIBDIR JARDIR JAVA SCAN.
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+                RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+
+foreach(installed ${LIBDIR}/libresdb.so ${JARDIR}/resdb.jar)
+  if(NOT EXISTS ${PREFIX}/${installed})
+    message(FATAL_ERROR "not installed: ${PREFIX}/${installed}")
+  endif()
+endforeach()
+
+execute_process(
+  COMMAND ${JAVA} -Xcheck:jni -Djava.library.path=${PREFIX}/${LIBDIR}
+          -cp ${PREFIX}/${JARDIR}/resdb.jar
+          com.orv.vimbrel.mgmt.agent.scanner.plugins.corvid.tools.ScanReplay
+          --serialize --report ${PREFIX}/report.xml ${SCAN}
+  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+message("${err}")
+if(NOT rc EQUAL 0 OR NOT err MATCHES "addComputer: The operation succeeded.\n"
+   OR NOT err MATCHES "serialize: 1\n" OR NOT out MATCHES "^\"SrmResourceDbVersion=1.0\",")
+  message(FATAL_ERROR "the installed tool did not replay ${SCAN} (exit ${rc})")
+endif()
+file(READ ${PREFIX}/report.xml report)
+if(NOT report MATCHES "^<VALUE.OBJECT>")
+  message(FATAL_ERROR "the installed tool wrote no report to ${PREFIX}/report.xml")
+endif()
+file(REMOVE_RECURSE ${PREFIX})
