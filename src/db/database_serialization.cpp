@@ -36,7 +36,9 @@ unsigned long NextTuple(CSRMReportTupleStreamReader* reader, TuplePtr* tuple) {
 
 }  // namespace
 
-int SrmResourceDatabase::serialize(int fd, int flags) {
+// Running out of memory anywhere in a write or a load ends it with code 12 in the last-error
+// slot; nothing is rolled back (what was written stays written, what loaded stays loaded).
+int SrmResourceDatabase::serialize(int fd, int flags) try {
   if (!attachStream(fd)) return 0;
   version = "1.0";
 
@@ -91,6 +93,9 @@ int SrmResourceDatabase::serialize(int fd, int flags) {
     return 0;
   }
   return 1;
+} catch (const std::bad_alloc&) {
+  setOutOfMemory("Failed to serialize the database");
+  return 0;
 }
 
 // Writes volume after all its sub-volumes, depth first, each volume once. The walk keeps its
@@ -137,7 +142,7 @@ int SrmResourceDatabase::serializeVolumes(SrmResource* volume, int fd, int flags
   return 1;
 }
 
-int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) {
+int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) try {
   if (!attachStream(fd)) return 0;
   CSRMReportTupleStreamReader* reader = tuple_reader_.get();
 
@@ -186,8 +191,8 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) {
     // The walk shares the tuple's read position with the records it creates: a record reads
     // the whole tuple, and the walk goes on with whatever it left unread.
     std::string element, key, value;
-    while (tuple->getNextElement(&element) == CSRM_OK) {
-      if (!SrmSplitKeyValuePair(&element, &key, &value)) break;
+    while (SrmNextElement(tuple.get(), &element)) {
+      if (!SrmSplitElement(element, &key, &value)) break;
       if (SrmResDbGetStringId(key) != kKeyType) continue;
       int type_key = SrmResDbGetStringId(value);
       if (type_key == kKeyError) {
@@ -200,20 +205,26 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) {
         continue;
       }
       SrmResourceType kind = SrmKindOfTypeKey(type_key);
-      SrmResource* record = kind == SRM_NO_TYPE ? nullptr : SrmNewResource(kind);
-      if (record == nullptr) continue;
+      SrmHeld<SrmResource> record(kind == SRM_NO_TYPE ? nullptr : SrmNewResource(kind));
+      if (!record) continue;
       record->setDatabase(this);
       SrmComputer* previous_computer = this_computer_;
-      if (kind == SRM_COMPUTER) setThisComputer(static_cast<SrmComputer*>(record));
-      if (record->deserialize(fd, tuple.get())) {
-        addResource(record);
+      if (kind == SRM_COMPUTER) setThisComputer(static_cast<SrmComputer*>(record.get()));
+      bool read = false;
+      try {
+        read = record->deserialize(fd, tuple.get()) != 0;
+        if (read) addResource(record.get());
+      } catch (...) {
+        if (this_computer_ == record.get()) this_computer_ = previous_computer;
+        throw;
+      }
+      if (read) {
         ++loaded;
-      } else if (this_computer_ == record) {
+      } else if (this_computer_ == record.get()) {
         // The computer that failed to load is released below: the link goes back to the
         // computer it replaced.
         this_computer_ = previous_computer;
       }
-      record->Release();
     }
   }
   if (loaded != expected_records) {
@@ -226,8 +237,8 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) {
     if (NextTuple(reader, &tuple) != CSRM_OK) break;
     std::string name, element, key, value;
     tuple->resetNext();
-    while (tuple->getNextElement(&element) == CSRM_OK) {
-      if (!SrmSplitKeyValuePair(&element, &key, &value)) break;
+    while (SrmNextElement(tuple.get(), &element)) {
+      if (!SrmSplitElement(element, &key, &value)) break;
       int id = SrmResDbGetStringId(key);
       if (id == kKeyId) name = value;
       if (id == kKeyType && SrmResDbGetStringId(value) != kKeyServiceGroup) {
@@ -240,12 +251,11 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) {
       groups_loaded += existing->deserialize(fd, tuple.get());
       continue;
     }
-    auto* group = new SrmServiceGroup(name);
+    SrmHeld<SrmServiceGroup> group(new SrmServiceGroup(name));
     group->setDatabase(this);
     group->getResourceList()->setDb(this);
     group->deserialize(fd, tuple.get());
-    groups_loaded += addServiceGroup(group);
-    group->Release();
+    groups_loaded += addServiceGroup(group.get());
   }
   detachStream(fd);
   if (groups_loaded != expected_groups) {
@@ -253,4 +263,7 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) {
     return 0;
   }
   return 1;
+} catch (const std::bad_alloc&) {
+  setOutOfMemory("Failed to deserialize the database");
+  return 0;
 }

@@ -381,7 +381,22 @@ void SrmResourceDatabase::setErrorInfo(int code, const std::string& message, Srm
   if (r != nullptr) r->AddRef();  // before the release: r may be the record held now
   if (last_error_resource_ != nullptr) last_error_resource_->Release();
   last_error_resource_ = r;
-  last_error_message_ = message;
+  try {
+    last_error_message_ = message;
+  } catch (const std::bad_alloc&) {
+    last_error_message_.clear();  // the code and the record stand without it
+  }
+}
+
+void SrmResourceDatabase::setOutOfMemory(const char* message) noexcept {
+  last_error_code_ = 12;
+  if (last_error_resource_ != nullptr) last_error_resource_->Release();
+  last_error_resource_ = nullptr;
+  try {
+    last_error_message_ = message;
+  } catch (const std::bad_alloc&) {
+    last_error_message_.clear();
+  }
 }
 
 void SrmResourceDatabase::getLastErrorInfo(int* code, std::string* message, SrmResource** r) const {

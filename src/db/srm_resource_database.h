@@ -141,6 +141,9 @@ class SrmResourceDatabase {
   using GlobalIdMap = std::map<std::string, std::string>;
   GlobalIdMap* globalIdMap(SrmResourceType kind);
   const GlobalIdMap* globalIdMap(SrmResourceType kind) const;
+  // Records code 12 with message in the last-error slot without allocating on the way in: the
+  // slot is set even while memory is exhausted (the message is then left empty).
+  void setOutOfMemory(const char* message) noexcept;
   // Withdraws r from the report: the finding goes to the last-error slot and, as a scan error,
   // under the host name; r's report flag is cleared.
   void withdraw(SrmResource* r, const std::string& message);

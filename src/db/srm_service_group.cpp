@@ -198,9 +198,8 @@ int SrmServiceGroup::deserialize(int /*fd*/, CSRMReportTuple* t) {
         }
         // A child the database does not hold yet is filed there, empty, under its name; it
         // becomes the child only once the database keeps it alive.
-        child = new SrmServiceGroup(value);
-        if (database_->addServiceGroup(child)) setNextServiceGroup(child);
-        child->Release();
+        SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(value));
+        if (database_->addServiceGroup(made.get())) setNextServiceGroup(made.get());
         break;
       }
       default:

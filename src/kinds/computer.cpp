@@ -188,9 +188,8 @@ int SrmComputer::readServiceGroupReferences(int count) {
       added += addServiceGroup(g);
       return;
     }
-    g = new SrmServiceGroup(ref.id);
-    if (db->addServiceGroup(g)) added += addServiceGroup(g);
-    g->Release();
+    SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(ref.id));
+    if (db->addServiceGroup(made.get())) added += addServiceGroup(made.get());
   });
   return added == count ? 1 : 0;
 }

@@ -189,8 +189,9 @@ int SrmVolume::readReferences(int64_t chunk_count, int64_t sub_count) {
   // changes). Sub-volumes the database lacks are made here and added at the end.
   std::vector<SrmResource*> chunks;
   std::vector<SrmResource*> subs;
-  std::map<std::string, SrmVolume*> created;  // one reference each
-  SrmResourceType kind = SRM_NO_TYPE;         // carries over from one reference to the next
+  // One reference each, released however the reading ends.
+  std::map<std::string, SrmHeld<SrmVolume>> created;
+  SrmResourceType kind = SRM_NO_TYPE;  // carries over from one reference to the next
   int64_t total = chunk_count + sub_count;
   SrmReadReferences(getTupleStream(), total > INT_MAX ? INT_MAX : static_cast<int>(total),
                     [&](const SrmReference& ref) {
@@ -203,13 +204,13 @@ int SrmVolume::readReferences(int64_t chunk_count, int64_t sub_count) {
                       } else if (kind == SRM_VOLUME) {
                         SrmResource* sub = db->findResource(SRM_VOLUME, ref.id);
                         if (sub == nullptr) {
-                          SrmVolume*& made = created[ref.id];
-                          if (made == nullptr) {
-                            made = new SrmVolume(db);
+                          SrmHeld<SrmVolume>& made = created[ref.id];
+                          if (!made) {
+                            made.reset(new SrmVolume(db));
                             made->setId(ref.id);
                             made->volume_key_ = ref.id;
                           }
-                          sub = made;
+                          sub = made.get();
                         }
                         subs.push_back(sub);
                       }
@@ -217,11 +218,10 @@ int SrmVolume::readReferences(int64_t chunk_count, int64_t sub_count) {
   const bool complete = static_cast<int64_t>(chunks.size()) == chunk_count &&
                         static_cast<int64_t>(subs.size()) == sub_count;
   if (complete) {
-    for (auto& entry : created) db->addResource(entry.second);
+    for (auto& entry : created) db->addResource(entry.second.get());
     for (SrmResource* chunk : chunks) addDiskChunk(chunk);
     for (SrmResource* sub : subs) addSubVolume(sub);
   }
-  for (auto& entry : created) entry.second->Release();
   return complete ? 1 : 0;
 }
 

@@ -20,7 +20,7 @@ namespace {
 template <class Make>
 void ResolveReferences(SrmResourceDatabase* db, CSRMReportTupleStreamReader* reader, int64_t count,
                        SrmResourceType kind, Make make,
-                       std::map<std::string, SrmResource*>* created,
+                       std::map<std::string, SrmHeld<SrmResource>>* created,
                        std::vector<SrmResource*>* found) {
   if (count <= 0) return;
   SrmReadReferences(
@@ -28,11 +28,12 @@ void ResolveReferences(SrmResourceDatabase* db, CSRMReportTupleStreamReader* rea
         if (ref.id.empty()) return;  // names nothing; no list takes it
         auto made = created->find(ref.id);
         SrmResource* r =
-            made != created->end() ? made->second : db->findGlobalResource(kind, ref.id);
+            made != created->end() ? made->second.get() : db->findGlobalResource(kind, ref.id);
         if (r == nullptr) {
-          r = make(ref.id);
-          r->setDatabase(db);
-          created->emplace(ref.id, r);
+          SrmHeld<SrmResource> record(make(ref.id));
+          record->setDatabase(db);
+          r = record.get();
+          created->emplace(ref.id, std::move(record));
         }
         found->push_back(r);
       });
@@ -192,7 +193,8 @@ int SrmVolumeGroup::readReferences(int64_t disk_count, int64_t volume_count) {
   SrmResourceDatabase* db = getDatabase();
   // Every announced reference is read (so the stream stays in step even when some fail), all
   // are resolved, and only then linked: a group that fails leaves nothing of itself behind.
-  std::map<std::string, SrmResource*> made_disks, made_volumes;  // one reference each
+  // One reference each, released however the reading ends.
+  std::map<std::string, SrmHeld<SrmResource>> made_disks, made_volumes;
   std::vector<SrmResource*> disks, volumes;
   ResolveReferences(
       db, getTupleStream(), disk_count, SRM_DISK,
@@ -203,13 +205,11 @@ int SrmVolumeGroup::readReferences(int64_t disk_count, int64_t volume_count) {
   const bool complete = static_cast<int64_t>(disks.size()) == std::max<int64_t>(disk_count, 0) &&
                         static_cast<int64_t>(volumes.size()) == std::max<int64_t>(volume_count, 0);
   if (complete) {
-    for (auto& entry : made_disks) db->addResource(entry.second);
-    for (auto& entry : made_volumes) db->addResource(entry.second);
+    for (auto& entry : made_disks) db->addResource(entry.second.get());
+    for (auto& entry : made_volumes) db->addResource(entry.second.get());
     for (SrmResource* disk : disks) addDisk(disk);
     for (SrmResource* volume : volumes) addVolume(volume);
   }
-  for (auto& entry : made_disks) entry.second->Release();
-  for (auto& entry : made_volumes) entry.second->Release();
   return complete ? 1 : 0;
 }
 

@@ -5,6 +5,7 @@
 #define RESDB_MODEL_SRM_REF_H_
 
 #include <cstdint>
+#include <memory>
 
 class SrmRef {
  public:
@@ -27,5 +28,16 @@ class SrmRef {
  private:
   int32_t count_ = 1;
 };
+
+// Drops one reference; the deleter of SrmHeld.
+struct SrmReleaser {
+  void operator()(SrmRef* object) const { object->Release(); }
+};
+
+// Holds the creator's reference of a new counted object for one scope, so that nothing thrown
+// between its creation and its hand-over can leak it: the reference is released when the
+// scope ends, however it ends.
+template <class T>
+using SrmHeld = std::unique_ptr<T, SrmReleaser>;
 
 #endif  // RESDB_MODEL_SRM_REF_H_

@@ -1,5 +1,6 @@
 #include "model/srm_resource_list.h"
 
+#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -55,14 +56,23 @@ SrmResourceList::~SrmResourceList() {
 int SrmResourceList::addResource(SrmResource* r) {
   if (r == nullptr || r->getType() == SRM_NO_TYPE || r->getId().empty()) return 0;
   SrmResource* replaced = nullptr;
+  auto kind = resources_.end();
+  bool new_kind = false;
   try {
-    std::unique_ptr<IdMap>& records = resources_[r->getType()];
-    if (!records) records.reset(new IdMap);
-    SrmResource*& slot = (*records)[r->getId()];
+    kind = resources_.find(r->getType());
+    if (kind == resources_.end()) {
+      // The kind's map is made before its entry, so that no entry is ever left without one.
+      auto records = std::make_unique<IdMap>();
+      kind = resources_.emplace(r->getType(), std::move(records)).first;
+      new_kind = true;
+    }
+    SrmResource*& slot = (*kind->second)[r->getId()];
     if (slot == r) return 1;  // already stored: the list keeps its single reference
     replaced = slot;
     slot = r;
   } catch (const std::bad_alloc&) {
+    // A kind that did not get its record has never held one.
+    if (new_kind) resources_.erase(kind);
     return 0;
   }
   r->AddRef();

@@ -15,7 +15,9 @@ void SrmTupleLine::addText(int key_id, const std::string& value) {
 
 void SrmTupleLine::addTextAlways(int key_id, const std::string& value) {
   buffer_->push_back('"');
-  buffer_->append(SrmResDbGetIdString(key_id));
+  // Straight from the name table: a copy of the name could fail to allocate and would then
+  // come back empty, writing a line with its key missing.
+  if (key_id >= 0 && key_id < glob_key_id_size) buffer_->append(glob_key_id[key_id]);
   buffer_->push_back('=');
   buffer_->append(value);
   buffer_->append("\",");

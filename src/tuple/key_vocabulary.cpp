@@ -2,6 +2,8 @@
 #include "tuple/key_vocabulary.h"
 
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -55,6 +57,47 @@ const NameToId* StaticKeys() {
   return glob_static_keys.load(std::memory_order_acquire);
 }
 
+// An open-addressing hash table over the vocabulary: the name-to-id map's answers without its
+// string comparisons down the tree, for the lookup every element of every tuple goes through.
+// Read-only once constructed; holds no names of its own, only ids into glob_key_id.
+class NameIndex {
+ public:
+  NameIndex() {
+    for (int16_t& slot : slots_) slot = -1;
+    for (int id = 0; id < glob_key_id_size; ++id) {
+      lengths_[id] = std::strlen(glob_key_id[id]);
+      size_t i = Hash(glob_key_id[id], lengths_[id]);
+      while (slots_[i] >= 0) i = (i + 1) % kSlots;
+      slots_[i] = static_cast<int16_t>(id);
+    }
+  }
+  // The id of the name, or -1 when it is not in the vocabulary.
+  int find(const std::string& name) const {
+    for (size_t i = Hash(name.data(), name.size());; i = (i + 1) % kSlots) {
+      const int id = slots_[i];
+      if (id < 0) return -1;
+      if (lengths_[id] == name.size() &&
+          std::memcmp(glob_key_id[id], name.data(), name.size()) == 0)
+        return id;
+    }
+  }
+
+ private:
+  static constexpr size_t kSlots = 512;  // a power of two, four times the vocabulary
+  static size_t Hash(const char* data, size_t size) {
+    uint32_t h = 2166136261u;  // FNV-1a
+    for (size_t i = 0; i < size; ++i) h = (h ^ static_cast<unsigned char>(data[i])) * 16777619u;
+    return h % kSlots;
+  }
+  int16_t slots_[kSlots];
+  size_t lengths_[kKeyCount];
+};
+
+const NameIndex& StaticNameIndex() {
+  static const NameIndex index;
+  return index;
+}
+
 }  // namespace
 
 void buildStringKeys() {
@@ -77,19 +120,19 @@ void buildStringKeys() {
 
 void freeStaticKeys() {}
 
+// Both lookups answer what the maps hold, which is the vocabulary itself: by name through the
+// hash index, by id straight from glob_key_id. They answer "unknown" while the maps could not
+// be built.
 int SrmResDbGetStringId(std::string name) {
-  const NameToId* keys = StaticKeys();
-  if (keys == nullptr) return 0;
-  const auto it = keys->find(name);
-  return it != keys->end() ? it->second : 0;
+  if (StaticKeys() == nullptr) return 0;
+  const int id = StaticNameIndex().find(name);
+  return id >= 0 ? id : 0;
 }
 
 std::string SrmResDbGetIdString(int id) {
-  if (StaticKeys() == nullptr) return std::string();
-  const auto it = glob_static_index->find(id);
-  if (it == glob_static_index->end()) return std::string();
+  if (StaticKeys() == nullptr || id < 0 || id >= glob_key_id_size) return std::string();
   try {
-    return it->second;
+    return glob_key_id[id];
   } catch (const std::bad_alloc&) {
     return std::string();
   }
@@ -103,10 +146,25 @@ int SrmSplitKeyValuePair(const std::string* element, std::string* key, std::stri
   // lies strictly between them then, so neither length below can wrap.
   const size_t q =
       element->size() >= 2 && element->front() == '"' && element->back() == '"' ? 1 : 0;
+  const size_t key_length = equals - q;
+  const size_t value_length = element->size() - equals - 1 - q;
+  if (key != element && value != element && key != value) {
+    // In place, reusing what key and value already hold; the room is made first, so that a
+    // failure leaves both untouched.
+    try {
+      if (key->capacity() < key_length) key->reserve(key_length);
+      if (value->capacity() < value_length) value->reserve(value_length);
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
+    key->assign(*element, q, key_length);
+    value->assign(*element, equals + 1, value_length);
+    return 1;
+  }
   try {
     // Built aside first: key or value may be the element itself.
-    std::string new_key = element->substr(q, equals - q);
-    std::string new_value = element->substr(equals + 1, element->size() - equals - 1 - q);
+    std::string new_key = element->substr(q, key_length);
+    std::string new_value = element->substr(equals + 1, value_length);
     *key = std::move(new_key);
     *value = std::move(new_value);
   } catch (const std::bad_alloc&) {

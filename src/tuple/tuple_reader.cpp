@@ -5,9 +5,11 @@
 // only the end of the input can fail (inside a tuple, or when the stream reports an error).
 #include "tuple/tuple_reader.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+#include <typeinfo>
 #include <utility>
 
 #include "tuple/result_codes.h"
@@ -19,7 +21,7 @@ using State = CSRMReportTupleStreamReader::State;
 // The table columns. Whitespace is the C locale's space class; bytes >= 0x80 are ordinary.
 enum CharClass { kSpace, kSemicolon, kComma, kQuote, kOther, kClassCount };
 
-CharClass Classify(char c) {
+constexpr CharClass ClassOf(unsigned char c) {
   switch (c) {
     case ' ':
     case '\t':
@@ -37,6 +39,19 @@ CharClass Classify(char c) {
     default:
       return kOther;
   }
+}
+
+// The class of every byte, looked up once per character.
+struct ClassTable {
+  constexpr ClassTable() : of() {
+    for (int c = 0; c < 256; ++c) of[c] = ClassOf(static_cast<unsigned char>(c));
+  }
+  CharClass of[256];
+};
+constexpr ClassTable kClasses;
+
+CharClass Classify(char c) {
+  return kClasses.of[static_cast<unsigned char>(c)];
 }
 
 enum class Action {
@@ -92,26 +107,78 @@ constexpr Transition kRawTable[kRowCount - 1][kClassCount] = {
 };
 // clang-format on
 
+// True when, in the Quoted row of table, every class but the quote appends and stays: a
+// quoted run then ends at the next '"' and nowhere else.
+template <int Rows>
+constexpr bool QuotedRunEndsAtQuote(const Transition (&table)[Rows][kClassCount]) {
+  for (int c = 0; c < kClassCount; ++c) {
+    const Transition& t = table[static_cast<int>(State::Quoted)][c];
+    const bool stays = t.action == Action::kAppend && t.next == State::Quoted;
+    if (stays != (c != kQuote)) return false;
+  }
+  return true;
+}
+static_assert(QuotedRunEndsAtQuote(kTupleTable) && QuotedRunEndsAtQuote(kRawTable),
+              "a quoted run ends at the next quote");
+
 constexpr size_t kTupleReserve = 256;  // common element length
 constexpr size_t kRawReserve = 512;    // common tuple length
+
+// Takes the buffered characters of stream that table, in state, appends without leaving the
+// state (the body of a quoted or unquoted run), and appends them to *text at once: the same
+// effect as feeding them through the table one by one.
+template <int Rows>
+void TakeRun(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kClassCount], State state,
+             std::string* text) {
+  const Transition* row = table[static_cast<int>(state)];
+  size_t count = 0;
+  const char* data = stream->PeekBuffered(&count);
+  size_t n = 0;
+  if (state == State::Quoted) {
+    // Only the closing quote ends a quoted run (checked below for both tables).
+    const void* quote = std::memchr(data, '"', count);
+    n = quote != nullptr ? static_cast<size_t>(static_cast<const char*>(quote) - data) : count;
+  } else {
+    while (n < count) {
+      const Transition& t = row[Classify(data[n])];
+      if (t.action != Action::kAppend || t.next != state) break;
+      ++n;
+    }
+  }
+  text->append(data, n);
+  stream->SkipBuffered(n);
+}
 
 // Feeds characters of stream through table from *state until a ';' completes the tuple
 // (CSRM_OK, *state back to Start) or the stream returns a non-zero result, which is returned as
 // it is with *state left where the input stopped. Appended characters go to *text; emit is
-// called at each element end. Throws std::bad_alloc when text or an element cannot grow.
+// called at each element end. runs, when not null, is stream itself as a descriptor stream:
+// its buffered characters are taken straight from the buffer (GetNextCharacter is called only
+// to refill it), and after each appended character the rest of its run is taken at once.
+// Throws std::bad_alloc when text or an element cannot grow.
 template <int Rows, typename Emit>
-unsigned long RunGrammar(CSRMTupleStream* stream, const Transition (&table)[Rows][kClassCount],
-                         State* state, std::string* text, Emit emit) {
+unsigned long RunGrammar(CSRMTupleStream* stream, CSRMTupleFDStream* runs,
+                         const Transition (&table)[Rows][kClassCount], State* state,
+                         std::string* text, Emit emit) {
   for (;;) {
     char c = 0;
-    const unsigned long rc = stream->GetNextCharacter(c);
-    if (rc != CSRM_OK) return rc;
+    size_t buffered = 0;
+    const char* next = runs != nullptr ? runs->PeekBuffered(&buffered) : nullptr;
+    if (buffered > 0) {
+      // What GetNextCharacter would hand out, without the call.
+      c = *next;
+      runs->SkipBuffered(1);
+    } else {
+      const unsigned long rc = stream->GetNextCharacter(c);
+      if (rc != CSRM_OK) return rc;
+    }
     const Transition& t = table[static_cast<int>(*state)][Classify(c)];
     switch (t.action) {
       case Action::kDrop:
         break;
       case Action::kAppend:
         text->push_back(c);
+        if (runs != nullptr) TakeRun(runs, table, t.next, text);
         break;
       case Action::kEmit:
         emit();
@@ -130,6 +197,11 @@ unsigned long CSRMReportTupleStreamReader::SetTupleStream(CSRMTupleStream* strea
   if (stream == nullptr) return CSRM_NULL_ARGUMENT;
   if (!stream->IsValid()) return CSRM_INVALID_STREAM;
   stream_ = stream;
+  // Only the descriptor stream itself: a stream derived from it may deliver its characters
+  // differently.
+  fd_stream_ = typeid(*stream) == typeid(CSRMTupleFDStream)
+                   ? static_cast<CSRMTupleFDStream*>(stream)
+                   : nullptr;
   state_ = State::Start;
   return CSRM_OK;
 }
@@ -163,7 +235,7 @@ unsigned long CSRMReportTupleStreamReader::GetNextTuple(CSRMReportTuple** tuple)
 
   unsigned long rc;
   try {
-    rc = RunGrammar(stream_, kTupleTable, &state_, &text, [&result, &text] {
+    rc = RunGrammar(stream_, fd_stream_, kTupleTable, &state_, &text, [&result, &text] {
       if (result->addElement(text) != CSRM_OK) throw std::bad_alloc();
       text.clear();
     });
@@ -194,7 +266,8 @@ unsigned long CSRMReportTupleStreamReader::GetNextTuple(std::string* text) {
 
   unsigned long rc;
   try {
-    rc = RunGrammar(stream_, kRawTable, &state_, &raw, [] {});  // the raw table never emits
+    // The raw table never emits.
+    rc = RunGrammar(stream_, fd_stream_, kRawTable, &state_, &raw, [] {});
   } catch (const std::bad_alloc&) {
     state_ = State::Failed;
     return CSRM_NO_MEMORY;

@@ -39,6 +39,9 @@ class CSRMReportTupleStreamReader {
   unsigned long EndOfInput(unsigned long stream_result);
 
   CSRMTupleStream* stream_ = nullptr;  // borrowed
+  // stream_ when it is exactly a descriptor stream, whose buffered runs the reader takes whole
+  // instead of one GetNextCharacter call per character; else null.
+  CSRMTupleFDStream* fd_stream_ = nullptr;
   State state_ = State::Failed;
 };
 

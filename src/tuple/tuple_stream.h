@@ -3,6 +3,8 @@
 #ifndef RESDB_TUPLE_TUPLE_STREAM_H_
 #define RESDB_TUPLE_TUPLE_STREAM_H_
 
+#include <cstddef>
+
 class CSRMTupleStream {
  public:
   CSRMTupleStream() = default;
@@ -44,6 +46,16 @@ class CSRMTupleFDStream : public CSRMTupleStream {
   // size below 1, CSRM_BAD_STATE once a descriptor is attached, CSRM_NO_MEMORY when the new
   // buffer cannot be allocated (the stream is then left without a buffer).
   unsigned long SetBufferSize(int size);
+
+  // For a reader that takes a run of characters at once: the buffered bytes not yet handed
+  // out, which GetNextCharacter would deliver next without reading (*count of them, possibly
+  // 0; the address is valid until the next call on the stream). SkipBuffered(n), n <= *count,
+  // hands out the first n as n calls of GetNextCharacter would.
+  const char* PeekBuffered(size_t* count) const {
+    *count = static_cast<size_t>(data_length_ - position_);
+    return buffer_ + position_;
+  }
+  void SkipBuffered(size_t n) { position_ += static_cast<int>(n); }
 
  private:
   // Refills the buffer with one read(); CSRM_END_OF_DATA once read() has returned 0.

@@ -1,0 +1,285 @@
+// The library's phases at 1 000, 10 000 and 100 000 records of a synthetic scan:
+//   load/<method>/N    one add method's batch, through its native entry point (staging file
+//                      included), into a database that already holds the batches before it
+//   load/all/N         every batch in replay order into a new database
+//   resolveDatabase/N  the resolution passes over the loaded database
+//   serialize/N        the serialize native method (standard output pointed at /dev/null)
+//   deserialize/N      reloading that serialized text into a new database
+//   print/N            the print native method: the report, marshalling and the Java string
+//   replay/N           create, every add method, resolveDatabase, serialize, print, destroy
+// bytes_per_second is tuple text read (load, deserialize, replay) or text produced (serialize,
+// print), per second of the process's CPU time (the wall-clock time is shown beside it; on a
+// machine shared with other work only the CPU time is a fair measure). The database of the resolve,
+// serialize, deserialize and print runs also holds a service group (the add methods cannot load
+// one) with a volume group, a file system and the computer as members. Sizes can be chosen with
+// RESDB_BENCH_SIZES=1000,10000.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "db/srm_resource_database.h"
+#include "db/srm_service_group.h"
+#include "fake_jni.h"
+#include "inventory_generator.h"
+#include "jni/native_methods.h"
+#include "kinds/computer.h"
+#include "native_session.h"
+
+namespace {
+
+const SyntheticScan& Scan(size_t records) {
+  static std::map<size_t, std::unique_ptr<SyntheticScan>> scans;
+  std::unique_ptr<SyntheticScan>& scan = scans[records];
+  if (!scan) scan.reset(new SyntheticScan(GenerateScan(records)));
+  return *scan;
+}
+
+// Fewer rounds for the larger sizes; every round of a load benchmark rebuilds its database.
+int64_t Rounds(size_t records) {
+  return records <= 1000 ? 30 : records <= 10000 ? 10 : 3;
+}
+
+SrmResourceDatabase* Database(const NativeSession& session) {
+  return reinterpret_cast<SrmResourceDatabase*>(static_cast<uintptr_t>(session.handle()));
+}
+
+// Loads the batches of scan that a replay calls before stop (all of them for an empty stop).
+void LoadBatches(NativeSession* session, const SyntheticScan& scan, const std::string& stop) {
+  for (const ScanBatch& b : scan.batches) {
+    if (b.method == stop) return;
+    const std::string result = session->add(b.method, b.text);
+    if (result != "The operation succeeded.") {
+      std::fprintf(stderr, "%s: %s\n", b.method.c_str(), result.c_str());
+      std::abort();
+    }
+  }
+}
+
+// A cluster service group as a whole-database load brings it: the first volume group, the
+// first file system and the computer as members, listed by the computer.
+void AddServiceGroup(SrmResourceDatabase* db) {
+  SrmServiceGroup* group = new SrmServiceGroup("sg-bench-application-01");
+  db->addServiceGroup(group);
+  SrmResourceList* all = db->getResourceList();
+  for (SrmResourceType kind : {SRM_VOLUMEGROUP, SRM_FILESYSTEM, SRM_COMPUTER}) {
+    SrmResourceList::IdMap* map = all->getSrmResourceIdMap(kind);
+    if (map != nullptr && !map->empty()) group->addResource(map->begin()->second);
+  }
+  if (SrmComputer* computer = db->getThisComputer()) computer->addServiceGroup(group);
+  group->Release();
+}
+
+// A loaded, resolved database with its service group.
+std::unique_ptr<NativeSession> ResolvedSession(const SyntheticScan& scan) {
+  std::unique_ptr<NativeSession> session(new NativeSession());
+  LoadBatches(session.get(), scan, std::string());
+  AddServiceGroup(Database(*session));
+  session->resolveDatabase();
+  return session;
+}
+
+void Fail(benchmark::State& state, const std::string& why) {
+  state.SkipWithError(why.c_str());
+}
+
+void LoadOne(benchmark::State& state, size_t records, const std::string& method) {
+  const SyntheticScan& scan = Scan(records);
+  const ScanBatch* batch = scan.batch(method);
+  NativeAddMethod call = FindAddMethod(method);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto session = std::make_unique<NativeSession>();
+    LoadBatches(session.get(), scan, method);
+    auto jni = std::make_unique<FakeJni>();
+    jstring text = jni->newJavaString(batch->text);
+    state.ResumeTiming();
+    jstring result = call(jni->env(), nullptr, session->handle(), text);
+    state.PauseTiming();
+    const std::string answer = jni->text(result);
+    jni.reset();
+    session.reset();
+    if (answer != "The operation succeeded.") {
+      Fail(state, answer);
+      break;
+    }
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(batch->text.size()));
+  state.counters["records"] = static_cast<double>(batch->records);
+}
+
+void LoadAll(benchmark::State& state, size_t records) {
+  const SyntheticScan& scan = Scan(records);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto session = std::make_unique<NativeSession>();
+    auto jni = std::make_unique<FakeJni>();
+    std::vector<jstring> texts;
+    for (const ScanBatch& b : scan.batches) texts.push_back(jni->newJavaString(b.text));
+    state.ResumeTiming();
+    for (size_t i = 0; i < texts.size(); ++i) {
+      FindAddMethod(scan.batches[i].method)(jni->env(), nullptr, session->handle(), texts[i]);
+    }
+    state.PauseTiming();
+    jni.reset();
+    session.reset();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(scan.bytes()));
+  state.counters["records"] = static_cast<double>(scan.records());
+}
+
+void Resolve(benchmark::State& state, size_t records) {
+  auto session = ResolvedSession(Scan(records));
+  for (auto _ : state) benchmark::DoNotOptimize(session->resolveDatabase());
+  state.counters["records"] = static_cast<double>(Scan(records).records());
+}
+
+// The length of the serialized text of session.
+int64_t SerializedLength(NativeSession* session) {
+  FILE* file = std::tmpfile();
+  if (file == nullptr) return 0;
+  session->serialize(fileno(file));
+  const int64_t length = lseek(fileno(file), 0, SEEK_END);
+  std::fclose(file);
+  return length;
+}
+
+void Serialize(benchmark::State& state, size_t records) {
+  auto session = ResolvedSession(Scan(records));
+  const int64_t length = SerializedLength(session.get());
+  const int devnull = open("/dev/null", O_WRONLY);
+  for (auto _ : state) {
+    if (session->serialize(devnull) != 1) {
+      Fail(state, "serialize failed");
+      break;
+    }
+  }
+  close(devnull);
+  state.SetBytesProcessed(state.iterations() * length);
+  state.counters["records"] = static_cast<double>(Scan(records).records());
+}
+
+void Deserialize(benchmark::State& state, size_t records) {
+  auto session = ResolvedSession(Scan(records));
+  FILE* file = std::tmpfile();
+  if (file == nullptr || session->serialize(fileno(file)) != 1) {
+    Fail(state, "serialize failed");
+    return;
+  }
+  const int fd = fileno(file);
+  const int64_t length = lseek(fd, 0, SEEK_END);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto db = std::make_unique<SrmResourceDatabase>();
+    lseek(fd, 0, SEEK_SET);
+    state.ResumeTiming();
+    const int loaded = db->deserialize(fd, nullptr);
+    state.PauseTiming();
+    db.reset();
+    if (loaded != 1) {
+      Fail(state, "deserialize failed");
+      break;
+    }
+    state.ResumeTiming();
+  }
+  std::fclose(file);
+  state.SetBytesProcessed(state.iterations() * length);
+  state.counters["records"] = static_cast<double>(Scan(records).records());
+}
+
+void Print(benchmark::State& state, size_t records) {
+  auto session = ResolvedSession(Scan(records));
+  int64_t length = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto jni = std::make_unique<FakeJni>();
+    state.ResumeTiming();
+    jstring result = RESDB_NATIVE_NAME(print)(jni->env(), nullptr, session->handle());
+    state.PauseTiming();
+    const std::string xml = result != nullptr ? jni->text(result) : "null";
+    jni.reset();
+    if (IsPrintError(xml)) {
+      Fail(state, "print answered " + xml);
+      break;
+    }
+    length = static_cast<int64_t>(xml.size());
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * length);
+  state.counters["records"] = static_cast<double>(Scan(records).records());
+}
+
+void Replay(benchmark::State& state, size_t records) {
+  const SyntheticScan& scan = Scan(records);
+  const int devnull = open("/dev/null", O_WRONLY);
+  for (auto _ : state) {
+    NativeSession session;
+    LoadBatches(&session, scan, std::string());
+    session.resolveDatabase();
+    session.serialize(devnull);
+    const std::string xml = session.print();
+    if (IsPrintError(xml)) {
+      Fail(state, "print answered " + xml);
+      break;
+    }
+  }
+  close(devnull);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(scan.bytes()));
+  state.counters["records"] = static_cast<double>(scan.records());
+}
+
+std::vector<size_t> Sizes() {
+  std::vector<size_t> sizes;
+  const char* env = std::getenv("RESDB_BENCH_SIZES");
+  std::stringstream list(env != nullptr ? env : "1000,10000,100000");
+  std::string item;
+  while (std::getline(list, item, ',')) {
+    if (!item.empty()) sizes.push_back(std::strtoul(item.c_str(), nullptr, 10));
+  }
+  return sizes;
+}
+
+template <class Body>
+void Register(const std::string& name, size_t records, Body body) {
+  benchmark::RegisterBenchmark(name.c_str(),
+                               [records, body](benchmark::State& state) { body(state, records); })
+      ->Iterations(Rounds(records))
+      ->Unit(benchmark::kMillisecond);
+}
+
+void RegisterAll() {
+  for (size_t n : Sizes()) {
+    const std::string size = "/" + std::to_string(n);
+    for (const std::string& method : ScanMethods()) {
+      Register("load/" + method + size, n, [method](benchmark::State& state, size_t records) {
+        LoadOne(state, records, method);
+      });
+    }
+    Register("load/all" + size, n, LoadAll);
+    Register("resolveDatabase" + size, n, Resolve);
+    Register("serialize" + size, n, Serialize);
+    Register("deserialize" + size, n, Deserialize);
+    Register("print" + size, n, Print);
+    Register("replay" + size, n, Replay);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RegisterAll();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,71 @@
+// What the fuzz targets share: a quiet process (standard output to /dev/null, the provider
+// log kept off standard error) and anonymous in-memory files to hand text to a descriptor.
+#ifndef RESDB_TESTS_FUZZ_FUZZ_SUPPORT_H_
+#define RESDB_TESTS_FUZZ_FUZZ_SUPPORT_H_
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+// Serialized text goes to descriptor 1 and the report logs to standard error: neither may
+// flood the fuzzer's own output (which is on standard error).
+inline void FuzzQuietProcess() {
+  setenv("RESDB_LOG_STDERR", "0", 1);
+  int null_fd = open("/dev/null", O_WRONLY);
+  if (null_fd >= 0) {
+    dup2(null_fd, 1);
+    close(null_fd);
+  }
+}
+
+// An anonymous file holding text, rewound; closed when the object goes.
+class FuzzMemFile {
+ public:
+  explicit FuzzMemFile(const std::string& text) : fd_(memfd_create("fuzz", 0)) {
+    if (fd_ < 0) std::abort();
+    size_t done = 0;
+    while (done < text.size()) {
+      ssize_t n = write(fd_, text.data() + done, text.size() - done);
+      if (n <= 0) std::abort();
+      done += static_cast<size_t>(n);
+    }
+    lseek(fd_, 0, SEEK_SET);
+  }
+  FuzzMemFile() : FuzzMemFile(std::string()) {}
+  ~FuzzMemFile() { close(fd_); }
+  FuzzMemFile(const FuzzMemFile&) = delete;
+  FuzzMemFile& operator=(const FuzzMemFile&) = delete;
+
+  int fd() const { return fd_; }
+  // Everything the file holds now.
+  std::string contents() const {
+    std::string text;
+    char chunk[4096];
+    ssize_t n;
+    off_t at = 0;
+    while ((n = pread(fd_, chunk, sizeof chunk, at)) > 0) {
+      text.append(chunk, static_cast<size_t>(n));
+      at += n;
+    }
+    return text;
+  }
+
+ private:
+  int fd_;
+};
+
+// Stops the run with a message when a property the target checks does not hold.
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (0)
+
+#endif  // RESDB_TESTS_FUZZ_FUZZ_SUPPORT_H_

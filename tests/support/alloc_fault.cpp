@@ -1,0 +1,146 @@
+// The switch of alloc_fault.h, the replaced operator new and delete, and the malloc family's
+// wrappers. The program is linked with --wrap for malloc, calloc and realloc: its own calls
+// (and those of the static libraries it links) reach __wrap_*, and __real_* is the C library's
+// (or a sanitizer's) allocator. operator new takes its memory from __real_malloc, so each
+// allocation is counted once.
+#include "alloc_fault.h"
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+extern "C" {
+void* __real_malloc(std::size_t size);
+void* __real_calloc(std::size_t count, std::size_t size);
+void* __real_realloc(void* p, std::size_t size);
+void* __wrap_malloc(std::size_t size);
+void* __wrap_calloc(std::size_t count, std::size_t size);
+void* __wrap_realloc(void* p, std::size_t size);
+}
+
+namespace {
+
+thread_local long t_countdown = -1;  // -1 disarmed; 0 the next allocation fails
+thread_local bool t_repeat = true;   // after a failure, keep failing
+thread_local bool t_failed = false;
+thread_local long t_count = 0;
+thread_local int t_paused = 0;  // depth of ScopedAllocPause scopes
+
+// Called at each injected failure: a place for a debugger's breakpoint.
+__attribute__((noinline)) void FailureInjected() {
+  asm volatile("");
+}
+
+// Counts one allocation and answers whether it is to fail.
+bool ShouldFail() {
+  if (t_paused > 0) return false;
+  ++t_count;
+  if (t_countdown < 0) return false;
+  if (t_countdown > 0) {
+    --t_countdown;
+    return false;
+  }
+  t_failed = true;
+  FailureInjected();
+  if (!t_repeat) t_countdown = -1;
+  return true;
+}
+
+void* Allocate(std::size_t size) {
+  if (ShouldFail()) return nullptr;
+  return __real_malloc(size != 0 ? size : 1);
+}
+
+void* AllocateOrThrow(std::size_t size) {
+  void* p = Allocate(size);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
+}  // namespace
+
+void AllocFailAfter(long n) {
+  t_countdown = n < 0 ? -1 : n;
+  t_repeat = true;
+  t_failed = false;
+}
+
+void AllocFailNth(long n) {
+  t_countdown = n < 0 ? -1 : n;
+  t_repeat = false;
+  t_failed = false;
+}
+
+bool AllocDisarm() {
+  t_countdown = -1;
+  const bool failed = t_failed;
+  t_failed = false;
+  return failed;
+}
+
+bool AllocFailedYet() {
+  return t_failed;
+}
+
+long AllocCount() {
+  return t_count;
+}
+
+ScopedAllocPause::ScopedAllocPause() {
+  ++t_paused;
+}
+
+ScopedAllocPause::~ScopedAllocPause() {
+  --t_paused;
+}
+
+ScopedAllocResume::ScopedAllocResume() : paused_(t_paused) {
+  t_paused = 0;
+}
+
+ScopedAllocResume::~ScopedAllocResume() {
+  t_paused = paused_;
+}
+
+extern "C" void* __wrap_malloc(std::size_t size) {
+  return ShouldFail() ? nullptr : __real_malloc(size);
+}
+
+extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
+  return ShouldFail() ? nullptr : __real_calloc(count, size);
+}
+
+extern "C" void* __wrap_realloc(void* p, std::size_t size) {
+  return ShouldFail() ? nullptr : __real_realloc(p, size);
+}
+
+void* operator new(std::size_t size) {
+  return AllocateOrThrow(size);
+}
+void* operator new[](std::size_t size) {
+  return AllocateOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
