@@ -26,8 +26,8 @@ SrmResource* createLinked(SrmResourceDatabase* db) {
   return new Record(db);
 }
 
-// A record bound to its database before it reads itself, so that a volume it names by global
-// id is stored under the volume's Id; it is filed only when it is added.
+// A record bound to its database before it reads itself, so that a disk or volume it names by
+// global id is stored under that record's Id; it is filed only when it is added.
 template <class Record>
 SrmResource* createBound(SrmResourceDatabase* db) {
   Record* record = new Record();
@@ -76,7 +76,7 @@ const JniAddMethod kJniAddDisk = {
     {"Failed to collect disk information", "Failed to attach collection stream"}};
 
 const JniAddMethod kJniAddDiskChunk = {
-    createUnlinked<SrmDiskChunk>,
+    createBound<SrmDiskChunk>,
     findById<SRM_DISKCHUNK>,
     insertResource,
     {"Failed to collect Disk Chunk information, couldn't attach collection stream", nullptr}};

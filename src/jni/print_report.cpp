@@ -1,6 +1,5 @@
 #include "jni/print_report.h"
 
-#include <cstdlib>
 #include <memory>
 
 #include "cimapi.h"
@@ -17,9 +16,6 @@ struct BufferDeleter {
 };
 struct ListDeleter {
   void operator()(nmspc_cim::CCIMList* l) const { nmspc_cim::cim_freeInstanceList(l); }
-};
-struct TextDeleter {
-  void operator()(char* t) const { free(t); }
 };
 
 std::string ErrorText(int code) {
@@ -77,13 +73,16 @@ std::string printReport(SrmResourceDatabase* db) {
       code = 3;
     }
     if (code != 0) return ErrorText(code);
-
-    std::unique_ptr<char, TextDeleter> copy(sbufGetStringCopy(buffer.get()));
-    if (copy == nullptr) return "ERROR UNEXPECTED";
+    // The instances and the converter are no longer needed: let them go before the text is
+    // copied, so that a large report is not held three times over.
+    list.reset();
+    report.reset();
+    const char* text = sbufGetString(buffer.get());
+    if (text == nullptr) return "ERROR UNEXPECTED";
     // The marshaller writes only modified UTF-8; text that is not would make the virtual
     // machine read past what it may, so it counts as a marshalling failure.
-    if (!IsModifiedUtf8(copy.get())) return ErrorText(3);
-    return std::string(copy.get());
+    if (!IsModifiedUtf8(text)) return ErrorText(3);
+    return std::string(text);
   } catch (...) {
     return "ERROR UNEXPECTED";
   }

@@ -25,7 +25,7 @@ const MethodCase kMethods[] = {
     {"addAlias", &kJniAddAlias, SRM_ALIAS, false, 1},
     {"addComputer", &kJniAddComputer, SRM_COMPUTER, false, 1},
     {"addDisk", &kJniAddDisk, SRM_DISK, true, 2},
-    {"addDiskChunk", &kJniAddDiskChunk, SRM_DISKCHUNK, false, 1},
+    {"addDiskChunk", &kJniAddDiskChunk, SRM_DISKCHUNK, true, 1},
     {"addFileSystem", &kJniAddFileSystem, SRM_FILESYSTEM, true, 1},
     {"addMountpoint", &kJniAddMountpoint, SRM_MOUNTPOINT, true, 1},
     {"addShare", &kJniAddShare, SRM_SHARE, false, 1},

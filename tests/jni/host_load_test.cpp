@@ -9,6 +9,7 @@
 #include "jni/native_methods.h"
 #include "kinds/computer.h"
 #include "kinds/disk.h"
+#include "kinds/disk_chunk.h"
 #include "kinds/file_system.h"
 #include "kinds/mount_point.h"
 #include "kinds/volume.h"
@@ -109,6 +110,11 @@ TEST_F(HostLoadTest, MixedOrderAndRepeatedBatches) {
   EXPECT_EQ("Castor 4T", disk->getModel()) << "the batch under the global id merged in";
   EXPECT_EQ(3907018584, disk->getCapacityKB());
   EXPECT_EQ("alder", d->getHostName());
+
+  // The chunk named its disk by global id: stored by the disk's Id.
+  auto* chunk = static_cast<SrmDiskChunk*>(d->findResource(SRM_DISKCHUNK, "disk-a:1"));
+  ASSERT_NE(nullptr, chunk);
+  EXPECT_EQ("disk-a", chunk->getDisk());
 
   auto* volume = static_cast<SrmVolume*>(d->findResource(SRM_VOLUME, "vg0-root"));
   ASSERT_NE(nullptr, volume);
