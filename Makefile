@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
 # Seconds each fuzz target runs: `make fuzz` for a while, `make fuzz-ci` briefly.
 FUZZ_TIME ?= 600
-FUZZ_CI_TIME ?= 60
+FUZZ_CI_TIME ?= 45
 EXAMPLE ?= examples/host
 REPLAY_ARGS ?=
 
@@ -61,9 +61,8 @@ fuzz-ci: fuzz-build
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DRESDB_TSAN=ON -DRESDB_JAVA=OFF -DRESDB_WERROR=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-	cmake --build $(TSAN_BUILD) -j$(JOBS) --target reliability_tests
-	TSAN_OPTIONS=halt_on_error=1 RESDB_LOG_STDERR=0 \
-	  $(TSAN_BUILD)/tests/reliability_tests --gtest_filter='ConcurrentDatabasesTest.*'
+	cmake --build $(TSAN_BUILD) -j$(JOBS) --target concurrency_tests
+	TSAN_OPTIONS=halt_on_error=1 RESDB_LOG_STDERR=0 $(TSAN_BUILD)/tests/concurrency_tests
 
 # The JNI tests (the native methods through the fake JNIEnv) under valgrind memcheck.
 valgrind: build
@@ -77,7 +76,7 @@ valgrind: build
 alloc-failure: asan-build
 	cd $(ASAN_BUILD)/tests && RESDB_ALLOC_STRIDE=1 RESDB_LOG_STDERR=0 \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ./reliability_tests --gtest_filter='LifecycleAllocFailureTest.*'
+	  ./reliability_tests
 
 asan-build: deps
 	cmake -S . -B $(ASAN_BUILD) -DRESDB_SANITIZE=ON -DRESDB_JAVA=OFF -DRESDB_WERROR=ON \

@@ -1,5 +1,6 @@
 // Creation, assembly and release of the records: lists, instances, properties, object paths.
 #include <cstdlib>
+#include <cstring>
 
 #include "cim_internal.h"
 #include "cimapi.h"
@@ -8,6 +9,35 @@ namespace nmspc_cim {
 namespace {
 
 const char kRootNamespace[] = "root/cimv2";
+
+// Records are allocated together with their name text, right behind the record: one block
+// instead of two. The field then points into the block; a text put there later by a caller
+// (its own malloc'd copy) is told apart by its address and freed on its own.
+template <typename T>
+char* embeddedText(T* record) {
+  return reinterpret_cast<char*>(record + 1);
+}
+
+// A record of type T with room for a copy of text behind it, the copy made and stored in
+// *copy (null for null text). Null when the allocation fails (last error set).
+template <typename T>
+T* allocateWithText(const char* text, char** copy, const char* origin) {
+  size_t textSize = text != nullptr ? strlen(text) + 1 : 0;
+  T* record = static_cast<T*>(internal::allocate(sizeof(T) + textSize, origin));
+  if (record == nullptr) return nullptr;
+  *copy = nullptr;
+  if (text != nullptr) {
+    *copy = embeddedText(record);
+    memcpy(*copy, text, textSize);
+  }
+  return record;
+}
+
+// Frees a text field of record unless it is the copy embedded in the record's block.
+template <typename T>
+void freeText(T* record, char* text) {
+  if (text != embeddedText(record)) free(text);
+}
 
 // Appends data to the list at *head (starting one when *head is null, filling the single node
 // of an empty list). False when a node cannot be allocated; the list is then unchanged.
@@ -51,11 +81,11 @@ CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin);
 
 // A deep copy of a property; null when an allocation fails (last error set).
 CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
-  CCIMProperty* copy = static_cast<CCIMProperty*>(internal::allocate(sizeof(CCIMProperty), origin));
+  char* name = nullptr;
+  CCIMProperty* copy = allocateWithText<CCIMProperty>(property->name, &name, origin);
   if (copy == nullptr) return nullptr;
-  *copy = CCIMProperty{nullptr, property->type, nullptr, nullptr, property->isKey};
+  *copy = CCIMProperty{name, property->type, nullptr, nullptr, property->isKey};
   bool failed = false;
-  copy->name = internal::copyText(property->name, origin, &failed);
   copy->value = internal::copyText(property->value, origin, &failed);
   if (!failed && property->reference != nullptr) {
     copy->reference = copyObjectPath(property->reference, origin);
@@ -87,12 +117,11 @@ bool copyProperties(const CCIMList* from, CCIMList** to, bool keysOnly, const ch
 // A new path of the class and namespace, keys taken from `keys`; null on a failed allocation.
 CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, const CCIMList* keys,
                                bool keysOnly, const char* origin) {
-  CCIMObjectPath* path =
-      static_cast<CCIMObjectPath*>(internal::allocate(sizeof(CCIMObjectPath), origin));
+  char* classCopy = nullptr;
+  CCIMObjectPath* path = allocateWithText<CCIMObjectPath>(className, &classCopy, origin);
   if (path == nullptr) return nullptr;
-  *path = CCIMObjectPath{nullptr, nullptr, nullptr};
+  *path = CCIMObjectPath{classCopy, nullptr, nullptr};
   bool failed = false;
-  path->className = internal::copyText(className, origin, &failed);
   path->nameSpace = internal::copyText(nameSpace, origin, &failed);
   if (failed || !copyProperties(keys, &path->keys, keysOnly, origin)) {
     cim_freeObjectPath(path);
@@ -120,15 +149,10 @@ CCIMInstance* cim_createInstance(const char* className) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "class name is null", origin);
     return nullptr;
   }
-  CCIMInstance* instance =
-      static_cast<CCIMInstance*>(internal::allocate(sizeof(CCIMInstance), origin));
+  char* classCopy = nullptr;
+  CCIMInstance* instance = allocateWithText<CCIMInstance>(className, &classCopy, origin);
   if (instance == nullptr) return nullptr;
-  bool failed = false;
-  *instance = CCIMInstance{internal::copyText(className, origin, &failed), nullptr};
-  if (failed) {
-    free(instance);
-    return nullptr;
-  }
+  *instance = CCIMInstance{classCopy, nullptr};
   return instance;
 }
 
@@ -164,7 +188,7 @@ CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
 
 void cim_freeObjectPath(CCIMObjectPath* path) {
   if (path == nullptr) return;
-  free(path->className);
+  freeText(path, path->className);
   free(path->nameSpace);
   freeList(path->keys, cim_freeProperty);
   free(path);
@@ -172,7 +196,7 @@ void cim_freeObjectPath(CCIMObjectPath* path) {
 
 void cim_freeProperty(CCIMProperty* property) {
   if (property == nullptr) return;
-  free(property->name);
+  freeText(property, property->name);
   free(property->value);
   cim_freeObjectPath(property->reference);
   free(property);
@@ -180,7 +204,7 @@ void cim_freeProperty(CCIMProperty* property) {
 
 void cim_freeInstance(CCIMInstance* instance) {
   if (instance == nullptr) return;
-  free(instance->className);
+  freeText(instance, instance->className);
   freeList(instance->properties, cim_freeProperty);
   free(instance);
 }

@@ -9,8 +9,7 @@
 #include "cimxml/marshall_internal.h"
 
 using marshall_internal::getTypeString;
-using marshall_internal::orEmpty;
-using marshall_internal::printIndented;
+using marshall_internal::printLine;
 using marshall_internal::printPCDataIndented;
 using nmspc_cim::CCIMInstance;
 using nmspc_cim::CCIMList;
@@ -22,20 +21,22 @@ int marshallInstanceList(sbuf* buffer, CCIMList* list, int level) {
   for (CCIMList* node = list; node != nullptr; node = node->next) {
     CCIMInstance* instance = static_cast<CCIMInstance*>(node->data);
     if (instance == nullptr) continue;
-    printIndented(buffer, level, "<VALUE.OBJECT>");
+    printLine(buffer, level, {"<VALUE.OBJECT>"});
     if (marshallInstance(buffer, instance, level + 1) != 0) return -1;
-    printIndented(buffer, level, "</VALUE.OBJECT>");
+    printLine(buffer, level, {"</VALUE.OBJECT>"});
   }
-  return 0;
+  // A line that could not be written whole leaves the document incomplete: that is a failure,
+  // not a shorter report.
+  return sbufHadTrouble(buffer) ? -1 : 0;
 }
 
 // <!ELEMENT INSTANCE (QUALIFIER*, (PROPERTY | PROPERTY.ARRAY | PROPERTY.REFERENCE)*)>
 int marshallInstance(sbuf* buffer, CCIMInstance* instance, int level) {
   if (buffer == nullptr || instance == nullptr || instance->className == nullptr) return -1;
-  printIndented(buffer, level, "<INSTANCE CLASSNAME=\"%s\">", instance->className);
+  printLine(buffer, level, {"<INSTANCE CLASSNAME=\"", instance->className, "\">"});
   // A property that fails ends the list; the instance is closed all the same.
   marshallPropertyList(buffer, instance->properties, level + 1);
-  printIndented(buffer, level, "</INSTANCE>");
+  printLine(buffer, level, {"</INSTANCE>"});
   return 0;
 }
 
@@ -69,8 +70,9 @@ int marshallProperty(sbuf* buffer, CCIMProperty* property, int level) {
 int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr) return 0;
-  printIndented(buffer, level, "<PROPERTY NAME=\"%s\" TYPE=\"%s\">", orEmpty(property->name),
-                getTypeString(property->type));
+  printLine(
+      buffer, level,
+      {"<PROPERTY NAME=\"", property->name, "\" TYPE=\"", getTypeString(property->type), "\">"});
   if (property->isKey == nmspc_cim::CIM_TRUE) {
     marshallKeyQualifier(buffer, level + 1);
     if (marshall_internal::replaceBlankKeyValue(property) != 0) return -1;
@@ -78,25 +80,25 @@ int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
   if (property->value != nullptr) {
     printPCDataIndented(buffer, level + 1, "<VALUE>", property->value, "</VALUE>");
   }
-  printIndented(buffer, level, "</PROPERTY>");
+  printLine(buffer, level, {"</PROPERTY>"});
   return 0;
 }
 
 // <!ELEMENT QUALIFIER ((VALUE | VALUE.ARRAY)?)>
 int marshallKeyQualifier(sbuf* buffer, int level) {
-  printIndented(buffer, level, "<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">");
-  printIndented(buffer, level + 1, "<VALUE>true</VALUE>");
-  return printIndented(buffer, level, "</QUALIFIER>");
+  printLine(buffer, level, {"<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">"});
+  printLine(buffer, level + 1, {"<VALUE>true</VALUE>"});
+  return printLine(buffer, level, {"</QUALIFIER>"});
 }
 
 // <!ELEMENT PROPERTY.REFERENCE (QUALIFIER*, (VALUE.REFERENCE)?)>
 int marshallPropertyReference(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printIndented(buffer, level, "<PROPERTY.REFERENCE NAME=\"%s\">", orEmpty(property->name));
+  printLine(buffer, level, {"<PROPERTY.REFERENCE NAME=\"", property->name, "\">"});
   if (property->isKey == nmspc_cim::CIM_TRUE) marshallKeyQualifier(buffer, level + 1);
   int result = marshallPropertyValueReference(buffer, property, level + 1);
-  printIndented(buffer, level, "</PROPERTY.REFERENCE>");
+  printLine(buffer, level, {"</PROPERTY.REFERENCE>"});
   return result;
 }
 
@@ -105,9 +107,9 @@ int marshallPropertyReference(sbuf* buffer, CCIMProperty* property, int level) {
 int marshallPropertyValueReference(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr) return 0;
-  printIndented(buffer, level, "<VALUE.REFERENCE>");
+  printLine(buffer, level, {"<VALUE.REFERENCE>"});
   int result = marshallPropertyInstancePath(buffer, property, level + 1);
-  printIndented(buffer, level, "</VALUE.REFERENCE>");
+  printLine(buffer, level, {"</VALUE.REFERENCE>"});
   return result;
 }
 
@@ -115,10 +117,10 @@ int marshallPropertyValueReference(sbuf* buffer, CCIMProperty* property, int lev
 int marshallPropertyInstancePath(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printIndented(buffer, level, "<INSTANCEPATH>");
+  printLine(buffer, level, {"<INSTANCEPATH>"});
   int result = marshallNameSpacePath(buffer, property->reference->nameSpace, level + 1);
   if (result == 0) result = marshallInstanceName(buffer, property, level + 1);
-  printIndented(buffer, level, "</INSTANCEPATH>");
+  printLine(buffer, level, {"</INSTANCEPATH>"});
   return result;
 }
 
@@ -126,10 +128,10 @@ int marshallPropertyInstancePath(sbuf* buffer, CCIMProperty* property, int level
 int marshallNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
   if (buffer == nullptr) return -1;
   if (nameSpace == nullptr) return 0;
-  printIndented(buffer, level, "<NAMESPACEPATH>");
+  printLine(buffer, level, {"<NAMESPACEPATH>"});
   int result = marshallHost(buffer, level + 1);
   if (result == 0) result = marshallLocalNameSpacePath(buffer, nameSpace, level + 1);
-  printIndented(buffer, level, "</NAMESPACEPATH>");
+  printLine(buffer, level, {"</NAMESPACEPATH>"});
   return result;
 }
 
@@ -139,7 +141,7 @@ int marshallHost(sbuf* buffer, int level) {
   char host[256];
   if (gethostname(host, sizeof(host)) != 0) return -1;
   host[sizeof(host) - 1] = '\0';  // a cut name need not be terminated
-  printIndented(buffer, level, "<HOST>%s</HOST>", host);
+  printLine(buffer, level, {"<HOST>", host, "</HOST>"});
   return 0;
 }
 
@@ -148,18 +150,19 @@ int marshallHost(sbuf* buffer, int level) {
 int marshallLocalNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
   if (buffer == nullptr) return -1;
   if (nameSpace == nullptr) return 0;
-  printIndented(buffer, level, "<LOCALNAMESPACEPATH>");
+  printLine(buffer, level, {"<LOCALNAMESPACEPATH>"});
   const char* part = nameSpace;
   while (*part != '\0') {
     const char* end = part;
     while (*end != '\0' && *end != '/') ++end;
     if (end > part) {
-      printIndented(buffer, level + 1, "<NAMESPACE NAME=\"%.*s\"/>", static_cast<int>(end - part),
-                    part);
+      printLine(buffer, level + 1,
+                {"<NAMESPACE NAME=\"",
+                 marshall_internal::LinePiece(part, static_cast<size_t>(end - part)), "\"/>"});
     }
     part = *end == '/' ? end + 1 : end;
   }
-  printIndented(buffer, level, "</LOCALNAMESPACEPATH>");
+  printLine(buffer, level, {"</LOCALNAMESPACEPATH>"});
   return 0;
 }
 
@@ -167,10 +170,9 @@ int marshallLocalNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
 int marshallInstanceName(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printIndented(buffer, level, "<INSTANCENAME CLASSNAME=\"%s\">",
-                orEmpty(property->reference->className));
+  printLine(buffer, level, {"<INSTANCENAME CLASSNAME=\"", property->reference->className, "\">"});
   int result = marshallKeybindings(buffer, property, level + 1);
-  printIndented(buffer, level, "</INSTANCENAME>");
+  printLine(buffer, level, {"</INSTANCENAME>"});
   return result;
 }
 
@@ -190,7 +192,7 @@ int marshallKeyList(sbuf* buffer, CCIMList* keys, int level, bool* stopped) {
   for (CCIMList* node = keys; node != nullptr; node = node->next) {
     CCIMProperty* key = static_cast<CCIMProperty*>(node->data);
     if (key == nullptr) continue;
-    printIndented(buffer, level, "<KEYBINDING NAME=\"%s\">", orEmpty(key->name));
+    printLine(buffer, level, {"<KEYBINDING NAME=\"", key->name, "\">"});
     if (key->type == nmspc_cim::CIM_REFERENCE) {
       result = marshallPropertyValueReference(buffer, key, level + 1);
     } else {
@@ -200,7 +202,7 @@ int marshallKeyList(sbuf* buffer, CCIMList* keys, int level, bool* stopped) {
       }
       printPCDataIndented(buffer, level + 1, "<KEYVALUE>", key->value, "</KEYVALUE>");
     }
-    printIndented(buffer, level, "</KEYBINDING>");
+    printLine(buffer, level, {"</KEYBINDING>"});
   }
   return result;
 }

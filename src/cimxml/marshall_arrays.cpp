@@ -125,13 +125,14 @@ void writeElements(sbuf* buffer, int level, int elementType, const char* text) {
 // <!ELEMENT VALUE.ARRAY (VALUE*)>
 void marshallArrayProperty(sbuf* buffer, CCIMProperty* property, int level) {
   int elementType = property->type - CIM_UINT8_ARRAY;
-  printIndented(buffer, level, "<PROPERTY.ARRAY NAME=\"%s\" TYPE=\"%s\">", orEmpty(property->name),
-                getTypeString(elementType));
+  printLine(
+      buffer, level,
+      {"<PROPERTY.ARRAY NAME=\"", property->name, "\" TYPE=\"", getTypeString(elementType), "\">"});
   if (property->isKey == CIM_TRUE) marshallKeyQualifier(buffer, level + 1);
-  printIndented(buffer, level + 1, "<VALUE.ARRAY>");
+  printLine(buffer, level + 1, {"<VALUE.ARRAY>"});
   writeElements(buffer, level + 2, elementType, property->value);
-  printIndented(buffer, level + 1, "</VALUE.ARRAY>");
-  printIndented(buffer, level, "</PROPERTY.ARRAY>");
+  printLine(buffer, level + 1, {"</VALUE.ARRAY>"});
+  printLine(buffer, level, {"</PROPERTY.ARRAY>"});
 }
 
 }  // namespace marshall_internal

@@ -42,7 +42,7 @@ int marshallExecQueryResults(sbuf* buffer, CCIMList* list, const char* messageId
   if (marshallInstanceList(buffer, list, 5) != 0) return -1;
   printIndented(buffer, 4, "</IRETURNVALUE>");
   closeResponse(buffer, "</IMETHODRESPONSE>");
-  return 0;
+  return sbufHadTrouble(buffer) ? -1 : 0;
 }
 
 // <!ELEMENT IMETHODRESPONSE (ERROR | IRETURNVALUE?)>
@@ -65,7 +65,7 @@ int marshallCreateInstanceResults(sbuf* buffer, CCIMObjectPath* path, const char
     printIndented(buffer, 4, "</IRETURNVALUE>");
   }
   closeResponse(buffer, "</IMETHODRESPONSE>");
-  return result;
+  return sbufHadTrouble(buffer) ? -1 : result;
 }
 
 // <!ELEMENT METHODRESPONSE (ERROR | (RETURNVALUE?, PARAMVALUE*))>
@@ -80,5 +80,5 @@ int marshallInvokeMethodResults(sbuf* buffer, CCIMProperty* property, const char
   marshall_internal::printPCDataIndented(buffer, 5, "<VALUE>", orEmpty(value), "</VALUE>");
   printIndented(buffer, 4, "</RETURNVALUE>");
   closeResponse(buffer, "</METHODRESPONSE>");
-  return 0;
+  return sbufHadTrouble(buffer) ? -1 : 0;
 }

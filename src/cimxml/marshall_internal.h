@@ -4,6 +4,10 @@
 #ifndef RESDB_CIMXML_MARSHALL_INTERNAL_H_
 #define RESDB_CIMXML_MARSHALL_INTERNAL_H_
 
+#include <cstddef>
+#include <cstring>
+#include <initializer_list>
+
 #include "cimapi.h"
 #include "cimxml/sbuf.h"
 
@@ -14,6 +18,19 @@ namespace marshall_internal {
 // line could not be appended (nothing of it stays); 1 when only its line end failed.
 int printIndented(sbuf* buffer, int level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// A run of bytes for printLine: a NUL-terminated text (null counts as ""), or the first length
+// bytes of one.
+struct LinePiece {
+  LinePiece(const char* s) : text(s != nullptr ? s : ""), length(strlen(text)) {}  // NOLINT
+  LinePiece(const char* s, size_t n) : text(s), length(n) {}
+  const char* text;
+  size_t length;
+};
+
+// printIndented for a line made of the pieces one after another, without formatting: the
+// same bytes as printIndented(buffer, level, "%s%s...", pieces...) and the same results.
+int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces);
 
 // One character-data line: 2 * level blanks, openTag, text escaped as marshall.h says (null:
 // nothing), closeTag, "\r\n". 0, or 1 when the final line end could not be appended (failures

@@ -164,7 +164,180 @@ bool makeValidUtf8(sbuf* buffer, unsigned int from) {
   return ok;
 }
 
+// How each byte below 0x80 reads in character data; bytes 0x80 and above are kHigh.
+enum ByteClass : unsigned char { kCopy, kEnd, kEntity, kDrop, kHigh };
+
+struct ByteClasses {
+  ByteClass of[256];
+  ByteClasses() : of() {
+    for (int c = 0; c < 256; ++c) {
+      if (c == 0) {
+        of[c] = kEnd;
+      } else if (c >= 0x80) {
+        of[c] = kHigh;
+      } else if (entityFor(static_cast<unsigned char>(c)) != nullptr) {
+        of[c] = kEntity;
+      } else {
+        of[c] = c >= 0x20 && c <= 0x7E ? kCopy : kDrop;
+      }
+    }
+  }
+};
+
+const ByteClasses kByteClasses;
+
+// The offset of the first byte 0x80 or above among the n bytes at s, or n.
+size_t firstHighByte(const unsigned char* s, size_t n) {
+  size_t at = 0;
+  for (; at + 8 <= n; at += 8) {
+    uint64_t word;
+    memcpy(&word, s + at, sizeof(word));
+    if ((word & 0x8080808080808080ULL) != 0) break;
+  }
+  while (at < n && s[at] < 0x80) ++at;
+  return at;
+}
+
+// Gathers one line in a local area and hands it to the buffer in as few appends as its length
+// allows, applying the rules of appendText on the way. Once an append fails, the rest of the
+// line is dropped.
+class LineWriter {
+ public:
+  explicit LineWriter(sbuf* buffer) : buffer_(buffer), start_(buffer->size) {}
+
+  void indent(int level) {
+    size_t blanks = level > 0 ? 2 * static_cast<size_t>(level) : 0;
+    while (blanks > 0) {
+      size_t chunk = blanks < sizeof(kBlanks) - 1 ? blanks : sizeof(kBlanks) - 1;
+      put(kBlanks, chunk);
+      blanks -= chunk;
+    }
+  }
+
+  // The n bytes as they are (no NUL among them).
+  void put(const char* s, size_t n) {
+    if (n <= sizeof(line_) - used_) {
+      memcpy(line_ + used_, s, n);
+      used_ += n;
+    } else {
+      flush();
+      if (n <= sizeof(line_)) {
+        memcpy(line_, s, n);
+        used_ = n;
+      } else if (!failed_ && !appendBytes(buffer_, s, n)) {
+        failed_ = true;
+      }
+    }
+    total_ += n;
+  }
+
+  // The n bytes at s (no NUL among them) as Markup::kKeep writes them.
+  void putKept(const char* s, size_t n) {
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(s);
+    size_t at = 0;
+    while (at < n) {
+      size_t plain = at + firstHighByte(u + at, n - at);
+      put(s + at, plain - at);
+      at = plain;
+      if (at < n) at += putHigh(u + at, n - at);
+    }
+  }
+
+  // The NUL-terminated text as Markup::kEscape writes it.
+  void putEscaped(const char* text) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+    size_t at = 0;
+    for (;;) {
+      size_t run = at;
+      while (kByteClasses.of[s[at]] == kCopy) ++at;
+      put(text + run, at - run);
+      switch (kByteClasses.of[s[at]]) {
+        case kEnd:
+          return;
+        case kEntity: {
+          const char* entity = entityFor(s[at]);
+          put(entity, strlen(entity));
+          ++at;
+          break;
+        }
+        case kHigh:
+          at += putHigh(s + at, SIZE_MAX);
+          break;
+        default:  // kDrop
+          ++at;
+          break;
+      }
+    }
+  }
+
+  // Appends what is still held; false when this or an earlier append failed.
+  bool flush() {
+    if (used_ > 0 && !failed_) {
+      // The common case, room enough, is a plain copy (the area never holds a NUL);
+      // otherwise sbufAppendN grows the buffer.
+      if (buffer_->capacity - buffer_->size - 1 >= used_) {
+        memcpy(buffer_->data + buffer_->size, line_, used_);
+        buffer_->size += static_cast<unsigned int>(used_);
+        buffer_->data[buffer_->size] = '\0';
+      } else if (!appendBytes(buffer_, line_, used_)) {
+        failed_ = true;
+      }
+    }
+    used_ = 0;
+    return !failed_;
+  }
+
+  unsigned int start() const { return start_; }
+  size_t total() const { return total_; }  // bytes put so far
+
+ private:
+  // Writes the byte 0x80 or above at s (at most n bytes readable, or up to a NUL) and returns
+  // the bytes it stood for: a well-formed sequence of two or three bytes as it is, one of four
+  // as a character reference to its code point, any other byte as a reference to itself.
+  size_t putHigh(const unsigned char* s, size_t n) {
+    uint32_t codePoint = 0;
+    int length = utf8SequenceLength(s, &codePoint);
+    // utf8SequenceLength stops at the first byte that breaks a sequence: the byte after a
+    // counted run is never a continuation byte, so the bound only matters for a cut sequence.
+    if (length > 0 && static_cast<size_t>(length) > n) length = 0;
+    if (length == 2 || length == 3) {
+      put(reinterpret_cast<const char*>(s), static_cast<size_t>(length));
+      return static_cast<size_t>(length);
+    }
+    uint32_t referenced = length == 4 ? codePoint : s[0];
+    char reference[16] = "&#x";
+    size_t used = 3;
+    int shift = 28;
+    while (shift > 0 && (referenced >> shift) == 0) shift -= 4;
+    for (; shift >= 0; shift -= 4)
+      reference[used++] = "0123456789ABCDEF"[(referenced >> shift) & 0xF];
+    reference[used++] = ';';
+    put(reference, used);
+    return length == 4 ? 4 : 1;
+  }
+
+  sbuf* buffer_;
+  unsigned int start_;
+  bool failed_ = false;
+  size_t used_ = 0;
+  size_t total_ = 0;
+  char line_[2048];
+};
+
 }  // namespace
+
+int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
+  if (buffer == nullptr) return -1;
+  LineWriter line(buffer);
+  line.indent(level);
+  for (const LinePiece& piece : pieces) line.putKept(piece.text, piece.length);
+  size_t content = line.total();
+  line.put("\r\n", 2);
+  if (line.flush()) return 0;
+  if (buffer->size - line.start() >= content) return 1;
+  truncateTo(buffer, line.start());
+  return -1;
+}
 
 int printIndented(sbuf* buffer, int level, const char* format, ...) {
   if (buffer == nullptr || format == nullptr) return -1;
@@ -188,11 +361,15 @@ int printIndented(sbuf* buffer, int level, const char* format, ...) {
 int printPCDataIndented(sbuf* buffer, int level, const char* openTag, const char* text,
                         const char* closeTag) {
   if (buffer == nullptr) return -1;
-  appendIndentation(buffer, level);
-  appendText(buffer, orEmpty(openTag), Markup::kKeep);
-  appendText(buffer, orEmpty(text), Markup::kEscape);
-  appendText(buffer, orEmpty(closeTag), Markup::kKeep);
-  return appendBytes(buffer, "\r\n", 2) ? 0 : 1;
+  LineWriter line(buffer);
+  line.indent(level);
+  LinePiece open(openTag);
+  line.putKept(open.text, open.length);
+  line.putEscaped(orEmpty(text));
+  LinePiece close(closeTag);
+  line.putKept(close.text, close.length);
+  line.put("\r\n", 2);
+  return line.flush() ? 0 : 1;
 }
 
 int isNullOrAllWhitespace(const char* text) {

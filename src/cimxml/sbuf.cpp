@@ -14,9 +14,12 @@ namespace {
 // reallocation fails, the buffer then unchanged.
 int resized(sbuf* b) {
   unsigned int next = 0;
-  if (!sbufNextCapacity(b->capacity, &next)) return 0;
-  char* data = static_cast<char*>(realloc(b->data, next));
-  if (data == nullptr) return 0;
+  char* data = nullptr;
+  if (!sbufNextCapacity(b->capacity, &next) ||
+      (data = static_cast<char*>(realloc(b->data, next))) == nullptr) {
+    b->trouble = 1;
+    return 0;
+  }
   b->data = data;
   b->capacity = next;
   return 1;
@@ -52,6 +55,7 @@ sbuf* sbufCreate(unsigned int capacity) {
   }
   b->capacity = capacity;
   b->size = 0;
+  b->trouble = 0;
   b->data[0] = '\0';
   return b;
 }
@@ -120,9 +124,14 @@ unsigned int sbufGetCapacity(const sbuf* b) {
   return b != nullptr ? b->capacity : 0;
 }
 
+int sbufHadTrouble(const sbuf* b) {
+  return b != nullptr && b->trouble != 0 ? 1 : 0;
+}
+
 sbuf* sbufClear(sbuf* b) {
   if (b == nullptr) return nullptr;
   b->size = 0;
+  b->trouble = 0;
   b->data[0] = '\0';
   return b;
 }

@@ -24,7 +24,12 @@ struct sbuf {
   unsigned int capacity;  // bytes allocated for data, the terminating NUL included
   unsigned int size;      // length of the text, the terminating NUL not counted
   char* data;             // the text; malloc'd and owned by the record
+  unsigned int trouble;   // set once the buffer could not grow: the text may lack something
 };
+
+// Nonzero once an append or a print could not grow the buffer (until sbufClear): whatever wrote
+// into it may have lost text without noticing. 0 for a null buffer.
+int sbufHadTrouble(const sbuf* b);
 
 // A new buffer holding the empty text with room for capacity bytes (NUL included). Null when
 // capacity is 0 or an allocation fails; nothing is then left allocated.

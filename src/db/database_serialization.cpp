@@ -1,6 +1,7 @@
 // Whole-database serialization and loading: a header line, every record kind by kind (volumes
 // after their sub-volumes), the errors, then the service groups. The counts in the header tie
 // the text together and are checked on both sides.
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
@@ -32,6 +33,24 @@ unsigned long NextTuple(CSRMReportTupleStreamReader* reader, TuplePtr* tuple) {
   unsigned long rc = reader->GetNextTuple(&raw);
   tuple->reset(raw);
   return rc;
+}
+
+// Sets the read position of tuple after a record has read it: where the record left it, but
+// never back before the `taken` elements the walk has already taken. A record reads from the
+// tuple's start and stops at an element without '='; were the walk sent back there, it would
+// meet the same Type element again and load the same record for ever. Returns the position.
+size_t ResumeWalk(CSRMReportTuple* tuple, size_t taken) {
+  std::string scratch;
+  size_t left = 0;
+  while (SrmNextElement(tuple, &scratch)) ++left;
+  tuple->resetNext();
+  size_t count = 0;
+  while (SrmNextElement(tuple, &scratch)) ++count;
+  const size_t position = std::max(count - left, taken);
+  tuple->resetNext();
+  for (size_t i = 0; i < position && SrmNextElement(tuple, &scratch); ++i) {
+  }
+  return position;
 }
 
 }  // namespace
@@ -191,14 +210,18 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) try {
     // The walk shares the tuple's read position with the records it creates: a record reads
     // the whole tuple, and the walk goes on with whatever it left unread.
     std::string element, key, value;
+    size_t taken = 0;  // elements the walk has taken, counted from the tuple's start
     while (SrmNextElement(tuple.get(), &element)) {
+      ++taken;
       if (!SrmSplitElement(element, &key, &value)) break;
       if (SrmResDbGetStringId(key) != kKeyType) continue;
       int type_key = SrmResDbGetStringId(value);
       if (type_key == kKeyError) {
         std::unique_ptr<SrmError> error(new SrmError(this));
         std::string owner;
-        if (error->deserialize(fd, &owner, tuple.get())) {
+        const int error_read = error->deserialize(fd, &owner, tuple.get());
+        taken = ResumeWalk(tuple.get(), taken);
+        if (error_read) {
           if (addError(error.get(), owner)) error.release();
           ++loaded;
         }
@@ -211,18 +234,19 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) try {
       SrmComputer* previous_computer = this_computer_;
       if (kind == SRM_COMPUTER) setThisComputer(static_cast<SrmComputer*>(record.get()));
       bool read = false;
+      bool kept = false;
       try {
         read = record->deserialize(fd, tuple.get()) != 0;
-        if (read) addResource(record.get());
+        taken = ResumeWalk(tuple.get(), taken);
+        kept = read && addResource(record.get()) != 0;
       } catch (...) {
         if (this_computer_ == record.get()) this_computer_ = previous_computer;
         throw;
       }
-      if (read) {
-        ++loaded;
-      } else if (this_computer_ == record.get()) {
-        // The computer that failed to load is released below: the link goes back to the
-        // computer it replaced.
+      if (read) ++loaded;
+      if (!kept && this_computer_ == record.get()) {
+        // A computer that failed to load, or that the list refused (an empty Id), is released
+        // below: the link goes back to the computer it replaced.
         this_computer_ = previous_computer;
       }
     }

@@ -104,7 +104,15 @@ int SrmResourceDatabase::addComputer(SrmComputer* c, int make_current) {
     return 0;
   }
   if (!addResource(c)) return 0;
-  computer_list_.addResource(c);
+  if (!computer_list_.addResource(c)) {
+    // A computer must be in both lists or in neither: one missing from the computer list
+    // would never be found as this computer.
+    if (resource_list_.findResource(SRM_COMPUTER, c->getId()) == c) {
+      resource_list_.removeResource(SRM_COMPUTER, c->getId());
+    }
+    setErrorInfo(12, "Add Computer failed", nullptr);
+    return 0;
+  }
   if (make_current) this_computer_ = c;
   return 1;
 }

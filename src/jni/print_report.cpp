@@ -1,6 +1,11 @@
 #include "jni/print_report.h"
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
+#ifdef __GLIBC__
+#include <malloc.h>  // malloc_trim
+#endif
 
 #include "cimapi.h"
 #include "cimxml/marshall.h"
@@ -45,16 +50,33 @@ int ModifiedUtf8Length(const unsigned char* s) {
   return 0;
 }
 
+// True when the length bytes at s, which hold no NUL and are followed by one, are modified
+// UTF-8. Runs of bytes below 0x80 are passed eight at a time.
+bool IsModifiedUtf8Span(const unsigned char* s, size_t length) {
+  size_t at = 0;
+  while (at < length) {
+    while (at + 8 <= length) {
+      uint64_t word;
+      memcpy(&word, s + at, sizeof(word));
+      if ((word & 0x8080808080808080ULL) != 0) break;
+      at += 8;
+    }
+    if (at >= length) break;
+    if (s[at] < 0x80) {
+      ++at;
+      continue;
+    }
+    int sequence = ModifiedUtf8Length(s + at);  // stops at the NUL that follows the span
+    if (sequence == 0) return false;
+    at += static_cast<size_t>(sequence);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsModifiedUtf8(const char* text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text);
-  while (*s != 0) {
-    int length = ModifiedUtf8Length(s);
-    if (length == 0) return false;
-    s += length;
-  }
-  return true;
+  return IsModifiedUtf8Span(reinterpret_cast<const unsigned char*>(text), strlen(text));
 }
 
 std::string printReport(SrmResourceDatabase* db) {
@@ -77,12 +99,21 @@ std::string printReport(SrmResourceDatabase* db) {
     // copied, so that a large report is not held three times over.
     list.reset();
     report.reset();
+#ifdef __GLIBC__
+    // Their many small blocks stay resident in the heap once freed; hand the pages back.
+    malloc_trim(0);
+#endif
     const char* text = sbufGetString(buffer.get());
     if (text == nullptr) return "ERROR UNEXPECTED";
     // The marshaller writes only modified UTF-8; text that is not would make the virtual
     // machine read past what it may, so it counts as a marshalling failure.
-    if (!IsModifiedUtf8(text)) return ErrorText(3);
-    return std::string(text);
+    // The text ends at its first NUL, which the marshaller never writes inside it.
+    const void* nul = memchr(text, '\0', static_cast<size_t>(sbufGetSize(buffer.get())) + 1);
+    size_t length = static_cast<size_t>(static_cast<const char*>(nul) - text);
+    if (!IsModifiedUtf8Span(reinterpret_cast<const unsigned char*>(text), length)) {
+      return ErrorText(3);
+    }
+    return std::string(text, length);
   } catch (...) {
     return "ERROR UNEXPECTED";
   }

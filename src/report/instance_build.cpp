@@ -1,5 +1,7 @@
 #include "report/instance_build.h"
 
+#include <utility>
+
 namespace {
 
 // Releases the builder when the build ends, whichever way.
@@ -25,7 +27,10 @@ CCIMInstance* RM_BuildInstance(const std::string& provider_name, const std::stri
       return nullptr;  // the builder frees the instance it still holds
     }
   }
+  // The name is copied while the builder still holds the instance, so that running out of
+  // memory here cannot lose it.
+  std::string name = builder->natural_name;
   CCIMInstance* instance = builder->GetCIMInstance();
-  if (instance != nullptr && natural_name != nullptr) *natural_name = builder->natural_name;
+  if (instance != nullptr && natural_name != nullptr) *natural_name = std::move(name);
   return instance;
 }

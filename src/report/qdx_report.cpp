@@ -60,7 +60,6 @@ const Pass kPasses[] = {
 }  // namespace
 
 QDX_Report::QDX_Report() {
-  instance_list_ = nmspc_cim::cim_createInstanceList();
   ClearCIMInstMaps();
   kind_class_map_ = {
       {"System", "Tavrix_RM_HalcyonUnitaryComputerSystem"},
@@ -70,6 +69,17 @@ QDX_Report::QDX_Report() {
       {"Share", "Tavrix_RM_FileShare"},
       {"FileSystem", "Tavrix_RM_UnixLocalFileSystem"},
   };
+  // Last: nothing after it can fail, so a constructor that throws leaves no list behind.
+  instance_list_ = nmspc_cim::cim_createInstanceList();
+}
+
+void QDX_Report::Adopt(CCIMInstance* instance) {
+  try {
+    owned_.insert(instance);
+  } catch (...) {
+    nmspc_cim::cim_freeInstance(instance);
+    throw;
+  }
 }
 
 QDX_Report::~QDX_Report() {
@@ -134,7 +144,7 @@ int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id,
     return 0;
   }
   // Taken over whatever happens next; one already in the list belongs to the list.
-  if (listed_.count(instance) == 0) owned_.insert(instance);
+  if (listed_.count(instance) == 0) Adopt(instance);
   if (id.empty()) {
     Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "NaturalName (unique id) is blank.");
     return 0;
@@ -194,7 +204,7 @@ int QDX_Report::AddToList(CCIMInstance* instance) {
   if (listed_.count(instance) != 0) return 1;
   CCIMList* list = nmspc_cim::cim_addInstance(instance_list_, instance);
   if (list == nullptr) {
-    owned_.insert(instance);  // refused: still ours, freed with the converter
+    Adopt(instance);  // refused: still ours, freed with the converter
     return 0;
   }
   instance_list_ = list;
@@ -229,11 +239,11 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
   CCIMInstance* association =
       RM_BuildInstance(provider_name_, class_name, key_count, key_names, recipe);
   if (association == nullptr) return 0;
+  Adopt(association);
   if (!associations_.emplace(map_key, association).second) {
+    owned_.erase(association);
     nmspc_cim::cim_freeInstance(association);  // the first one filed under the key is kept
-    return 1;
   }
-  owned_.insert(association);
   return 1;
 }
 

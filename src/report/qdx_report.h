@@ -123,6 +123,9 @@ class QDX_Report {
   int LinkInstances(const std::string& class_name, int key_count, const char* const* key_names,
                     const EndLookup& first, const EndLookup& second, const std::string& map_key,
                     std::initializer_list<ExtraProperty> extra = {});
+  // Takes instance over (the converter frees it unless it reaches the list); when even that
+  // runs out of memory the instance is freed and std::bad_alloc goes on.
+  void Adopt(CCIMInstance* instance);
   // Appends instance to the instance list; 1, or 0 when the library refuses it. The
   // converter takes the instance over either way.
   int AddToList(CCIMInstance* instance);

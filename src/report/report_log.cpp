@@ -1,5 +1,7 @@
 #include "report/report_log.h"
 
+#include <memory>
+
 #include "providerutil.h"
 
 namespace report_log {
@@ -12,9 +14,9 @@ void Raise(const std::string& provider_name, ProviderUtil** utility, const std::
            const std::string& value, const std::string& label) {
   *utility = ProviderUtil::getInstance(provider_name);
   if (*utility == nullptr) return;
-  auto* result = new Result(code, kResultBundle);
+  std::unique_ptr<Result> result(new Result(code, kResultBundle));
   result->addArg(value, label);
-  (*utility)->storeResult(result);  // takes the record over
+  (*utility)->storeResult(result.release());  // takes the record over
 }
 
 }  // namespace report_log

@@ -121,8 +121,16 @@ CCIMException* RM_CIM_Report::InsertProperty(const std::string& name, const void
       Log(PRV_LOG_ERROR, "InsertProperty", "Unable to create object path");
       return nmspc_cim::cim_getLastError();
     }
-    property = nmspc_cim::cim_createProperty(name.c_str(), type, nullptr, path, is_key);
-    nmspc_cim::cim_freeObjectPath(path);
+    // The property takes the new path over instead of copying it: made as a property without
+    // value, then given the path, it is the property cim_createProperty would have made.
+    property = nmspc_cim::cim_createProperty(name.c_str(), nmspc_cim::CIM_STRING, nullptr, nullptr,
+                                             is_key);
+    if (property == nullptr) {
+      nmspc_cim::cim_freeObjectPath(path);
+    } else {
+      property->type = nmspc_cim::CIM_REFERENCE;
+      property->reference = path;
+    }
   } else {
     property = nmspc_cim::cim_createProperty(name.c_str(), type, static_cast<const char*>(value),
                                              nullptr, is_key);

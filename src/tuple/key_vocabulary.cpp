@@ -44,6 +44,13 @@ namespace {
 using NameToId = std::map<std::string, int>;
 using IdToName = std::map<int, std::string>;
 
+// The two maps live in one allocation, the name-to-id map first, so that the published pointer
+// keeps both reachable for the life of the process.
+struct StaticMaps {
+  NameToId keys;
+  IdToName index;
+};
+
 // Built once and never freed: every database of the process shares them. glob_static_keys is
 // also the built flag; it is published last (release) so that whoever sees it (acquire) also
 // sees glob_static_index complete.
@@ -105,14 +112,14 @@ void buildStringKeys() {
   std::lock_guard<std::mutex> lock(keymap_mutex);
   if (glob_static_keys.load(std::memory_order_relaxed) != nullptr) return;  // built meanwhile
   try {
-    auto keys = std::make_unique<NameToId>();
-    auto index = std::make_unique<IdToName>();
+    auto maps = std::make_unique<StaticMaps>();
     for (int id = 0; id < glob_key_id_size; ++id) {
-      (*keys)[glob_key_id[id]] = id;
-      (*index)[id] = glob_key_id[id];
+      maps->keys[glob_key_id[id]] = id;
+      maps->index[id] = glob_key_id[id];
     }
-    glob_static_index = index.release();
-    glob_static_keys.store(keys.release(), std::memory_order_release);
+    StaticMaps* built = maps.release();
+    glob_static_index = &built->index;
+    glob_static_keys.store(&built->keys, std::memory_order_release);
   } catch (const std::bad_alloc&) {
     // Nothing is published; the lookups answer "unknown" and the next one tries again.
   }

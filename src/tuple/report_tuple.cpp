@@ -5,6 +5,10 @@
 
 #include "tuple/result_codes.h"
 
+namespace {
+constexpr size_t kCommonElementCount = 16;
+}  // namespace
+
 CSRMReportTuple::CSRMReportTuple() = default;
 
 CSRMReportTuple::CSRMReportTuple(const CSRMReportTuple& other) : elements_(other.elements_) {}
@@ -13,6 +17,8 @@ CSRMReportTuple::~CSRMReportTuple() = default;
 
 unsigned long CSRMReportTuple::addElement(const std::string& element) {
   try {
+    // A record's tuple holds a dozen or so elements: room for them at once, not by doubling.
+    if (elements_.capacity() == 0) elements_.reserve(kCommonElementCount);
     elements_.push_back(element);
   } catch (const std::bad_alloc&) {
     return CSRM_NO_MEMORY;  // push_back is all or nothing: the tuple is as it was

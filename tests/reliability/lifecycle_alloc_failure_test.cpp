@@ -93,6 +93,8 @@ class LifecycleAllocFailureTest : public ::testing::Test {
     Destroy(handle);
     ASSERT_EQ(std::vector<std::string>(scan_.size(), kSucceeded), first_.added);
     ASSERT_EQ(1, first_.serialized);
+    // The sweep is worth only as much as the clean scan exercises: it must be reported.
+    ASSERT_EQ(0u, first_.report.rfind("<VALUE.OBJECT>", 0)) << first_.report.substr(0, 80);
   }
 
   JNIEnv* env() { return jni_.env(); }
@@ -128,6 +130,7 @@ class LifecycleAllocFailureTest : public ::testing::Test {
       return true;
     }
     bool failed_before = false;
+    bool batch_lost = false;  // an add method lost (part of) its batch to the failure
     // Whether the step just run saw the failure (or ran after it).
     auto step_failed = [&failed_before] {
       bool now = AllocFailedYet();
@@ -146,6 +149,7 @@ class LifecycleAllocFailureTest : public ::testing::Test {
       }
       std::string result = answer != nullptr ? fake_.text(answer) : "<null>";
       const bool now = step_failed();
+      batch_lost = batch_lost || now || earlier;
       if (!earlier && !now) {
         EXPECT_EQ(first_.added[i], result) << kNativeAddMethods[batch.method].name;
       } else {
@@ -193,7 +197,10 @@ class LifecycleAllocFailureTest : public ::testing::Test {
       }
       std::string report = answer != nullptr ? fake_.text(answer) : "<null>";
       if (step_failed()) {
-        EXPECT_TRUE(IsError(report)) << "a report despite a failed allocation";
+        // Either the report failed, or what failed was only the keeping of a log line or a
+        // result record by the agent's utility library, and the report is the whole one.
+        EXPECT_TRUE(IsError(report) || (!earlier && report == first_.report))
+            << "a damaged report despite a failed allocation";
       } else if (!earlier) {
         EXPECT_EQ(first_.report, report);
       } else {
@@ -210,7 +217,12 @@ class LifecycleAllocFailureTest : public ::testing::Test {
     EXPECT_EQ(second_.added, again.added);
     EXPECT_EQ(1, again.serialized);
     EXPECT_EQ(1, Reload(again.serialized_text));
-    if (Db(handle)->getErrorList()->getErrorCount() == 0) {
+    if (batch_lost) {
+      // A record that lost its batch arrives after the records that refer to it, and merging
+      // does not relink what they failed to find (a volume's volume manager, say): the report
+      // may then be refused, but it must be a whole report or an error text.
+      EXPECT_TRUE(IsError(again.report) || again.report.rfind("<VALUE.OBJECT>", 0) == 0);
+    } else if (Db(handle)->getErrorList()->getErrorCount() == 0) {
       EXPECT_EQ(IsError(second_.report), IsError(again.report)) << again.report;
     } else {
       EXPECT_EQ("ERROR 2", again.report);

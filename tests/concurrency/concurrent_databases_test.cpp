@@ -19,7 +19,7 @@
 namespace {
 
 constexpr int kThreads = 4;
-constexpr int kRounds = 3;
+constexpr int kRounds = 10;
 
 // What one database ends with after the scan: the add answers, the resolution, the serialized
 // text and the report.
