@@ -99,9 +99,6 @@ int SrmComputer::removeServiceGroup(const std::string& name) {
 int SrmComputer::mergeResource(SrmResource* other) {
   return codec().merge(this, other, [](SrmComputer* dst, SrmComputer* src) {
     if (src->tim_ != 0) dst->tim_ = src->tim_;
-    // Children taken over keep (or gain) the link to this computer's database: the list
-    // would otherwise relink them to its own, unset, database.
-    if (dst->getDatabase() != nullptr) dst->resources_->setDb(dst->getDatabase());
     dst->resources_->mergeResources(src->resources_.get());
   });
 }

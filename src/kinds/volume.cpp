@@ -82,15 +82,11 @@ int SrmVolume::removeSubVolume(SrmResource* r) {
 
 int SrmVolume::mergeDiskChunkList(SrmResourceList* list) {
   if (list == nullptr || !disk_chunks_) return 0;
-  // Records taken over keep their database: the list would otherwise relink them to its own,
-  // unset, one.
-  if (getDatabase() != nullptr) disk_chunks_->setDb(getDatabase());
   return disk_chunks_->mergeResources(list);
 }
 
 int SrmVolume::mergeSubVolumeList(SrmResourceList* list) {
   if (list == nullptr || !sub_volumes_) return 0;
-  if (getDatabase() != nullptr) sub_volumes_->setDb(getDatabase());
   return sub_volumes_->mergeResources(list);
 }
 

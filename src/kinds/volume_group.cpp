@@ -112,16 +112,8 @@ void SrmVolumeGroup::setVolumeMgrId(const std::string& id) {
 int SrmVolumeGroup::mergeResource(SrmResource* other) {
   if (other == this) return 1;
   return codec().merge(this, other, [](SrmVolumeGroup* dst, SrmVolumeGroup* src) {
-    // Records taken over keep their database: the lists would otherwise relink them to their
-    // own, unset, one.
-    if (dst->volumes_ && src->volumes_) {
-      if (dst->getDatabase() != nullptr) dst->volumes_->setDb(dst->getDatabase());
-      dst->volumes_->mergeResources(src->volumes_.get());
-    }
-    if (dst->disks_ && src->disks_) {
-      if (dst->getDatabase() != nullptr) dst->disks_->setDb(dst->getDatabase());
-      dst->disks_->mergeResources(src->disks_.get());
-    }
+    if (dst->volumes_ && src->volumes_) dst->volumes_->mergeResources(src->volumes_.get());
+    if (dst->disks_ && src->disks_) dst->disks_->mergeResources(src->disks_.get());
     if (dst->free_space_kb_ < 1) dst->setFreeSpace(src->free_space_kb_);
     if (dst->capacity_kb_ < 1) dst->setCapacity(src->capacity_kb_);
   });
