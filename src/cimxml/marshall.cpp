@@ -15,9 +15,36 @@ using nmspc_cim::CCIMInstance;
 using nmspc_cim::CCIMList;
 using nmspc_cim::CCIMProperty;
 
+namespace {
+
+// The host name of the document being written by this thread, looked up once for the whole
+// instance list instead of once for every reference in it; null outside a list.
+thread_local const char* tDocumentHost = nullptr;
+
+// Holds the host name for the life of one instance list (the outermost, if they nest).
+class DocumentHost {
+ public:
+  DocumentHost() {
+    if (tDocumentHost != nullptr || gethostname(host_, sizeof(host_)) != 0) return;
+    host_[sizeof(host_) - 1] = '\0';  // a cut name need not be terminated
+    tDocumentHost = host_;
+  }
+  DocumentHost(const DocumentHost&) = delete;
+  DocumentHost& operator=(const DocumentHost&) = delete;
+  ~DocumentHost() {
+    if (tDocumentHost == host_) tDocumentHost = nullptr;
+  }
+
+ private:
+  char host_[256];
+};
+
+}  // namespace
+
 // <!ELEMENT VALUE.OBJECT (CLASS | INSTANCE)>
 int marshallInstanceList(sbuf* buffer, CCIMList* list, int level) {
   if (buffer == nullptr) return -1;
+  DocumentHost host;
   for (CCIMList* node = list; node != nullptr; node = node->next) {
     CCIMInstance* instance = static_cast<CCIMInstance*>(node->data);
     if (instance == nullptr) continue;
@@ -139,9 +166,13 @@ int marshallNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
 int marshallHost(sbuf* buffer, int level) {
   if (buffer == nullptr) return -1;
   char host[256];
-  if (gethostname(host, sizeof(host)) != 0) return -1;
-  host[sizeof(host) - 1] = '\0';  // a cut name need not be terminated
-  printLine(buffer, level, {"<HOST>", host, "</HOST>"});
+  const char* name = tDocumentHost;
+  if (name == nullptr) {
+    if (gethostname(host, sizeof(host)) != 0) return -1;
+    host[sizeof(host) - 1] = '\0';  // a cut name need not be terminated
+    name = host;
+  }
+  printLine(buffer, level, {"<HOST>", name, "</HOST>"});
   return 0;
 }
 

@@ -37,7 +37,8 @@
 // Results: 0 for success; -1 for a null buffer, a failed "0" replacement or a failed host
 // name lookup (as each function states). Growth failures of the buffer inside a line are not
 // reported: a failing buffer yields truncated text. Nothing throws. No state is kept between
-// calls; gethostname is the only system call.
+// calls; gethostname is the only system call (once per instance list, whose references all
+// name the host found then).
 #ifndef RESDB_CIMXML_MARSHALL_H_
 #define RESDB_CIMXML_MARSHALL_H_
 

@@ -324,10 +324,47 @@ class LineWriter {
   char line_[2048];
 };
 
+// The common line, with no byte 0x80 or above: room made for it at once and its pieces
+// copied straight behind the text. False, with the buffer's text as it was, when a piece
+// holds such a byte or the buffer could not grow; the line writer then takes the line.
+bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
+  size_t blanks = level > 0 ? 2 * static_cast<size_t>(level) : 0;
+  size_t total = blanks + 2;
+  for (const LinePiece& piece : pieces) total += piece.length;
+  if (total >= UINT_MAX - buffer->size) return false;
+  if (buffer->capacity - buffer->size - 1 < total &&
+      sbufReserve(buffer, static_cast<unsigned int>(total)) != buffer) {
+    return false;
+  }
+  char* at = buffer->data + buffer->size;
+  while (blanks > 0) {
+    size_t chunk = blanks < sizeof(kBlanks) - 1 ? blanks : sizeof(kBlanks) - 1;
+    memcpy(at, kBlanks, chunk);
+    at += chunk;
+    blanks -= chunk;
+  }
+  const char* content = at;
+  for (const LinePiece& piece : pieces) {
+    memcpy(at, piece.text, piece.length);
+    at += piece.length;
+  }
+  size_t length = static_cast<size_t>(at - content);
+  if (firstHighByte(reinterpret_cast<const unsigned char*>(content), length) != length) {
+    buffer->data[buffer->size] = '\0';
+    return false;
+  }
+  at[0] = '\r';
+  at[1] = '\n';
+  at[2] = '\0';
+  buffer->size += static_cast<unsigned int>(total);
+  return true;
+}
+
 }  // namespace
 
 int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
   if (buffer == nullptr) return -1;
+  if (printPlainLine(buffer, level, pieces)) return 0;
   LineWriter line(buffer);
   line.indent(level);
   for (const LinePiece& piece : pieces) line.putKept(piece.text, piece.length);

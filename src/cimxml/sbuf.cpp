@@ -128,6 +128,18 @@ int sbufHadTrouble(const sbuf* b) {
   return b != nullptr && b->trouble != 0 ? 1 : 0;
 }
 
+sbuf* sbufReserve(sbuf* b, unsigned int n) {
+  if (b == nullptr) return nullptr;
+  if (n > UINT_MAX - 1 - b->size) {  // no capacity an unsigned int counts holds it
+    b->trouble = 1;
+    return nullptr;
+  }
+  while (roomLeft(b) < n) {
+    if (!resized(b)) return nullptr;
+  }
+  return b;
+}
+
 sbuf* sbufClear(sbuf* b) {
   if (b == nullptr) return nullptr;
   b->size = 0;

@@ -59,6 +59,11 @@ char* sbufGetStringCopy(const sbuf* b);
 unsigned int sbufGetSize(const sbuf* b);
 unsigned int sbufGetCapacity(const sbuf* b);
 
+// Grows the buffer by its growth steps until n more bytes fit behind the text (its NUL
+// included). b, also when it had the room already; null when a growth step fails or no
+// capacity could hold that much, the buffer keeping its text and the capacity it reached.
+sbuf* sbufReserve(sbuf* b, unsigned int n);
+
 // Empties the text (size 0), keeping the capacity.
 sbuf* sbufClear(sbuf* b);
 

@@ -162,7 +162,7 @@ JNIEXPORT jint JNICALL RESDB_NATIVE_NAME(serialize)(JNIEnv*, jobject, jlong hand
 JNIEXPORT jstring JNICALL RESDB_NATIVE_NAME(print)(JNIEnv* env, jobject, jlong handle) {
   if (handle == 0) return env->NewStringUTF(kPrintNoReport);
   try {
-    std::string report = printReport(database(handle));
+    ReportText report = buildReport(database(handle));
     return env->NewStringUTF(report.c_str());
   } catch (...) {
     return env->NewStringUTF(kPrintUnexpected);

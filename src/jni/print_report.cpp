@@ -23,7 +23,7 @@ struct ListDeleter {
   void operator()(nmspc_cim::CCIMList* l) const { nmspc_cim::cim_freeInstanceList(l); }
 };
 
-std::string ErrorText(int code) {
+const char* ErrorText(int code) {
   switch (code) {
     case 1:
       return "ERROR 1";
@@ -51,10 +51,16 @@ int ModifiedUtf8Length(const unsigned char* s) {
 }
 
 // True when the length bytes at s, which hold no NUL and are followed by one, are modified
-// UTF-8. Runs of bytes below 0x80 are passed eight at a time.
+// UTF-8. Runs of bytes below 0x80 are passed 32, then eight at a time.
 bool IsModifiedUtf8Span(const unsigned char* s, size_t length) {
   size_t at = 0;
   while (at < length) {
+    while (at + 32 <= length) {
+      uint64_t words[4];
+      memcpy(words, s + at, sizeof(words));
+      if (((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ULL) != 0) break;
+      at += 32;
+    }
     while (at + 8 <= length) {
       uint64_t word;
       memcpy(&word, s + at, sizeof(word));
@@ -79,11 +85,11 @@ bool IsModifiedUtf8(const char* text) {
   return IsModifiedUtf8Span(reinterpret_cast<const unsigned char*>(text), strlen(text));
 }
 
-std::string printReport(SrmResourceDatabase* db) {
+ReportText buildReport(SrmResourceDatabase* db) {
   try {
     std::unique_ptr<QDX_Report> report(new QDX_Report());
     std::unique_ptr<sbuf, BufferDeleter> buffer(sbufCreate(8192));
-    if (buffer == nullptr) return "ERROR UNEXPECTED";
+    if (buffer == nullptr) return ReportText("ERROR UNEXPECTED");
     std::unique_ptr<nmspc_cim::CCIMList, ListDeleter> list;
 
     int code = 0;
@@ -94,9 +100,9 @@ std::string printReport(SrmResourceDatabase* db) {
     } else if (marshallInstanceList(buffer.get(), list.get(), 0) != 0) {
       code = 3;
     }
-    if (code != 0) return ErrorText(code);
-    // The instances and the converter are no longer needed: let them go before the text is
-    // copied, so that a large report is not held three times over.
+    if (code != 0) return ReportText(ErrorText(code));
+    // The instances and the converter are no longer needed: let them go before the virtual
+    // machine makes its string, so that a large report is not held twice over.
     list.reset();
     report.reset();
 #ifdef __GLIBC__
@@ -104,16 +110,25 @@ std::string printReport(SrmResourceDatabase* db) {
     malloc_trim(0);
 #endif
     const char* text = sbufGetString(buffer.get());
-    if (text == nullptr) return "ERROR UNEXPECTED";
+    if (text == nullptr) return ReportText("ERROR UNEXPECTED");
     // The marshaller writes only modified UTF-8; text that is not would make the virtual
     // machine read past what it may, so it counts as a marshalling failure.
     // The text ends at its first NUL, which the marshaller never writes inside it.
     const void* nul = memchr(text, '\0', static_cast<size_t>(sbufGetSize(buffer.get())) + 1);
     size_t length = static_cast<size_t>(static_cast<const char*>(nul) - text);
     if (!IsModifiedUtf8Span(reinterpret_cast<const unsigned char*>(text), length)) {
-      return ErrorText(3);
+      return ReportText(ErrorText(3));
     }
-    return std::string(text, length);
+    return ReportText(buffer.release(), length);
+  } catch (...) {
+    return ReportText("ERROR UNEXPECTED");
+  }
+}
+
+std::string printReport(SrmResourceDatabase* db) {
+  try {
+    ReportText text = buildReport(db);
+    return std::string(text.c_str(), text.length());
   } catch (...) {
     return "ERROR UNEXPECTED";
   }

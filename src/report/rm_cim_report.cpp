@@ -77,10 +77,8 @@ int RM_CIM_Report::Initialize(const std::string& class_name, int key_count,
   if (!handed_out_) nmspc_cim::cim_freeInstance(instance_);
   instance_ = instance;
   handed_out_ = false;
-  declared_keys_.clear();
-  for (int i = 0; i < key_count; ++i) {
-    if (key_names[i] != nullptr) declared_keys_.emplace(key_names[i], std::string());
-  }
+  declared_keys_ = key_names;
+  declared_key_count_ = key_count;
   initialized_ = true;
   return 1;
 }

@@ -8,7 +8,6 @@
 #define RESDB_REPORT_RM_CIM_REPORT_H_
 
 #include <cstdint>
-#include <map>
 #include <string>
 
 #include "cimapi.h"
@@ -68,7 +67,8 @@ class RM_CIM_Report : public RM_Ref {
   RM_CIM_Report() = default;
   explicit RM_CIM_Report(const std::string& provider_name) : provider_name_(provider_name) {}
 
-  // Creates the instance of class_name and declares the first key_count names of key_names.
+  // Creates the instance of class_name and declares the first key_count names of key_names
+  // (a key table that outlives the builder, such as the tables below).
   int Initialize(const std::string& class_name, int key_count, const char* const* key_names);
   // Adds one property. value is C text for every type but reference (28), for which it is
   // the CCIMInstance the reference points to. Returns 1, or 0 after logging.
@@ -91,7 +91,9 @@ class RM_CIM_Report : public RM_Ref {
   // Stores a result record with one argument, when the utility object is there.
   void RaiseResult(const std::string& code, const std::string& value, const std::string& label);
 
-  std::map<std::string, std::string> declared_keys_;
+  // The key names declared by Initialize: a borrowed key table, kept for the builder's life.
+  const char* const* declared_keys_ = nullptr;
+  int declared_key_count_ = 0;
   CCIMInstance* instance_ = nullptr;  // owned until GetCIMInstance hands it over
   bool handed_out_ = false;           // GetCIMInstance gave the instance away
   bool initialized_ = false;

@@ -103,6 +103,36 @@ TEST(SbufTest, GrowthRuleAndItsLimit) {
   }
 }
 
+TEST(SbufTest, ReserveGrowsByTheGrowthStepsAndKeepsTheText) {
+  struct Case {
+    unsigned int capacity;
+    const char* text;  // appended first
+    unsigned int n;
+    bool ok;
+    unsigned int capacityAfter;
+  };
+  const Case cases[] = {
+      {8, "abc", 4, true, 8},         // exactly the room left
+      {8, "abc", 5, true, 18},        // one step
+      {2, "a", 100, true, 126},       // 2 -> 6 -> 14 -> 30 -> 62 -> 126
+      {8, "", 0, true, 8},            // nothing asked
+      {8, "abc", UINT_MAX, false, 0}  // more than any capacity: fails, text kept
+  };
+  for (const Case& c : cases) {
+    sbuf* b = sbufCreate(c.capacity);
+    BufferGuard guard{b};
+    ASSERT_EQ(sbufAppend(b, c.text), b);
+    EXPECT_EQ(sbufReserve(b, c.n) == b, c.ok) << c.n;
+    if (c.ok) {
+      EXPECT_EQ(sbufGetCapacity(b), c.capacityAfter) << c.n;
+    }
+    EXPECT_GE(sbufGetCapacity(b) - sbufGetSize(b) - 1, c.ok ? c.n : 0u) << c.n;
+    EXPECT_EQ(sbufHadTrouble(b), c.ok ? 0 : 1) << c.n;
+    EXPECT_STREQ(sbufGetString(b), c.text) << c.n;
+  }
+  EXPECT_EQ(sbufReserve(nullptr, 1), nullptr);
+}
+
 TEST(SbufTest, NulInsideAppendedBytesGivesTheSameTextAtAnyCapacity) {
   const char source[] = {'a', 'b', '\0', 'c', 'd'};
   const std::string expected("ab\0\0\0", 5);
