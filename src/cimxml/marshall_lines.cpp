@@ -194,6 +194,11 @@ size_t firstHighByte(const unsigned char* s, size_t n) {
     memcpy(&word, s + at, sizeof(word));
     if ((word & 0x8080808080808080ULL) != 0) break;
   }
+  if (at < n && at + 8 > n && n >= 8) {  // the last few bytes as one word, overlapping
+    uint64_t word;
+    memcpy(&word, s + n - 8, sizeof(word));
+    if ((word & 0x8080808080808080ULL) == 0) return n;
+  }
   while (at < n && s[at] < 0x80) ++at;
   return at;
 }

@@ -215,6 +215,23 @@ TEST(MarshallTest, NamesAreWrittenAsTheyAre) {
   EXPECT_EQ(Text(c), Lines({{0, "<INSTANCE CLASSNAME=\"Gr&#xFC;\xc3\xa9\">"}, {0, "</INSTANCE>"}}));
 }
 
+TEST(MarshallTest, AByteNotUtf8IsFoundAtAnyPlaceOfALine) {
+  // Lines are checked a word at a time; the byte may sit anywhere, the line end included.
+  for (size_t length = 1; length <= 40; ++length) {
+    for (size_t at = 0; at < length; ++at) {
+      std::string name(length, 'n');
+      name[at] = '\xfc';
+      std::string written = name.substr(0, at) + "&#xFC;" + name.substr(at + 1);
+      Instance instance(cim_createInstance(name.c_str()));
+      Buffer b = NewBuffer();
+      ASSERT_EQ(marshallInstance(b.get(), instance.get(), 0), 0);
+      ASSERT_EQ(Text(b),
+                Lines({{0, "<INSTANCE CLASSNAME=\"" + written + "\">"}, {0, "</INSTANCE>"}}))
+          << length << " " << at;
+    }
+  }
+}
+
 TEST(MarshallTest, ArraysAreWrittenThroughTheDecoders) {
   struct Case {
     int type;
