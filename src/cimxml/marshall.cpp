@@ -102,7 +102,7 @@ int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
       {"<PROPERTY NAME=\"", property->name, "\" TYPE=\"", getTypeString(property->type), "\">"});
   if (property->isKey == nmspc_cim::CIM_TRUE) {
     marshallKeyQualifier(buffer, level + 1);
-    if (marshall_internal::replaceBlankKeyValue(property) != 0) return -1;
+    if (marshall_internal::replaceBlankKeyValue(buffer, property) != 0) return -1;
   }
   if (property->value != nullptr) {
     printPCDataIndented(buffer, level + 1, "<VALUE>", property->value, "</VALUE>");
@@ -227,7 +227,7 @@ int marshallKeyList(sbuf* buffer, CCIMList* keys, int level, bool* stopped) {
     if (key->type == nmspc_cim::CIM_REFERENCE) {
       result = marshallPropertyValueReference(buffer, key, level + 1);
     } else {
-      if (replaceBlankKeyValue(key) != 0) {
+      if (replaceBlankKeyValue(buffer, key) != 0) {
         if (stopped != nullptr) *stopped = true;
         return -1;
       }

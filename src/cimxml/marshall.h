@@ -36,7 +36,9 @@
 //
 // Results: 0 for success; -1 for a null buffer, a failed "0" replacement or a failed host
 // name lookup (as each function states). Growth failures of the buffer inside a line are not
-// reported: a failing buffer yields truncated text. Nothing throws. No state is kept between
+// reported: a failing buffer yields truncated text. Both a failed growth and a failed "0"
+// replacement (which leaves its element open) mark the buffer (sbufHadTrouble), so the
+// document functions answer -1 for an incomplete document. Nothing throws. No state is kept between
 // calls; gethostname is the only system call (once per instance list, whose references all
 // name the host found then).
 #ifndef RESDB_CIMXML_MARSHALL_H_

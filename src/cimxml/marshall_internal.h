@@ -49,9 +49,10 @@ inline const char* orEmpty(const char* text) {
   return text != nullptr ? text : "";
 }
 
-// Gives a key whose value is null or blank the new value "0". 0; -1 when the allocation fails
-// (the old value then stays).
-int replaceBlankKeyValue(nmspc_cim::CCIMProperty* key);
+// Gives a key whose value is null or blank the new value "0". 0; -1 when the allocation fails:
+// the old value then stays and the buffer is marked as lacking text (sbufSetTrouble), since
+// the element being written for the key is left incomplete.
+int replaceBlankKeyValue(sbuf* buffer, nmspc_cim::CCIMProperty* key);
 
 // One KEYBINDING per key of the list at level, with the result of marshallKeybindings. When a
 // key's "0" could not be made it returns -1 at once, the binding left open, and sets *stopped

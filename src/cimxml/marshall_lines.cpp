@@ -434,10 +434,13 @@ const char* getTypeString(int type) {
   return kNames[type];
 }
 
-int replaceBlankKeyValue(nmspc_cim::CCIMProperty* key) {
+int replaceBlankKeyValue(sbuf* buffer, nmspc_cim::CCIMProperty* key) {
   if (!isNullOrAllWhitespace(key->value)) return 0;
   char* zero = static_cast<char*>(malloc(2));
-  if (zero == nullptr) return -1;
+  if (zero == nullptr) {
+    sbufSetTrouble(buffer);
+    return -1;
+  }
   zero[0] = '0';
   zero[1] = '\0';
   free(key->value);

@@ -140,6 +140,10 @@ sbuf* sbufReserve(sbuf* b, unsigned int n) {
   return b;
 }
 
+void sbufSetTrouble(sbuf* b) {
+  if (b != nullptr) b->trouble = 1;
+}
+
 sbuf* sbufClear(sbuf* b) {
   if (b == nullptr) return nullptr;
   b->size = 0;

@@ -27,9 +27,13 @@ struct sbuf {
   unsigned int trouble;   // set once the buffer could not grow: the text may lack something
 };
 
-// Nonzero once an append or a print could not grow the buffer (until sbufClear): whatever wrote
-// into it may have lost text without noticing. 0 for a null buffer.
+// Nonzero once an append or a print could not grow the buffer, or a writer marked the text as
+// lacking something (until sbufClear): whatever wrote into it may have lost text without
+// noticing. 0 for a null buffer.
 int sbufHadTrouble(const sbuf* b);
+
+// Marks the text as lacking something its writer could not add, as a failed growth does.
+void sbufSetTrouble(sbuf* b);
 
 // A new buffer holding the empty text with room for capacity bytes (NUL included). Null when
 // capacity is 0 or an allocation fails; nothing is then left allocated.
