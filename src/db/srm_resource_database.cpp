@@ -137,17 +137,15 @@ SrmResource* SrmResourceDatabase::findGlobalResource(SrmResourceType kind, SrmRe
   if (existing != nullptr && (existing->getLId().empty() || existing->getLId() == r->getId())) {
     return existing;
   }
-  std::string id;
-  if (!getGlobalId(kind, r->getLId(), &id)) return nullptr;
-  return findResource(kind, id);
+  const std::string* id = globalIdOf(kind, r->getLId());
+  return id == nullptr ? nullptr : findResource(kind, *id);
 }
 
 SrmResource* SrmResourceDatabase::findGlobalResource(SrmResourceType kind,
                                                      const std::string& gid) const {
   if (SrmResource* direct = findResource(kind, gid)) return direct;
-  std::string id;
-  if (!getGlobalId(kind, gid, &id)) return nullptr;
-  return findResource(kind, id);
+  const std::string* id = globalIdOf(kind, gid);
+  return id == nullptr ? nullptr : findResource(kind, *id);
 }
 
 template <class Match>
@@ -357,6 +355,14 @@ int SrmResourceDatabase::getGlobalId(SrmResourceType kind, const std::string& gi
   return id->empty() ? 0 : 1;
 }
 
+const std::string* SrmResourceDatabase::globalIdOf(SrmResourceType kind,
+                                                   const std::string& gid) const {
+  const GlobalIdMap* map = globalIdMap(kind);
+  if (map == nullptr) return nullptr;
+  auto it = map->find(gid);
+  return it == map->end() || it->second.empty() ? nullptr : &it->second;
+}
+
 // --- Errors ---
 
 int SrmResourceDatabase::addError(const std::string& owner, const std::string& description,
@@ -417,7 +423,9 @@ void SrmResourceDatabase::getLastErrorInfo(int* code, std::string* message, SrmR
 
 int SrmResourceDatabase::attachStream(int fd) {
   tuple_reader_.reset();
-  fd_stream_.reset(new CSRMTupleFDStream());
+  // A batch is megabytes of text: it is read in large blocks. A stream that could not get its
+  // buffer is not valid, and the attachment fails below.
+  fd_stream_.reset(new CSRMTupleFDStream(kCollectionBufferSize));
   tuple_reader_.reset(new CSRMReportTupleStreamReader());
   if (fd_stream_->SetFileDescriptor(fd) != CSRM_OK ||
       tuple_reader_->SetTupleStream(fd_stream_.get()) != CSRM_OK) {

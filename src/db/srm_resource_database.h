@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/srm_error.h"
@@ -26,6 +27,8 @@ class SrmServiceGroup;
 class SrmResourceDatabase {
  public:
   static constexpr int kFormatBufferLength = 2049;
+  // The read buffer of an attached collection stream.
+  static constexpr int kCollectionBufferSize = 64 * 1024;
   using ServiceGroupMap = std::map<std::string, SrmServiceGroup*>;
 
   SrmResourceDatabase();
@@ -138,9 +141,12 @@ class SrmResourceDatabase {
   std::string version = "1.0";
 
  private:
-  using GlobalIdMap = std::map<std::string, std::string>;
+  // Looked up by global id only, never walked: a hash map.
+  using GlobalIdMap = std::unordered_map<std::string, std::string>;
   GlobalIdMap* globalIdMap(SrmResourceType kind);
   const GlobalIdMap* globalIdMap(SrmResourceType kind) const;
+  // The Id entered for gid, or null when there is none or it is empty.
+  const std::string* globalIdOf(SrmResourceType kind, const std::string& gid) const;
   // Records code 12 with message in the last-error slot without allocating on the way in: the
   // slot is set even while memory is exhausted (the message is then left empty).
   void setOutOfMemory(const char* message) noexcept;

@@ -62,18 +62,16 @@ int attachCollectionStream(SrmResourceDatabase* db, int fd) {
 const char* loadTuples(SrmResourceDatabase* db, int fd, const JniAddMethod& method) {
   CSRMReportTupleStreamReader* reader = db->getTupleStream();
   if (reader == nullptr) return kJniAddSucceeded;
+  CSRMReportTuple tuple;  // every tuple of the batch is read into the same buffers
   for (;;) {
-    CSRMReportTuple* next = nullptr;
-    unsigned long rc = reader->GetNextTuple(&next);
-    // Also frees the empty tuple handed over at the end of the text.
-    std::unique_ptr<CSRMReportTuple> tuple(next);
+    const unsigned long rc = reader->ReadNextTuple(&tuple);
     // The end of the text and a read failure both end the batch.
     if (rc != CSRM_OK) return kJniAddSucceeded;
 
     NewRecord record(method.create(db));
     if (!record) return kJniAddNoMemory;
     // A tuple that does not read as a record of this kind is dropped.
-    if (record->deserialize(fd, tuple.get()) == 0) continue;
+    if (record->deserialize(fd, &tuple) == 0) continue;
     SrmResource* existing = method.find ? method.find(db, record.get()) : nullptr;
     if (existing != nullptr) {
       existing->mergeResource(record.get());

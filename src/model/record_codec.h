@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/srm_resource.h"
@@ -67,7 +68,14 @@ class SrmRecordCodec {
         reads_lid_(reads_lid),
         fields_(fields),
         full_keys_(full_keys),
-        ref_keys_(ref_keys) {}
+        ref_keys_(ref_keys) {
+    // The first field of each key wins, as a walk over the table in order would find it.
+    for (int16_t& index : field_of_key_) index = -1;
+    for (size_t i = fields_.size(); i-- > 0;) {
+      const int key = fields_[i].key;
+      if (key >= 0 && key < kKeyCount) field_of_key_[key] = static_cast<int16_t>(i);
+    }
+  }
 
   // Writes the reference tuple (flags bit 1) or the full tuple of r to fd. Keys neither the
   // base nor the table carry are offered to extra(line, key) (counts and the like).
@@ -90,8 +98,11 @@ class SrmRecordCodec {
   // extra(key, value); the walk stops at the first element without '='.
   template <class Extra>
   void read(R* r, CSRMReportTuple* tuple, Extra extra) const {
-    SrmForEachElement(tuple, [&](int key, const std::string& value) {
-      if (!readCommon(r, key, value) && !readField(r, key, value)) extra(key, value);
+    std::string text;  // the value as a string, made only for the keys extra is given
+    SrmForEachElementView(tuple, [&](int key, std::string_view value) {
+      if (readCommon(r, key, value) || readField(r, key, value)) return;
+      text.assign(value.data(), value.size());
+      extra(key, static_cast<const std::string&>(text));
     });
   }
   void read(R* r, CSRMReportTuple* tuple) const {
@@ -174,9 +185,15 @@ class SrmRecordCodec {
     }
   }
 
+  // The table's field for key, or null when the table does not carry it.
+  const Field* fieldOf(int key) const {
+    if (key < 0 || key >= kKeyCount || field_of_key_[key] < 0) return nullptr;
+    return &fields_[static_cast<size_t>(field_of_key_[key])];
+  }
+
   bool writeField(const R& r, SrmTupleLine* line, int key) const {
-    for (const Field& f : fields_) {
-      if (f.key != key) continue;
+    if (const Field* field = fieldOf(key)) {
+      const Field& f = *field;
       switch (f.kind) {
         case Field::Kind::Text:
           line->addText(key, r.*f.text);
@@ -193,7 +210,7 @@ class SrmRecordCodec {
     return false;
   }
 
-  bool readCommon(R* r, int key, const std::string& value) const {
+  bool readCommon(R* r, int key, std::string_view value) const {
     switch (key) {
       case kKeyId:
         r->setId(value);
@@ -213,12 +230,12 @@ class SrmRecordCodec {
     }
   }
 
-  bool readField(R* r, int key, const std::string& value) const {
-    for (const Field& f : fields_) {
-      if (f.key != key) continue;
+  bool readField(R* r, int key, std::string_view value) const {
+    if (const Field* field = fieldOf(key)) {
+      const Field& f = *field;
       switch (f.kind) {
         case Field::Kind::Text:
-          r->*f.text = value;
+          (r->*f.text).assign(value.data(), value.size());
           break;
         case Field::Kind::Int32: {
           int32_t v = SrmParseInt32(value);
@@ -242,6 +259,7 @@ class SrmRecordCodec {
   const std::vector<Field> fields_;
   const std::vector<int> full_keys_;
   const std::vector<int> ref_keys_;
+  int16_t field_of_key_[kKeyCount];  // index into fields_ of each key's field, or -1
 };
 
 #endif  // RESDB_MODEL_RECORD_CODEC_H_

@@ -1,7 +1,5 @@
 #include "model/reference_reader.h"
 
-#include <memory>
-
 #include "model/tuple_fields.h"
 #include "tuple/tuple_reader.h"
 
@@ -9,13 +7,11 @@ int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count,
                       const std::function<void(const SrmReference&)>& visit) {
   if (reader == nullptr) return 0;
   int visited = 0;
+  CSRMReportTuple tuple;  // every reference is read into the same buffers
   while (visited < count) {
-    CSRMReportTuple* raw = nullptr;
-    unsigned long rc = reader->GetNextTuple(&raw);
-    std::unique_ptr<CSRMReportTuple> tuple(raw);  // the empty tuple of a clean end included
-    if (rc != CSRM_OK || tuple == nullptr) break;
+    if (reader->ReadNextTuple(&tuple) != CSRM_OK) break;
     SrmReference ref;
-    SrmForEachElement(tuple.get(), [&](int key, const std::string& value) {
+    SrmForEachElement(&tuple, [&](int key, const std::string& value) {
       if (key == kKeyType) ref.type_key = SrmResDbGetStringId(value);
       if (key == kKeyId) ref.id = value;
     });

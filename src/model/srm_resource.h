@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "model/srm_ref.h"
 
@@ -60,11 +61,11 @@ class SrmResource : public SrmRef {
 
   SrmResourceType getType() const { return kind_; }
   const std::string& getId() const { return id_; }
-  void setId(const std::string& id) { id_ = id; }
+  void setId(std::string_view id) { id_.assign(id.data(), id.size()); }
   const std::string& getPubId() const { return pub_id_; }
-  void setPubId(const std::string& id) { pub_id_ = id; }
+  void setPubId(std::string_view id) { pub_id_.assign(id.data(), id.size()); }
   const std::string& getLId() const { return lid_; }
-  void setLId(const std::string& id) { lid_ = id; }
+  void setLId(std::string_view id) { lid_.assign(id.data(), id.size()); }
 
   int32_t getFlags() const { return flags_; }
   void setFlags(int32_t flags) { flags_ = flags; }

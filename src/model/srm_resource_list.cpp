@@ -45,12 +45,36 @@ int MergeRecords(SrmResourceList* list, const std::vector<SrmResource*>& records
 
 }  // namespace
 
+void SrmResourceList::Records::reindex() {
+  index.clear();
+  try {
+    for (auto& entry : map) {
+      index.reserveOneMore();
+      index.add(&entry);
+    }
+    index.reserveOneMore();
+  } catch (const std::bad_alloc&) {
+    index.clear();
+    throw;
+  }
+}
+
 SrmResourceList::SrmResourceList(SrmResourceDatabase* db) : db_(db) {}
 
 SrmResourceList::~SrmResourceList() {
-  std::map<SrmResourceType, std::unique_ptr<IdMap>> doomed;
+  std::map<SrmResourceType, Records> doomed;
   doomed.swap(resources_);
-  for (auto& kind : doomed) ReleaseAll(kind.second.get());
+  for (auto& kind : doomed) ReleaseAll(&kind.second.map);
+}
+
+SrmResourceList::Records* SrmResourceList::recordsOf(SrmResourceType kind) {
+  auto it = resources_.find(kind);
+  return it == resources_.end() ? nullptr : &it->second;
+}
+
+const SrmResourceList::Records* SrmResourceList::recordsOf(SrmResourceType kind) const {
+  auto it = resources_.find(kind);
+  return it == resources_.end() ? nullptr : &it->second;
 }
 
 int SrmResourceList::addResource(SrmResource* r) {
@@ -59,14 +83,29 @@ int SrmResourceList::addResource(SrmResource* r) {
   auto kind = resources_.end();
   bool new_kind = false;
   try {
-    kind = resources_.find(r->getType());
-    if (kind == resources_.end()) {
-      // The kind's map is made before its entry, so that no entry is ever left without one.
-      auto records = std::make_unique<IdMap>();
-      kind = resources_.emplace(r->getType(), std::move(records)).first;
-      new_kind = true;
+    auto made = resources_.try_emplace(r->getType());
+    kind = made.first;
+    new_kind = made.second;
+    Records& records = kind->second;
+    // The index gets its room first: once the map holds a new entry, nothing may fail.
+    const bool index = records.map.size() + 1 >= kIndexedCount;
+    if (index && records.indexed()) {
+      records.index.reserveOneMore();
+    } else if (index) {
+      records.reindex();
     }
-    SrmResource*& slot = (*kind->second)[r->getId()];
+    SrmIdIndex::Entry* entry = nullptr;
+    if (index) {
+      entry = records.index.find(r->getId());
+    } else {
+      auto it = records.map.find(r->getId());
+      if (it != records.map.end()) entry = &*it;
+    }
+    if (entry == nullptr) {
+      entry = &*records.map.emplace(r->getId(), nullptr).first;
+      if (index) records.index.add(entry);
+    }
+    SrmResource*& slot = entry->second;
     if (slot == r) return 1;  // already stored: the list keeps its single reference
     replaced = slot;
     slot = r;
@@ -81,41 +120,52 @@ int SrmResourceList::addResource(SrmResource* r) {
 }
 
 SrmResource* SrmResourceList::findResource(SrmResourceType kind, const std::string& id) const {
-  const IdMap* records = getSrmResourceIdMap(kind);
+  const Records* records = recordsOf(kind);
   if (records == nullptr) return nullptr;
-  auto it = records->find(id);
-  return it == records->end() ? nullptr : it->second;
+  if (records->indexed()) {
+    const SrmIdIndex::Entry* entry = records->index.find(id);
+    return entry == nullptr ? nullptr : entry->second;
+  }
+  auto it = records->map.find(id);
+  return it == records->map.end() ? nullptr : it->second;
+}
+
+SrmResource* SrmResourceList::eraseEntry(Records* records, IdMap::iterator it) {
+  // Out of step, the index may hold entries the map lost: it is dropped rather than searched.
+  if (records->indexed()) {
+    records->index.remove(it->first);
+  } else {
+    records->index.clear();
+  }
+  SrmResource* removed = it->second;
+  records->map.erase(it);
+  return removed;
 }
 
 int SrmResourceList::removeResource(SrmResourceType kind, const std::string& id) {
-  IdMap* records = getSrmResourceIdMap(kind);
+  Records* records = recordsOf(kind);
   if (records == nullptr) return 0;
-  auto it = records->find(id);
-  if (it == records->end()) return 0;
-  SrmResource* removed = it->second;
-  records->erase(it);
-  removed->Release();
+  auto it = records->map.find(id);
+  if (it == records->map.end()) return 0;
+  eraseEntry(records, it)->Release();
   return 1;
 }
 
 int SrmResourceList::removeResource(SrmResourceType kind, SrmResource* r) {
-  IdMap* records = getSrmResourceIdMap(kind);
+  Records* records = recordsOf(kind);
   if (records == nullptr || r == nullptr) return 0;
   // Whatever is stored under r's Id goes, even another record with that Id; a missing entry
   // still counts as done.
-  auto it = records->find(r->getId());
-  if (it != records->end()) {
-    SrmResource* removed = it->second;
-    records->erase(it);
-    removed->Release();
-  }
+  auto it = records->map.find(r->getId());
+  if (it != records->map.end()) eraseEntry(records, it)->Release();
   return 1;
 }
 
 int SrmResourceList::removeAllResources() {
   for (auto& kind : resources_) {
     IdMap doomed;
-    doomed.swap(*kind.second);
+    doomed.swap(kind.second.map);
+    kind.second.index.clear();
     ReleaseAll(&doomed);
   }
   return 1;
@@ -125,7 +175,7 @@ int SrmResourceList::mergeResources(const SrmResourceList* other) {
   if (other == nullptr) return 0;
   std::vector<SrmResource*> records;
   for (const auto& kind : other->resources_) {
-    for (const auto& entry : *kind.second) records.push_back(entry.second);
+    for (const auto& entry : kind.second.map) records.push_back(entry.second);
   }
   return MergeRecords(this, records);
 }
@@ -141,7 +191,7 @@ int SrmResourceList::mergeResources(const SrmResourceList* other, SrmResourceTyp
 
 int SrmResourceList::getResourceCount() const {
   size_t count = 0;
-  for (const auto& kind : resources_) count += kind.second->size();
+  for (const auto& kind : resources_) count += kind.second.map.size();
   return static_cast<int>(count);
 }
 
@@ -155,18 +205,18 @@ int SrmResourceList::getResourceTypeCount(SrmResourceType /*kind*/) const {
 }
 
 SrmResourceList::IdMap* SrmResourceList::getSrmResourceIdMap(SrmResourceType kind) {
-  auto it = resources_.find(kind);
-  return it == resources_.end() ? nullptr : it->second.get();
+  Records* records = recordsOf(kind);
+  return records == nullptr ? nullptr : &records->map;
 }
 
 const SrmResourceList::IdMap* SrmResourceList::getSrmResourceIdMap(SrmResourceType kind) const {
-  auto it = resources_.find(kind);
-  return it == resources_.end() ? nullptr : it->second.get();
+  const Records* records = recordsOf(kind);
+  return records == nullptr ? nullptr : &records->map;
 }
 
 void SrmResourceList::setAllResourceState(long mask) {
   for (auto& kind : resources_) {
-    for (auto& entry : *kind.second) {
+    for (auto& entry : kind.second.map) {
       SrmResource* r = entry.second;
       r->setFlags(static_cast<int32_t>(r->getFlags() | mask));
     }
@@ -175,7 +225,7 @@ void SrmResourceList::setAllResourceState(long mask) {
 
 void SrmResourceList::unsetAllResourceState(long mask) {
   for (auto& kind : resources_) {
-    for (auto& entry : *kind.second) {
+    for (auto& entry : kind.second.map) {
       SrmResource* r = entry.second;
       r->setFlags(static_cast<int32_t>(r->getFlags() & ~mask));
     }

@@ -1,7 +1,11 @@
 // SrmResourceList: the container of records, indexed by kind, then by Id (byte order). It
 // holds one reference on every record it stores and releases it when the entry goes. Records
 // are shared between lists by reference counting, never copied. A kind's entry, once made,
-// stays until the list is destroyed (possibly with an empty Id map).
+// stays until the list is destroyed (possibly with an empty Id map). Beside each kind's Id map,
+// which gives the order, a hash index over its entries answers the lookups by Id once the kind
+// holds kIndexedCount records; the list keeps both in step. An entry inserted or erased through
+// getSrmResourceIdMap instead is noticed by the count of entries: the kind is then looked up in
+// its map until the list next files a record of the kind, which rebuilds the index.
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
@@ -9,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "model/srm_id_index.h"
 #include "model/srm_resource.h"
 
 class SrmResourceList {
@@ -57,7 +62,27 @@ class SrmResourceList {
   void unsetAllResourceState(long mask);
 
  private:
-  std::map<SrmResourceType, std::unique_ptr<IdMap>> resources_;
+  // A kind with fewer records is looked up in its map alone.
+  static constexpr size_t kIndexedCount = 16;
+
+  // The records of one kind: the Id map and the index over its entries.
+  struct Records {
+    IdMap map;
+    SrmIdIndex index;
+    // True when the index is in use: it holds exactly the map's entries, and there are some.
+    bool indexed() const { return index.size() != 0 && index.size() == map.size(); }
+    // Makes the index hold the map's entries again, with room for one more entry. Throws
+    // std::bad_alloc, leaving the index empty (the map then answers alone).
+    void reindex();
+  };
+  // The records of kind, or null when the kind has no entry.
+  Records* recordsOf(SrmResourceType kind);
+  const Records* recordsOf(SrmResourceType kind) const;
+  // Takes the entry at it out of records' map and index; returns its record, whose reference
+  // the caller now holds.
+  static SrmResource* eraseEntry(Records* records, IdMap::iterator it);
+
+  std::map<SrmResourceType, Records> resources_;
   SrmResourceDatabase* db_;  // borrowed
 };
 

@@ -10,17 +10,19 @@ bool IsCSpace(char c) {
 
 }  // namespace
 
-int64_t SrmParseInt64(const std::string& text) {
+int64_t SrmParseInt64(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && IsCSpace(text[i])) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   // Accumulate the magnitude; one past INT64_MAX is the magnitude of INT64_MIN.
   const uint64_t limit = negative ? uint64_t{1} << 63 : uint64_t{INT64_MAX};
+  // Up to this magnitude one more digit cannot pass either limit: no check is needed.
+  constexpr uint64_t kRoomForDigit = (uint64_t{INT64_MAX} - 9) / 10;
   uint64_t magnitude = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     uint64_t digit = static_cast<uint64_t>(text[i] - '0');
-    if (magnitude > (limit - digit) / 10) {
+    if (magnitude > kRoomForDigit && magnitude > (limit - digit) / 10) {
       magnitude = limit;
       break;
     }
@@ -31,7 +33,7 @@ int64_t SrmParseInt64(const std::string& text) {
   return -static_cast<int64_t>(magnitude);
 }
 
-int32_t SrmParseInt32(const std::string& text) {
+int32_t SrmParseInt32(std::string_view text) {
   // Keep the low 32 bits, as the C library's conversion to int does.
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(SrmParseInt64(text))));
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "tuple/key_vocabulary.h"
 #include "tuple/report_tuple.h"
@@ -29,26 +30,37 @@ inline int SrmSplitElement(const std::string& element, std::string* key, std::st
   return 0;
 }
 
-// Rewinds tuple and calls visit(key_id, value) for each element in order. The walk ends at
-// the last element or at the first element without '=' (what was read before stays read).
-// A key outside the vocabulary arrives as id 0, the id of Type. Throws std::bad_alloc when
-// memory runs out.
+// Rewinds tuple and calls visit(key_id, value) for each element in order, value viewing the
+// tuple's own text (valid until the tuple changes). The walk ends at the last element or at the
+// first element without '=' (what was read before stays read). A key outside the vocabulary
+// arrives as id 0, the id of Type. Nothing is copied, so the walk itself never allocates.
 template <class Visit>
-void SrmForEachElement(CSRMReportTuple* tuple, Visit visit) {
-  std::string element, key, value;
+void SrmForEachElementView(CSRMReportTuple* tuple, Visit visit) {
+  std::string_view element, key, value;
   tuple->resetNext();
-  while (SrmNextElement(tuple, &element)) {
-    if (!SrmSplitElement(element, &key, &value)) break;
+  while (tuple->getNextElementView(&element) == CSRM_OK) {
+    if (!SrmSplitKeyValueView(element, &key, &value)) break;
     visit(SrmResDbGetStringId(key), value);
   }
+}
+
+// The same walk with each value copied into a string (one buffer reused for every element).
+// Throws std::bad_alloc when memory runs out.
+template <class Visit>
+void SrmForEachElement(CSRMReportTuple* tuple, Visit visit) {
+  std::string text;
+  SrmForEachElementView(tuple, [&](int key, std::string_view value) {
+    text.assign(value.data(), value.size());
+    visit(key, static_cast<const std::string&>(text));
+  });
 }
 
 // Integers as the C library's atol/atoll read them: leading white space, an optional sign,
 // then decimal digits up to the first other character; no digits give 0. Out-of-range text
 // saturates at the limits of 64 bits, as strtoll does, with no undefined behaviour.
-int64_t SrmParseInt64(const std::string& text);
+int64_t SrmParseInt64(std::string_view text);
 // The same value cut to 32 bits, as atoi and atol stored in a 32-bit field give it.
-int32_t SrmParseInt32(const std::string& text);
+int32_t SrmParseInt32(std::string_view text);
 
 // Stores kb in *field unless it is negative (sizes are never negative). 1 when stored, else 0.
 inline int SrmSetSize(int64_t* field, int64_t kb) {

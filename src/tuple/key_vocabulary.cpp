@@ -79,7 +79,7 @@ class NameIndex {
     }
   }
   // The id of the name, or -1 when it is not in the vocabulary.
-  int find(const std::string& name) const {
+  int find(std::string_view name) const {
     for (size_t i = Hash(name.data(), name.size());; i = (i + 1) % kSlots) {
       const int id = slots_[i];
       if (id < 0) return -1;
@@ -91,10 +91,14 @@ class NameIndex {
 
  private:
   static constexpr size_t kSlots = 512;  // a power of two, four times the vocabulary
+  // The length and three of the bytes (first, middle, last) tell the names of the vocabulary
+  // apart well enough for a probe or two, without a pass over every byte.
   static size_t Hash(const char* data, size_t size) {
-    uint32_t h = 2166136261u;  // FNV-1a
-    for (size_t i = 0; i < size; ++i) h = (h ^ static_cast<unsigned char>(data[i])) * 16777619u;
-    return h % kSlots;
+    if (size == 0) return 0;
+    const auto byte = [data](size_t i) {
+      return static_cast<size_t>(static_cast<unsigned char>(data[i]));
+    };
+    return (size * 38 + byte(0) * 58 + byte(size - 1) * 7 + byte(size / 2) * 13) % kSlots;
   }
   int16_t slots_[kSlots];
   size_t lengths_[kKeyCount];
@@ -130,8 +134,10 @@ void freeStaticKeys() {}
 // Both lookups answer what the maps hold, which is the vocabulary itself: by name through the
 // hash index, by id straight from glob_key_id. They answer "unknown" while the maps could not
 // be built.
-int SrmResDbGetStringId(std::string name) {
-  if (StaticKeys() == nullptr) return 0;
+int SrmResDbGetStringId(std::string_view name) {
+  // Built already, as it is after the first lookup: no call to find that out.
+  if (glob_static_keys.load(std::memory_order_acquire) == nullptr && StaticKeys() == nullptr)
+    return 0;
   const int id = StaticNameIndex().find(name);
   return id >= 0 ? id : 0;
 }
@@ -147,31 +153,25 @@ std::string SrmResDbGetIdString(int id) {
 
 int SrmSplitKeyValuePair(const std::string* element, std::string* key, std::string* value) {
   if (element == nullptr || key == nullptr || value == nullptr) return 0;
-  const size_t equals = element->find('=');
-  if (equals == std::string::npos) return 0;
-  // One pair of surrounding quotes is dropped, and only when the element has both. The '='
-  // lies strictly between them then, so neither length below can wrap.
-  const size_t q =
-      element->size() >= 2 && element->front() == '"' && element->back() == '"' ? 1 : 0;
-  const size_t key_length = equals - q;
-  const size_t value_length = element->size() - equals - 1 - q;
+  std::string_view key_text, value_text;
+  if (!SrmSplitKeyValueView(*element, &key_text, &value_text)) return 0;
   if (key != element && value != element && key != value) {
     // In place, reusing what key and value already hold; the room is made first, so that a
     // failure leaves both untouched.
     try {
-      if (key->capacity() < key_length) key->reserve(key_length);
-      if (value->capacity() < value_length) value->reserve(value_length);
+      if (key->capacity() < key_text.size()) key->reserve(key_text.size());
+      if (value->capacity() < value_text.size()) value->reserve(value_text.size());
     } catch (const std::bad_alloc&) {
       return 0;
     }
-    key->assign(*element, q, key_length);
-    value->assign(*element, equals + 1, value_length);
+    key->assign(key_text.data(), key_text.size());
+    value->assign(value_text.data(), value_text.size());
     return 1;
   }
   try {
     // Built aside first: key or value may be the element itself.
-    std::string new_key = element->substr(q, key_length);
-    std::string new_value = element->substr(equals + 1, value_length);
+    std::string new_key(key_text);
+    std::string new_value(value_text);
     *key = std::move(new_key);
     *value = std::move(new_value);
   } catch (const std::bad_alloc&) {

@@ -4,7 +4,9 @@
 #ifndef RESDB_TUPLE_KEY_VOCABULARY_H_
 #define RESDB_TUPLE_KEY_VOCABULARY_H_
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 // Key ids, named after their keys.
 enum SrmKeyId : int {
@@ -141,7 +143,7 @@ extern const char* const glob_key_id[];
 extern const int glob_key_id_size;
 
 // The id of a key name (byte-wise, case matters); 0 (the id of Type) for an unknown name.
-int SrmResDbGetStringId(std::string name);
+int SrmResDbGetStringId(std::string_view name);
 // The name of a key id; the empty string outside 0..125.
 std::string SrmResDbGetIdString(int id);
 // Builds the two lookup maps once per process; the lookups call it themselves.
@@ -153,5 +155,19 @@ void freeStaticKeys();
 // double quotes when the element both starts and ends with one. Returns 1, or 0 when the
 // element has no '=' (key and value are then untouched). Null pointers give 0.
 int SrmSplitKeyValuePair(const std::string* element, std::string* key, std::string* value);
+
+// The same split without copies: *key and *value view element's text. Returns 1, or 0 when
+// element has no '=' (key and value are then untouched).
+inline int SrmSplitKeyValueView(std::string_view element, std::string_view* key,
+                                std::string_view* value) {
+  const size_t equals = element.find('=');
+  if (equals == std::string_view::npos) return 0;
+  // One pair of surrounding quotes is dropped, and only when the element has both. The '='
+  // lies strictly between them then, so neither length below can wrap.
+  const size_t q = element.size() >= 2 && element.front() == '"' && element.back() == '"' ? 1 : 0;
+  *key = element.substr(q, equals - q);
+  *value = element.substr(equals + 1, element.size() - equals - 1 - q);
+  return 1;
+}
 
 #endif  // RESDB_TUPLE_KEY_VOCABULARY_H_

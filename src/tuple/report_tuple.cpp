@@ -1,7 +1,9 @@
-// CSRMReportTuple: the element list of one tuple and its read position.
+// CSRMReportTuple: the element texts of one tuple in one buffer, and a read position.
 #include "tuple/report_tuple.h"
 
+#include <cstring>
 #include <new>
+#include <utility>
 
 #include "tuple/result_codes.h"
 
@@ -11,38 +13,51 @@ constexpr size_t kCommonElementCount = 16;
 
 CSRMReportTuple::CSRMReportTuple() = default;
 
-CSRMReportTuple::CSRMReportTuple(const CSRMReportTuple& other) : elements_(other.elements_) {}
+CSRMReportTuple::CSRMReportTuple(const CSRMReportTuple& other)
+    : text_(other.text_, 0, other.ends_.empty() ? 0 : other.ends_.back()), ends_(other.ends_) {}
 
 CSRMReportTuple::~CSRMReportTuple() = default;
 
 unsigned long CSRMReportTuple::addElement(const std::string& element) {
-  try {
-    // A record's tuple holds a dozen or so elements: room for them at once, not by doubling.
-    if (elements_.capacity() == 0) elements_.reserve(kCommonElementCount);
-    elements_.push_back(element);
-  } catch (const std::bad_alloc&) {
-    return CSRM_NO_MEMORY;  // push_back is all or nothing: the tuple is as it was
-  }
-  restart_ = true;
-  return CSRM_OK;
+  return add(element.data(), element.size());
 }
 
 unsigned long CSRMReportTuple::addElement(const char* text, long length) {
   if (text == nullptr) return CSRM_NULL_ARGUMENT;
+  return add(text, length > 0 ? static_cast<size_t>(length) : std::strlen(text));
+}
+
+unsigned long CSRMReportTuple::add(const char* text, size_t size) {
+  dropPending();
   try {
-    if (length > 0) return addElement(std::string(text, static_cast<size_t>(length)));
-    return addElement(std::string(text));
+    // A record's tuple holds a dozen or so elements: room for them at once, not by doubling.
+    if (ends_.capacity() == 0) ends_.reserve(kCommonElementCount);
+    appendPending(text, size);
+    endElement();
   } catch (const std::bad_alloc&) {
+    dropPending();  // the tuple is as it was
     return CSRM_NO_MEMORY;
   }
+  return CSRM_OK;
+}
+
+unsigned long CSRMReportTuple::reserve(size_t text_bytes, size_t element_count) {
+  try {
+    if (text_.capacity() < text_bytes) text_.reserve(text_bytes);
+    if (ends_.capacity() < element_count) ends_.reserve(element_count);
+  } catch (const std::bad_alloc&) {
+    return CSRM_NO_MEMORY;  // reserve is all or nothing: the contents are as they were
+  }
+  return CSRM_OK;
 }
 
 unsigned long CSRMReportTuple::getNextElement(std::string* element) {
   if (element == nullptr) return CSRM_NULL_ARGUMENT;
   if (restart_) resetNext();
-  if (next_ >= elements_.size()) return CSRM_END_OF_DATA;
+  if (next_ >= ends_.size()) return CSRM_END_OF_DATA;
   try {
-    *element = elements_[next_];
+    const std::string_view text = elementAt(next_);
+    element->assign(text.data(), text.size());
   } catch (const std::bad_alloc&) {
     return CSRM_NO_MEMORY;  // the position stays, so the same element can be asked for again
   }
@@ -53,20 +68,18 @@ unsigned long CSRMReportTuple::getNextElement(std::string* element) {
 unsigned long CSRMReportTuple::getAllElements(std::vector<std::string>* elements) const {
   if (elements == nullptr) return CSRM_NULL_ARGUMENT;
   try {
-    *elements = elements_;
+    std::vector<std::string> all;
+    all.reserve(ends_.size());
+    for (size_t i = 0; i < ends_.size(); ++i) all.emplace_back(elementAt(i));
+    *elements = std::move(all);
   } catch (const std::bad_alloc&) {
     return CSRM_NO_MEMORY;
   }
   return CSRM_OK;
 }
 
-unsigned long CSRMReportTuple::resetNext() {
-  next_ = 0;
-  restart_ = false;
-  return CSRM_OK;
-}
-
 unsigned long CSRMReportTuple::clearTuple() {
-  elements_.clear();
+  text_.clear();
+  ends_.clear();
   return resetNext();
 }

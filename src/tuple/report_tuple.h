@@ -1,11 +1,16 @@
 // CSRMReportTuple: one tuple of tuple text, its element texts in input order (surrounding
-// quotes kept) and a read position. Tuples handed out by the reader belong to the caller.
+// quotes kept) and a read position. The texts live back to back in one buffer the tuple owns,
+// so a tuple costs a couple of allocations however many elements it has, and a tuple that is
+// cleared and filled again reuses them. Tuples handed out by the reader belong to the caller.
 #ifndef RESDB_TUPLE_REPORT_TUPLE_H_
 #define RESDB_TUPLE_REPORT_TUPLE_H_
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "tuple/result_codes.h"
 
 class CSRMReportTuple {
  public:
@@ -24,19 +29,57 @@ class CSRMReportTuple {
   // Copies the next element into *element and advances; CSRM_END_OF_DATA after the last one
   // (*element unchanged). A null element gives CSRM_NULL_ARGUMENT.
   unsigned long getNextElement(std::string* element);
+  // The same without the copy: *element views the tuple's own text, valid until the tuple is
+  // next changed. Never fails for want of memory. A null element gives CSRM_NULL_ARGUMENT.
+  unsigned long getNextElementView(std::string_view* element) {
+    if (element == nullptr) return CSRM_NULL_ARGUMENT;
+    if (restart_) resetNext();
+    if (next_ >= ends_.size()) return CSRM_END_OF_DATA;
+    *element = elementAt(next_++);
+    return CSRM_OK;
+  }
   // Replaces *elements with all elements in order; the read position is unchanged.
   unsigned long getAllElements(std::vector<std::string>* elements) const;
   // Rewinds the read position to the first element. Returns 0.
-  unsigned long resetNext();
-  // Removes every element and rewinds. Returns 0.
+  unsigned long resetNext() {
+    next_ = 0;
+    restart_ = false;
+    return CSRM_OK;
+  }
+  // Removes every element and rewinds; the buffers keep their room. Returns 0.
   unsigned long clearTuple();
 
-  size_t getElementCount() const { return elements_.size(); }
+  size_t getElementCount() const { return ends_.size(); }
+
+  // --- Building an element in place (for the tuple reader) ---
+  // Bytes appended here form the pending element, which no read sees until endElement makes
+  // it the last element. clearTuple and addElement drop a pending element. The appends and
+  // endElement throw std::bad_alloc when the buffers cannot grow; the elements already made
+  // are unchanged then.
+  void appendPending(char c) { text_.push_back(c); }
+  void appendPending(const char* data, size_t size) { text_.append(data, size); }
+  void endElement() {
+    ends_.push_back(text_.size());
+    restart_ = true;
+  }
+  // Makes room for text_bytes of element text and element_count elements in all. CSRM_OK, or
+  // CSRM_NO_MEMORY with the tuple unchanged.
+  unsigned long reserve(size_t text_bytes, size_t element_count);
 
  private:
-  std::vector<std::string> elements_;
-  size_t next_ = 0;       // index of the element getNextElement returns next
-  bool restart_ = false;  // set by addElement: the next read rewinds first
+  // Appends size bytes of text as the last element; CSRM_OK or CSRM_NO_MEMORY (unchanged).
+  unsigned long add(const char* text, size_t size);
+  std::string_view elementAt(size_t index) const {
+    const size_t begin = index == 0 ? 0 : ends_[index - 1];
+    return std::string_view(text_.data() + begin, ends_[index] - begin);
+  }
+  // Drops the bytes of a pending element.
+  void dropPending() { text_.resize(ends_.empty() ? 0 : ends_.back()); }
+
+  std::string text_;          // every element's text back to back, then the pending element
+  std::vector<size_t> ends_;  // where each element's text ends in text_
+  size_t next_ = 0;           // index of the element getNextElement returns next
+  bool restart_ = false;      // set by addElement: the next read rewinds first
 };
 
 #endif  // RESDB_TUPLE_REPORT_TUPLE_H_

@@ -121,73 +121,102 @@ constexpr bool QuotedRunEndsAtQuote(const Transition (&table)[Rows][kClassCount]
 static_assert(QuotedRunEndsAtQuote(kTupleTable) && QuotedRunEndsAtQuote(kRawTable),
               "a quoted run ends at the next quote");
 
-constexpr size_t kTupleReserve = 256;  // common element length
-constexpr size_t kRawReserve = 512;    // common tuple length
+constexpr size_t kTupleReserve = 512;   // common tuple length, all its elements together
+constexpr size_t kElementReserve = 16;  // common element count
+constexpr size_t kRawReserve = 512;     // common tuple length
 
-// Takes the buffered characters of stream that table, in state, appends without leaving the
-// state (the body of a quoted or unquoted run), and appends them to *text at once: the same
-// effect as feeding them through the table one by one.
-template <int Rows>
-void TakeRun(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kClassCount], State state,
-             std::string* text) {
-  const Transition* row = table[static_cast<int>(state)];
+// The element a tuple is building, as the text the grammar appends to.
+struct PendingElement {
+  CSRMReportTuple* tuple;
+  void push_back(char c) { tuple->appendPending(c); }
+  void append(const char* data, size_t size) { tuple->appendPending(data, size); }
+};
+
+// What one character does: the transition of state for c, with the appended character going
+// to *text. Returns true when the character completed the tuple.
+template <int Rows, typename Text, typename Emit>
+bool Step(const Transition (&table)[Rows][kClassCount], State* state, char c, Text* text,
+          Emit& emit) {
+  const Transition& t = table[static_cast<int>(*state)][Classify(c)];
+  *state = t.next;
+  switch (t.action) {
+    case Action::kDrop:
+      break;
+    case Action::kAppend:
+      text->push_back(c);
+      break;
+    case Action::kEmit:
+      emit();
+      break;
+    case Action::kComplete:
+      return true;
+  }
+  return false;
+}
+
+// Feeds the characters buffered in stream through table from *state, as Step would one by one,
+// up to and including a ';' that completes the tuple (true) or to the end of the buffer
+// (false). A run of appended characters goes to *text in one piece, and a quoted run is crossed
+// with one search for its closing quote. The characters fed are taken from the buffer.
+template <int Rows, typename Text, typename Emit>
+bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kClassCount],
+                  State* state, Text* text, Emit& emit) {
   size_t count = 0;
   const char* data = stream->PeekBuffered(&count);
-  size_t n = 0;
-  if (state == State::Quoted) {
-    // Only the closing quote ends a quoted run (checked below for both tables).
-    const void* quote = std::memchr(data, '"', count);
-    n = quote != nullptr ? static_cast<size_t>(static_cast<const char*>(quote) - data) : count;
-  } else {
-    while (n < count) {
-      const Transition& t = row[Classify(data[n])];
-      if (t.action != Action::kAppend || t.next != state) break;
-      ++n;
+  State s = *state;
+  size_t i = 0;
+  size_t run = 0;  // data[run, i) are appended characters not yet in *text
+  bool completed = false;
+  while (i < count) {
+    if (s == State::Quoted) {
+      // Only the closing quote ends a quoted run (checked above for both tables).
+      const void* quote = std::memchr(data + i, '"', count - i);
+      if (quote == nullptr) {
+        i = count;
+        break;
+      }
+      i = static_cast<size_t>(static_cast<const char*>(quote) - data);
+    }
+    const Transition& t = table[static_cast<int>(s)][Classify(data[i])];
+    s = t.next;
+    if (t.action == Action::kAppend) {
+      ++i;
+      continue;
+    }
+    if (i > run) text->append(data + run, i - run);
+    run = ++i;
+    if (t.action == Action::kEmit) emit();
+    if (t.action == Action::kComplete) {
+      completed = true;
+      break;
     }
   }
-  text->append(data, n);
-  stream->SkipBuffered(n);
+  if (i > run) text->append(data + run, i - run);
+  stream->SkipBuffered(i);
+  *state = s;
+  return completed;
 }
 
 // Feeds characters of stream through table from *state until a ';' completes the tuple
 // (CSRM_OK, *state back to Start) or the stream returns a non-zero result, which is returned as
-// it is with *state left where the input stopped. Appended characters go to *text; emit is
+// it is with *state left where the input stopped. Appended characters go to *text (a
+// std::string or a PendingElement: push_back(char) and append(data, size)); emit is
 // called at each element end. runs, when not null, is stream itself as a descriptor stream:
-// its buffered characters are taken straight from the buffer (GetNextCharacter is called only
-// to refill it), and after each appended character the rest of its run is taken at once.
-// Throws std::bad_alloc when text or an element cannot grow.
-template <int Rows, typename Emit>
+// its buffered characters are taken straight from the buffer, a block at a time
+// (GetNextCharacter is called only to refill it). Throws std::bad_alloc when text or an
+// element cannot grow; the reader cannot resume then.
+template <int Rows, typename Text, typename Emit>
 unsigned long RunGrammar(CSRMTupleStream* stream, CSRMTupleFDStream* runs,
-                         const Transition (&table)[Rows][kClassCount], State* state,
-                         std::string* text, Emit emit) {
+                         const Transition (&table)[Rows][kClassCount], State* state, Text* text,
+                         Emit emit) {
   for (;;) {
+    if (runs != nullptr && StepBuffered(runs, table, state, text, emit)) return CSRM_OK;
+    // The buffer is used up (or there is none): one character through the stream, which
+    // refills the buffer.
     char c = 0;
-    size_t buffered = 0;
-    const char* next = runs != nullptr ? runs->PeekBuffered(&buffered) : nullptr;
-    if (buffered > 0) {
-      // What GetNextCharacter would hand out, without the call.
-      c = *next;
-      runs->SkipBuffered(1);
-    } else {
-      const unsigned long rc = stream->GetNextCharacter(c);
-      if (rc != CSRM_OK) return rc;
-    }
-    const Transition& t = table[static_cast<int>(*state)][Classify(c)];
-    switch (t.action) {
-      case Action::kDrop:
-        break;
-      case Action::kAppend:
-        text->push_back(c);
-        if (runs != nullptr) TakeRun(runs, table, t.next, text);
-        break;
-      case Action::kEmit:
-        emit();
-        break;
-      case Action::kComplete:
-        *state = t.next;
-        return CSRM_OK;
-    }
-    *state = t.next;
+    const unsigned long rc = stream->GetNextCharacter(c);
+    if (rc != CSRM_OK) return rc;
+    if (Step(table, state, c, text, emit)) return CSRM_OK;
   }
 }
 
@@ -223,32 +252,42 @@ unsigned long CSRMReportTupleStreamReader::GetNextTuple(CSRMReportTuple** tuple)
   if (state_ == State::Ended) return CSRM_END_OF_DATA;
   if (state_ != State::Start || stream_ == nullptr) return CSRM_BAD_STATE;
 
-  // Nothing is read before both allocations have succeeded: a failure here leaves Start.
   std::unique_ptr<CSRMReportTuple> result(new (std::nothrow) CSRMReportTuple);
   if (!result) return CSRM_NO_MEMORY;
-  std::string text;
-  try {
-    text.reserve(kTupleReserve);
-  } catch (const std::bad_alloc&) {
-    return CSRM_NO_MEMORY;
+  const unsigned long rc = ReadNextTuple(result.get());
+  // A complete tuple, or the empty one of a clean end; a partial tuple dies with result.
+  if (rc == CSRM_OK || rc == CSRM_END_OF_DATA) *tuple = result.release();
+  return rc;
+}
+
+unsigned long CSRMReportTupleStreamReader::ReadNextTuple(CSRMReportTuple* tuple) {
+  if (tuple == nullptr) return CSRM_NULL_ARGUMENT;
+  if (state_ == State::Ended) {
+    tuple->clearTuple();
+    return CSRM_END_OF_DATA;
   }
+  if (state_ != State::Start || stream_ == nullptr) return CSRM_BAD_STATE;
+
+  // Nothing is read before the room is made: a failure here leaves Start.
+  tuple->clearTuple();
+  if (tuple->reserve(kTupleReserve, kElementReserve) != CSRM_OK) return CSRM_NO_MEMORY;
 
   unsigned long rc;
   try {
-    rc = RunGrammar(stream_, fd_stream_, kTupleTable, &state_, &text, [&result, &text] {
-      if (result->addElement(text) != CSRM_OK) throw std::bad_alloc();
-      text.clear();
-    });
+    PendingElement pending{tuple};
+    rc = RunGrammar(stream_, fd_stream_, kTupleTable, &state_, &pending,
+                    [tuple] { tuple->endElement(); });
   } catch (const std::bad_alloc&) {
     // Characters of this tuple were consumed and are lost: the input cannot be resumed.
     state_ = State::Failed;
+    tuple->clearTuple();
     return CSRM_NO_MEMORY;
   }
   if (rc != CSRM_OK) {
     rc = EndOfInput(rc);
-    if (rc != CSRM_END_OF_DATA) return rc;  // the partial tuple dies with result
+    // A clean end leaves the tuple empty (nothing of it was read); a failure drops the part read.
+    if (rc != CSRM_END_OF_DATA) tuple->clearTuple();
   }
-  *tuple = result.release();  // a complete tuple, or the empty one of a clean end
   return rc;
 }
 

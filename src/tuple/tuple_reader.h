@@ -28,6 +28,11 @@ class CSRMReportTupleStreamReader {
   // nothing is handed over and the reader has failed. CSRM_BAD_STATE once failed or without a
   // stream. CSRM_NO_MEMORY when no tuple could be allocated. CSRM_NULL_ARGUMENT for null.
   unsigned long GetNextTuple(CSRMReportTuple** tuple);
+  // Reads the next tuple into *tuple (not null), which is emptied first; its buffers are
+  // reused, so a caller that reads many tuples through one allocates next to nothing. Results
+  // as above; whenever the result is not 0 the tuple is left empty, except for
+  // CSRM_BAD_STATE and CSRM_NULL_ARGUMENT, which leave it as it was.
+  unsigned long ReadNextTuple(CSRMReportTuple* tuple);
   // Reads the next tuple's raw text (without its ';') into *text; results as above, with the
   // empty text at a clean end and *text unchanged on failure.
   unsigned long GetNextTuple(std::string* text);

@@ -8,9 +8,13 @@
 
 #include "tuple/result_codes.h"
 
-CSRMTupleFDStream::CSRMTupleFDStream()
-    : buffer_(new (std::nothrow) char[kDefaultBufferSize]),
-      buffer_size_(buffer_ != nullptr ? kDefaultBufferSize : 0) {}
+CSRMTupleFDStream::CSRMTupleFDStream() : CSRMTupleFDStream(kDefaultBufferSize) {}
+
+CSRMTupleFDStream::CSRMTupleFDStream(int buffer_size) {
+  if (buffer_size < 1) buffer_size = kDefaultBufferSize;
+  buffer_ = new (std::nothrow) char[static_cast<size_t>(buffer_size)];
+  buffer_size_ = buffer_ != nullptr ? buffer_size : 0;
+}
 
 CSRMTupleFDStream::~CSRMTupleFDStream() {
   delete[] buffer_;

@@ -28,6 +28,8 @@ class CSRMTupleFDStream : public CSRMTupleStream {
   // Allocates the default buffer; no descriptor yet. If the allocation fails the stream has
   // no buffer and IsValid answers 0.
   CSRMTupleFDStream();
+  // The same with a buffer of buffer_size bytes (the default size for a size below 1).
+  explicit CSRMTupleFDStream(int buffer_size);
   // Frees the buffer; the descriptor stays open (its owner closes it).
   ~CSRMTupleFDStream() override;
 

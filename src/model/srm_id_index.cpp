@@ -1,0 +1,72 @@
+// SrmIdIndex: open addressing with linear probing; removal shifts the following entries back,
+// so a probe never needs markers of removed entries.
+#include "model/srm_id_index.h"
+
+#include <functional>
+
+namespace {
+constexpr size_t kMinimumSlots = 16;
+}  // namespace
+
+size_t SrmIdIndex::Hash(std::string_view key) noexcept {
+  return std::hash<std::string_view>()(key);
+}
+
+size_t SrmIdIndex::probe(std::string_view key, size_t hash) const noexcept {
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.entry == nullptr) return i;
+    if (slot.hash == hash && slot.entry->first == key) return i;
+  }
+}
+
+void SrmIdIndex::place(Slot slot) noexcept {
+  const size_t mask = slots_.size() - 1;
+  size_t i = slot.hash & mask;
+  while (slots_[i].entry != nullptr) i = (i + 1) & mask;
+  slots_[i] = slot;
+}
+
+void SrmIdIndex::reserveOneMore() {
+  if ((size_ + 1) * 2 <= slots_.size()) return;
+  std::vector<Slot> grown(slots_.empty() ? kMinimumSlots : slots_.size() * 2, Slot{0, nullptr});
+  grown.swap(slots_);  // nothing below can fail
+  for (const Slot& slot : grown) {
+    if (slot.entry != nullptr) place(slot);
+  }
+}
+
+void SrmIdIndex::add(Entry* entry) noexcept {
+  place(Slot{Hash(entry->first), entry});
+  ++size_;
+}
+
+void SrmIdIndex::remove(std::string_view key) noexcept {
+  if (size_ == 0) return;
+  const size_t mask = slots_.size() - 1;
+  size_t hole = probe(key, Hash(key));
+  if (slots_[hole].entry == nullptr) return;
+  slots_[hole].entry = nullptr;
+  --size_;
+  // Moves back each following entry whose probe passes the hole, until a free slot.
+  for (size_t i = (hole + 1) & mask; slots_[i].entry != nullptr; i = (i + 1) & mask) {
+    const size_t home = slots_[i].hash & mask;
+    // The entry stays when its home lies cyclically in (hole, i].
+    const bool stays = hole < i ? (home > hole && home <= i) : (home > hole || home <= i);
+    if (stays) continue;
+    slots_[hole] = slots_[i];
+    slots_[i].entry = nullptr;
+    hole = i;
+  }
+}
+
+SrmIdIndex::Entry* SrmIdIndex::find(std::string_view key) const noexcept {
+  if (size_ == 0) return nullptr;
+  return slots_[probe(key, Hash(key))].entry;
+}
+
+void SrmIdIndex::clear() noexcept {
+  for (Slot& slot : slots_) slot.entry = nullptr;
+  size_ = 0;
+}

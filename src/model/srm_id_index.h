@@ -1,0 +1,52 @@
+// SrmIdIndex: a hash index over the entries of an Id map (std::map<std::string, SrmResource*>)
+// that finds an entry by its key in constant time, where the map walks a tree of string
+// comparisons. It borrows the entries: it keeps pointers to them (a std::map never moves its
+// entries) and owns nothing else but its table. Whoever inserts into or erases from the map
+// tells the index, so that it never holds an entry the map no longer has.
+#ifndef RESDB_MODEL_SRM_ID_INDEX_H_
+#define RESDB_MODEL_SRM_ID_INDEX_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class SrmResource;
+
+class SrmIdIndex {
+ public:
+  using Entry = std::pair<const std::string, SrmResource*>;
+
+  SrmIdIndex() = default;
+  SrmIdIndex(const SrmIdIndex&) = delete;
+  SrmIdIndex& operator=(const SrmIdIndex&) = delete;
+
+  // Makes room for one more entry. Throws std::bad_alloc, leaving the index as it was.
+  void reserveOneMore();
+  // Enters entry, whose key must not be entered yet, into the room reserveOneMore made.
+  void add(Entry* entry) noexcept;
+  // Removes the entry with key; nothing happens when none is entered.
+  void remove(std::string_view key) noexcept;
+  // The entry with key, or null.
+  Entry* find(std::string_view key) const noexcept;
+  // Removes every entry; the table keeps its room.
+  void clear() noexcept;
+  size_t size() const { return size_; }
+
+ private:
+  struct Slot {
+    size_t hash;
+    Entry* entry;  // null for a free slot
+  };
+
+  static size_t Hash(std::string_view key) noexcept;
+  // The slot of key's entry, or of the free slot where the probe for it ended.
+  size_t probe(std::string_view key, size_t hash) const noexcept;
+  void place(Slot slot) noexcept;
+
+  std::vector<Slot> slots_;  // a power of two in size, at most half in use
+  size_t size_ = 0;
+};
+
+#endif  // RESDB_MODEL_SRM_ID_INDEX_H_
