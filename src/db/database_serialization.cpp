@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "db/srm_resource_database.h"
@@ -28,11 +29,10 @@ constexpr int kSubVolumeHierType = 4;
 // Owns a tuple handed out by the reader.
 using TuplePtr = std::unique_ptr<CSRMReportTuple>;
 
+// Reads the next tuple into *tuple, made on the first call and reused after that.
 unsigned long NextTuple(CSRMReportTupleStreamReader* reader, TuplePtr* tuple) {
-  CSRMReportTuple* raw = nullptr;
-  unsigned long rc = reader->GetNextTuple(&raw);
-  tuple->reset(raw);
-  return rc;
+  if (!*tuple) tuple->reset(new CSRMReportTuple());
+  return reader->ReadNextTuple(tuple->get());
 }
 
 // Sets the read position of tuple after a record has read it: where the record left it, but
@@ -40,15 +40,12 @@ unsigned long NextTuple(CSRMReportTupleStreamReader* reader, TuplePtr* tuple) {
 // tuple's start and stops at an element without '='; were the walk sent back there, it would
 // meet the same Type element again and load the same record for ever. Returns the position.
 size_t ResumeWalk(CSRMReportTuple* tuple, size_t taken) {
-  std::string scratch;
+  std::string_view scratch;
   size_t left = 0;
-  while (SrmNextElement(tuple, &scratch)) ++left;
+  while (tuple->getNextElementView(&scratch) == CSRM_OK) ++left;
+  const size_t position = std::max(tuple->getElementCount() - left, taken);
   tuple->resetNext();
-  size_t count = 0;
-  while (SrmNextElement(tuple, &scratch)) ++count;
-  const size_t position = std::max(count - left, taken);
-  tuple->resetNext();
-  for (size_t i = 0; i < position && SrmNextElement(tuple, &scratch); ++i) {
+  for (size_t i = 0; i < position && tuple->getNextElementView(&scratch) == CSRM_OK; ++i) {
   }
   return position;
 }
@@ -209,11 +206,11 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) try {
     if (NextTuple(reader, &tuple) != CSRM_OK) break;
     // The walk shares the tuple's read position with the records it creates: a record reads
     // the whole tuple, and the walk goes on with whatever it left unread.
-    std::string element, key, value;
+    std::string_view element, key, value;
     size_t taken = 0;  // elements the walk has taken, counted from the tuple's start
-    while (SrmNextElement(tuple.get(), &element)) {
+    while (tuple->getNextElementView(&element) == CSRM_OK) {
       ++taken;
-      if (!SrmSplitElement(element, &key, &value)) break;
+      if (!SrmSplitKeyValueView(element, &key, &value)) break;
       if (SrmResDbGetStringId(key) != kKeyType) continue;
       int type_key = SrmResDbGetStringId(value);
       if (type_key == kKeyError) {
