@@ -79,6 +79,11 @@ sbuf* sbufVPrintf(sbuf* b, const char* format, va_list args);
 
 sbuf* sbufPrintf(sbuf* b, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// Releases a buffer held by a std::unique_ptr<sbuf, SbufDeleter>.
+struct SbufDeleter {
+  void operator()(sbuf* b) const { sbufDestroy(b); }
+};
+
 // The growth rule, visible for tests: stores (capacity + 1) * 2 in *next and returns 1, or
 // returns 0 when that would not fit an unsigned int.
 int sbufNextCapacity(unsigned int capacity, unsigned int* next);

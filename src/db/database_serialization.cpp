@@ -40,13 +40,8 @@ unsigned long NextTuple(CSRMReportTupleStreamReader* reader, TuplePtr* tuple) {
 // tuple's start and stops at an element without '='; were the walk sent back there, it would
 // meet the same Type element again and load the same record for ever. Returns the position.
 size_t ResumeWalk(CSRMReportTuple* tuple, size_t taken) {
-  std::string_view scratch;
-  size_t left = 0;
-  while (tuple->getNextElementView(&scratch) == CSRM_OK) ++left;
-  const size_t position = std::max(tuple->getElementCount() - left, taken);
-  tuple->resetNext();
-  for (size_t i = 0; i < position && tuple->getNextElementView(&scratch) == CSRM_OK; ++i) {
-  }
+  const size_t position = std::max(tuple->getNextIndex(), taken);
+  tuple->setNextIndex(position);
   return position;
 }
 

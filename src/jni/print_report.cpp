@@ -16,9 +16,6 @@ namespace {
 
 // The owners of what one report allocates; each releases its part when the report ends,
 // whichever way it ends.
-struct BufferDeleter {
-  void operator()(sbuf* b) const { sbufDestroy(b); }
-};
 struct ListDeleter {
   void operator()(nmspc_cim::CCIMList* l) const { nmspc_cim::cim_freeInstanceList(l); }
 };
@@ -88,7 +85,7 @@ bool IsModifiedUtf8(const char* text) {
 ReportText buildReport(SrmResourceDatabase* db) {
   try {
     std::unique_ptr<QDX_Report> report(new QDX_Report());
-    std::unique_ptr<sbuf, BufferDeleter> buffer(sbufCreate(8192));
+    std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(8192));
     if (buffer == nullptr) return ReportText("ERROR UNEXPECTED");
     std::unique_ptr<nmspc_cim::CCIMList, ListDeleter> list;
 

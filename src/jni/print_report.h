@@ -24,10 +24,7 @@ class ReportText {
   size_t length() const { return buffer_ ? length_ : strlen(error_); }
 
  private:
-  struct BufferDeleter {
-    void operator()(sbuf* b) const { sbufDestroy(b); }
-  };
-  std::unique_ptr<sbuf, BufferDeleter> buffer_;
+  std::unique_ptr<sbuf, SbufDeleter> buffer_;
   size_t length_ = 0;
   const char* error_ = "";  // a constant text
 };

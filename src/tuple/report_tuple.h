@@ -46,6 +46,14 @@ class CSRMReportTuple {
     restart_ = false;
     return CSRM_OK;
   }
+  // The index of the element the next read returns (0 after a rewind or an added element).
+  size_t getNextIndex() const { return restart_ ? 0 : next_; }
+  // Moves the read position to index, at most the element count. Returns 0.
+  unsigned long setNextIndex(size_t index) {
+    next_ = index < ends_.size() ? index : ends_.size();
+    restart_ = false;
+    return CSRM_OK;
+  }
   // Removes every element and rewinds; the buffers keep their room. Returns 0.
   unsigned long clearTuple();
 

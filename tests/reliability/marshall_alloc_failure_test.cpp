@@ -18,9 +18,6 @@ using nmspc_cim::CCIMList;
 struct ListDeleter {
   void operator()(CCIMList* list) const { nmspc_cim::cim_freeInstanceList(list); }
 };
-struct BufferDeleter {
-  void operator()(sbuf* b) const { sbufDestroy(b); }
-};
 
 // One instance with a blank key, whose "0" the marshaller allocates, and a plain property.
 std::unique_ptr<CCIMList, ListDeleter> InstanceWithABlankKey() {
@@ -40,7 +37,7 @@ TEST(MarshallAllocFailureTest, EveryFailedAllocationFailsTheDocument) {
   std::string whole;
   {
     auto list = InstanceWithABlankKey();
-    std::unique_ptr<sbuf, BufferDeleter> buffer(sbufCreate(1));
+    std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(1));
     ASSERT_EQ(0, marshallInstanceList(buffer.get(), list.get(), 0));
     whole = sbufGetString(buffer.get());
   }
@@ -49,7 +46,7 @@ TEST(MarshallAllocFailureTest, EveryFailedAllocationFailsTheDocument) {
     SCOPED_TRACE(n);
     auto list = InstanceWithABlankKey();
     // A buffer that grows on the first line, so that growth failures are swept too.
-    std::unique_ptr<sbuf, BufferDeleter> buffer(sbufCreate(1));
+    std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(1));
     int result;
     bool failed;
     {
