@@ -69,12 +69,12 @@ SrmResourceDatabase::~SrmResourceDatabase() {
   // Volumes can hold each other as sub-volumes; dropping their child links first lets a
   // cycle of volumes die with the lists below. Records another database took over (by
   // merging) keep theirs.
-  ForEachOfKind(&resource_list_, SRM_VOLUME, [this](SrmResource* r) {
-    if (r->getDatabase() == this) static_cast<SrmVolume*>(r)->releaseChildren();
-  });
-  ForEachOfKind(&resource_list_, SRM_VOLUMEGROUP, [this](SrmResource* r) {
-    if (r->getDatabase() == this) static_cast<SrmVolumeGroup*>(r)->releaseChildren();
-  });
+  ForEachOfKind(&resource_list_, SRM_VOLUME, [this](SrmResource* r) { releaseChildrenOf(r); });
+  ForEachOfKind(&resource_list_, SRM_VOLUMEGROUP, [this](SrmResource* r) { releaseChildrenOf(r); });
+  // So do the containers that left the list while a cycle or another record still held them.
+  for (SrmResource* r : departed_containers_) releaseChildrenOf(r);
+  for (SrmResource* r : departed_containers_) r->Release();
+  departed_containers_.clear();
   this_computer_ = nullptr;
   computer_list_.removeAllResources();
   resource_list_.removeAllResources();
@@ -89,7 +89,13 @@ int SrmResourceDatabase::addResource(SrmResource* r) {
     return 0;
   }
   r->setDatabase(this);
+  // A record with the same Id is replaced; it is held across the swap so that a replaced
+  // volume still in a cycle is not lost to the database's end.
+  SrmResource* replaced = resource_list_.findResource(r->getType(), r->getId());
+  if (replaced == r) replaced = nullptr;
+  if (replaced != nullptr) replaced->AddRef();
   int result = resource_list_.addResource(r);
+  if (replaced != nullptr) releaseLeaving(replaced);
   if (result == 0) {
     setErrorInfo(12, "Add resource failed", nullptr);
     return 0;
@@ -258,8 +264,31 @@ int SrmResourceDatabase::removeResource(SrmResourceType kind, const std::string&
   if (target == this_computer_) this_computer_ = nullptr;
   computer_list_.removeResource(kind, target);
   int removed = resource_list_.removeResource(kind, target->getId());
-  target->Release();
+  releaseLeaving(target);
   return removed;
+}
+
+void SrmResourceDatabase::releaseLeaving(SrmResource* leaving) {
+  const SrmResourceType kind = leaving->getType();
+  // The caller's reference plus at least one other, and the record is not back in the list.
+  const bool held_elsewhere =
+      leaving->getRefCount() > 1 && resource_list_.findResource(kind, leaving->getId()) != leaving;
+  if ((kind == SRM_VOLUME || kind == SRM_VOLUMEGROUP) && held_elsewhere) {
+    try {
+      departed_containers_.push_back(leaving);
+      return;
+    } catch (const std::bad_alloc&) {
+      // Without room the record is released as before; only a cycle would then outlive us.
+    }
+  }
+  leaving->Release();
+}
+
+void SrmResourceDatabase::releaseChildrenOf(SrmResource* r) {
+  // Records another database took over (by merging) keep their links.
+  if (r->getDatabase() != this) return;
+  if (r->getType() == SRM_VOLUME) static_cast<SrmVolume*>(r)->releaseChildren();
+  if (r->getType() == SRM_VOLUMEGROUP) static_cast<SrmVolumeGroup*>(r)->releaseChildren();
 }
 
 int SrmResourceDatabase::getResourceCount() const {

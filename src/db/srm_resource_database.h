@@ -156,12 +156,22 @@ class SrmResourceDatabase {
   // Collects the records of kind (in Id order) for which match answers true.
   template <class Match>
   void collect(SrmResourceType kind, Match match, std::vector<std::string>* ids) const;
+  // Takes over one reference of a volume or volume group that leaves the database's list
+  // while something still holds it (a parent volume, a group, or the record itself through a
+  // cycle of sub-volumes): the database breaks its child links when it ends. Other records,
+  // and records held by nothing else, are just released.
+  void releaseLeaving(SrmResource* leaving);
+  // Breaks the child links of a volume or volume group of this database.
+  void releaseChildrenOf(SrmResource* r);
 
   SrmErrorList error_list_;
   SrmResourceList resource_list_;
   SrmComputer* this_computer_ = nullptr;  // borrowed
   SrmResourceList computer_list_;
   ServiceGroupMap service_groups_;  // one reference each
+  // Volumes and volume groups that left resource_list_ still held elsewhere; one reference
+  // each (see releaseLeaving).
+  std::vector<SrmResource*> departed_containers_;
   std::string host_name_;
   std::string format_buffer_;
   std::unique_ptr<CSRMTupleFDStream> fd_stream_;

@@ -380,6 +380,53 @@ TEST(VolumeCycleTest, DatabaseFreesCycles) {
   EXPECT_EQ(6, destroyed);
 }
 
+// Volumes that leave the database's list (replaced by a record with their Id, or removed)
+// while a cycle or a parent still holds them are freed with the database all the same; one
+// held by nothing else goes at once.
+TEST(VolumeCycleTest, DepartedVolumesAreFreedWithTheDatabase) {
+  enum Departure { kReplaced, kRemoved };
+  struct Case {
+    const char* name;
+    Departure departure;
+    bool self_cycle;    // the departing volume lists itself as a sub-volume
+    bool parent_holds;  // another stored volume lists it as a sub-volume
+    int destroyed_at_once;
+  };
+  const Case cases[] = {
+      {"replaced self cycle", kReplaced, true, false, 0},
+      {"replaced sub-volume of a cycle's parent", kReplaced, true, true, 0},
+      {"replaced sub-volume", kReplaced, false, true, 0},
+      {"replaced and held by nothing", kReplaced, false, false, 1},
+      {"removed self cycle", kRemoved, true, false, 0},
+      {"removed sub-volume of a cycle's parent", kRemoved, true, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int destroyed = 0;
+    auto db = std::make_unique<SrmResourceDatabase>();
+    Held<SrmVolume> leaving(new CountedVolume("v", &destroyed));
+    Held<SrmVolume> parent(new CountedVolume("p", &destroyed));
+    ASSERT_EQ(1, db->addResource(leaving.get()));
+    ASSERT_EQ(1, db->addResource(parent.get()));
+    if (c.self_cycle) leaving->addSubVolume(leaving.get());
+    if (c.parent_holds) parent->addSubVolume(leaving.get());
+    SrmVolume* departing = leaving.release();
+    departing->Release();  // the database's reference is the only one left outside the links
+    if (c.departure == kReplaced) {
+      Held<SrmVolume> twin(new CountedVolume("v", &destroyed));
+      ASSERT_EQ(1, db->addResource(twin.get()));
+      EXPECT_EQ(twin.get(), db->findResource(SRM_VOLUME, "v"));
+    } else {
+      ASSERT_EQ(1, db->removeResource(SRM_VOLUME, "v"));
+      EXPECT_EQ(nullptr, db->findResource(SRM_VOLUME, "v"));
+    }
+    EXPECT_EQ(c.destroyed_at_once, destroyed);
+    parent.reset();
+    db.reset();
+    EXPECT_EQ(c.departure == kReplaced ? 3 : 2, destroyed);
+  }
+}
+
 // Merging volumes whose sub-volumes lead back to them ends.
 TEST(VolumeCycleTest, MergeAcrossCyclesEnds) {
   int destroyed = 0;
