@@ -83,8 +83,8 @@ int RM_CIM_Report::Initialize(const std::string& class_name, int key_count,
   return 1;
 }
 
-int RM_CIM_Report::SetProperty(const std::string& name, const void* value, CIMType type,
-                               bool is_key, bool is_natural_name) {
+int RM_CIM_Report::SetProperty(const char* name, const void* value, CIMType type, bool is_key,
+                               bool is_natural_name) {
   if (!initialized_) {
     Log(PRV_LOG_ERROR, "SetKey()", "Status is invalid, Initialize() not called.");
     return 0;
@@ -99,15 +99,16 @@ int RM_CIM_Report::SetProperty(const std::string& name, const void* value, CIMTy
   CCIMException* e =
       InsertProperty(name, value, type, is_key ? nmspc_cim::CIM_TRUE : nmspc_cim::CIM_FALSE);
   if (e == nullptr) return 1;
-  std::string message = std::string(e->message) + " while setting " + name + " with value " +
+  std::string message = std::string(e->message) + " while setting " +
+                        (name != nullptr ? name : "") + " with value " +
                         ValueForMessage(value, type);
   Log(PRV_LOG_ERROR, "SetProperty()", message);
   RaiseResult("F_REPORT_CONV_FAILURE", message, "SetProperty");
   return 0;
 }
 
-CCIMException* RM_CIM_Report::InsertProperty(const std::string& name, const void* value,
-                                             CIMType type, CIMBool is_key) {
+CCIMException* RM_CIM_Report::InsertProperty(const char* name, const void* value, CIMType type,
+                                             CIMBool is_key) {
   if (instance_ == nullptr) {
     Log(PRV_LOG_ERROR, "InsertProperty", "Invalid ciminstance.");
     return nmspc_cim::cim_createException(2, "NULL CIMInstance member object.", "InsertProperty");
@@ -121,8 +122,7 @@ CCIMException* RM_CIM_Report::InsertProperty(const std::string& name, const void
     }
     // The property takes the new path over instead of copying it: made as a property without
     // value, then given the path, it is the property cim_createProperty would have made.
-    property = nmspc_cim::cim_createProperty(name.c_str(), nmspc_cim::CIM_STRING, nullptr, nullptr,
-                                             is_key);
+    property = nmspc_cim::cim_createProperty(name, nmspc_cim::CIM_STRING, nullptr, nullptr, is_key);
     if (property == nullptr) {
       nmspc_cim::cim_freeObjectPath(path);
     } else {
@@ -130,8 +130,8 @@ CCIMException* RM_CIM_Report::InsertProperty(const std::string& name, const void
       property->reference = path;
     }
   } else {
-    property = nmspc_cim::cim_createProperty(name.c_str(), type, static_cast<const char*>(value),
-                                             nullptr, is_key);
+    property =
+        nmspc_cim::cim_createProperty(name, type, static_cast<const char*>(value), nullptr, is_key);
   }
   if (property == nullptr) return nmspc_cim::cim_getLastError();
   if (nmspc_cim::cim_addProperty(instance_, property) == 0) {

@@ -70,8 +70,8 @@ const std::string* FakeJni::find(jstring s) const {
   return nullptr;
 }
 
-jstring FakeJni::store(const std::string& text) {
-  strings_.push_back(text);
+jstring FakeJni::store(std::string text) {
+  strings_.push_back(std::move(text));
   return reinterpret_cast<jstring>(&strings_.back());
 }
 

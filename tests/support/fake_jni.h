@@ -51,7 +51,7 @@ class FakeJni {
   };
   static FakeJni* self(JNIEnv* env);
   const std::string* find(jstring s) const;
-  jstring store(const std::string& text);
+  jstring store(std::string text);
   // Fails the test when a function is called with an exception pending.
   void checkNoPendingException(const char* function) const;
 
