@@ -2,11 +2,9 @@
 // and copies each record's whole flags word to the records built on it, pass by pass, so that
 // whatever rests on a withdrawn disk is withdrawn too; the integrity checks withdraw records
 // whose references cannot be resolved.
-#include <functional>
 #include <new>
 #include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "db/srm_resource_database.h"
@@ -34,45 +32,6 @@ void ForEach(SrmResourceList* list, SrmResourceType kind, Visit visit) {
 bool HasHeld(SrmResourceList* list, SrmResourceType kind) {
   return list != nullptr && list->getSrmResourceIdMap(kind) != nullptr;
 }
-
-// The records of one kind of a list by Id: the answers of findResource in constant time, for
-// the passes that look a record up once per dependent record. An open-addressing table that
-// borrows the list's keys and records, so the list must not lose records of the kind while
-// the index is in use (resolution adds and removes none).
-class KindIndex {
- public:
-  KindIndex(SrmResourceList* list, SrmResourceType kind) {
-    const SrmResourceList::IdMap* map = list->getSrmResourceIdMap(kind);
-    if (map == nullptr || map->empty()) return;
-    size_t slots = 16;
-    while (slots < 2 * map->size()) slots *= 2;
-    slots_.assign(slots, Slot{0, nullptr, nullptr});
-    for (const auto& entry : *map) {
-      const size_t hash = Hash(entry.first);
-      size_t i = hash & (slots - 1);
-      while (slots_[i].record != nullptr) i = (i + 1) & (slots - 1);
-      slots_[i] = Slot{hash, &entry.first, entry.second};
-    }
-  }
-  SrmResource* find(const std::string& id) const {
-    if (slots_.empty()) return nullptr;
-    const size_t hash = Hash(id);
-    for (size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-      const Slot& slot = slots_[i];
-      if (slot.record == nullptr) return nullptr;
-      if (slot.hash == hash && *slot.id == id) return slot.record;
-    }
-  }
-
- private:
-  struct Slot {
-    size_t hash;
-    const std::string* id;  // the list's key
-    SrmResource* record;    // borrowed; null marks a free slot
-  };
-  static size_t Hash(const std::string& id) { return std::hash<std::string_view>()(id); }
-  std::vector<Slot> slots_;
-};
 
 // The dependent record takes the whole flags word of the record it rests on.
 void CopyFlags(const SrmResource* from, SrmResource* to, int* count) {
@@ -113,10 +72,9 @@ int SrmResourceDatabase::resolveDatabase() try {
     if (disk->getName().empty()) withdraw(disk, "Disk Name not generated: " + disk->getId());
   });
 
-  // 3. Disks to their chunks.
-  const KindIndex disks(all, SRM_DISK);
+  // 3. Disks to their chunks. (A list finds a record of a large kind through its hash index.)
   ForEach<SrmDiskChunk>(all, SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) {
-    if (SrmResource* disk = disks.find(chunk->getDisk())) {
+    if (SrmResource* disk = all->findResource(SRM_DISK, chunk->getDisk())) {
       CopyFlags(disk, chunk, &count);
     }
   });
@@ -124,26 +82,25 @@ int SrmResourceDatabase::resolveDatabase() try {
   // 4. Disks to the volumes built on their chunks; the last chunk with a known disk decides.
   ForEach<SrmVolume>(all, SRM_VOLUME, [&](SrmVolume* volume) {
     ForEach<SrmDiskChunk>(volume->getDiskChunkList(), SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) {
-      if (SrmResource* disk = disks.find(chunk->getDisk())) {
+      if (SrmResource* disk = all->findResource(SRM_DISK, chunk->getDisk())) {
         CopyFlags(disk, volume, &count);
       }
     });
   });
 
   // 5 to 7. Volumes to the file systems, mount points and shares on them.
-  const KindIndex volumes(all, SRM_VOLUME);
   ForEach<SrmFileSystem>(all, SRM_FILESYSTEM, [&](SrmFileSystem* fs) {
-    if (SrmResource* volume = volumes.find(fs->getVolume())) {
+    if (SrmResource* volume = all->findResource(SRM_VOLUME, fs->getVolume())) {
       CopyFlags(volume, fs, &count);
     }
   });
   ForEach<SrmMountPoint>(all, SRM_MOUNTPOINT, [&](SrmMountPoint* mount) {
-    if (SrmResource* volume = volumes.find(mount->getVolumeId())) {
+    if (SrmResource* volume = all->findResource(SRM_VOLUME, mount->getVolumeId())) {
       CopyFlags(volume, mount, &count);
     }
   });
   ForEach<SrmShare>(all, SRM_SHARE, [&](SrmShare* share) {
-    if (SrmResource* volume = volumes.find(share->getVolumeId())) {
+    if (SrmResource* volume = all->findResource(SRM_VOLUME, share->getVolumeId())) {
       CopyFlags(volume, share, &count);
     }
   });
