@@ -39,22 +39,34 @@ void freeText(T* record, char* text) {
   if (text != embeddedText(record)) free(text);
 }
 
-// Appends data to the list at *head (starting one when *head is null, filling the single node
-// of an empty list). False when a node cannot be allocated; the list is then unchanged.
-bool appendNode(CCIMList** head, void* data, const char* origin) {
+// A property's block: the record, then the list node that files it in the one list that owns
+// it (an instance's properties or a path's keys), then its name. Adding a property to a list
+// therefore never allocates. The property comes first, so the two addresses are the same.
+struct PropertyBlock {
+  CCIMProperty property;
+  CCIMList node;
+};
+
+PropertyBlock* blockOf(CCIMProperty* property) {
+  return reinterpret_cast<PropertyBlock*>(property);
+}
+
+// Puts data into the single node of an empty list; false when *first is not such a list.
+bool fillEmptyList(CCIMList* first, void* data) {
+  if (first == nullptr || first->data != nullptr || first->next != nullptr) return false;
+  first->data = data;
+  first->last = first;
+  return true;
+}
+
+// Links node (its data set, its links null) at the end of the list at *head, starting one
+// when *head is null.
+void linkAtEnd(CCIMList** head, CCIMList* node) {
   CCIMList* first = *head;
-  if (first != nullptr && first->data == nullptr && first->next == nullptr) {
-    first->data = data;
-    first->last = first;
-    return true;
-  }
-  CCIMList* node = static_cast<CCIMList*>(internal::allocate(sizeof(CCIMList), origin));
-  if (node == nullptr) return false;
-  *node = CCIMList{data, nullptr, nullptr};
   if (first == nullptr) {
     node->last = node;
     *head = node;
-    return true;
+    return;
   }
   CCIMList* tail = first->last;
   if (tail == nullptr || tail->next != nullptr) {  // no tail known: walk to it
@@ -63,15 +75,44 @@ bool appendNode(CCIMList** head, void* data, const char* origin) {
   }
   tail->next = node;
   first->last = node;
+}
+
+// Appends data to the list at *head in a node of its own (filling the single node of an empty
+// list). False when a node cannot be allocated; the list is then unchanged.
+bool appendNode(CCIMList** head, void* data, const char* origin) {
+  if (fillEmptyList(*head, data)) return true;
+  CCIMList* node = static_cast<CCIMList*>(internal::allocate(sizeof(CCIMList), origin));
+  if (node == nullptr) return false;
+  *node = CCIMList{data, nullptr, nullptr};
+  linkAtEnd(head, node);
   return true;
 }
 
-template <typename T>
-void freeList(CCIMList* list, void (*freeData)(T*)) {
+// Appends a property to the list at *head through the node in its own block.
+void appendProperty(CCIMList** head, CCIMProperty* property) {
+  if (fillEmptyList(*head, property)) return;
+  CCIMList* node = &blockOf(property)->node;
+  *node = CCIMList{property, nullptr, nullptr};
+  linkAtEnd(head, node);
+}
+
+void freeInstanceNodes(CCIMList* list) {
   while (list != nullptr) {
     CCIMList* next = list->next;
-    freeData(static_cast<T*>(list->data));
+    cim_freeInstance(static_cast<CCIMInstance*>(list->data));
     free(list);
+    list = next;
+  }
+}
+
+// Releases a list of properties; a node that is part of its property's block goes with it.
+void freePropertyNodes(CCIMList* list) {
+  while (list != nullptr) {
+    CCIMList* next = list->next;
+    auto* property = static_cast<CCIMProperty*>(list->data);
+    const bool ownNode = property == nullptr || list != &blockOf(property)->node;
+    cim_freeProperty(property);
+    if (ownNode) free(list);
     list = next;
   }
 }
@@ -82,8 +123,9 @@ CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin);
 // A deep copy of a property; null when an allocation fails (last error set).
 CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
   char* name = nullptr;
-  CCIMProperty* copy = allocateWithText<CCIMProperty>(property->name, &name, origin);
-  if (copy == nullptr) return nullptr;
+  PropertyBlock* block = allocateWithText<PropertyBlock>(property->name, &name, origin);
+  if (block == nullptr) return nullptr;
+  CCIMProperty* copy = &block->property;
   *copy = CCIMProperty{name, property->type, nullptr, nullptr, property->isKey};
   bool failed = false;
   copy->value = internal::copyText(property->value, origin, &failed);
@@ -106,10 +148,7 @@ bool copyProperties(const CCIMList* from, CCIMList** to, bool keysOnly, const ch
     if (property == nullptr || (keysOnly && property->isKey != CIM_TRUE)) continue;
     CCIMProperty* copy = copyProperty(property, origin);
     if (copy == nullptr) return false;
-    if (!appendNode(to, copy, origin)) {
-      cim_freeProperty(copy);
-      return false;
-    }
+    appendProperty(to, copy);
   }
   return true;
 }
@@ -190,22 +229,23 @@ void cim_freeObjectPath(CCIMObjectPath* path) {
   if (path == nullptr) return;
   freeText(path, path->className);
   free(path->nameSpace);
-  freeList(path->keys, cim_freeProperty);
+  freePropertyNodes(path->keys);
   free(path);
 }
 
 void cim_freeProperty(CCIMProperty* property) {
   if (property == nullptr) return;
-  freeText(property, property->name);
+  PropertyBlock* block = blockOf(property);
+  freeText(block, property->name);
   free(property->value);
   cim_freeObjectPath(property->reference);
-  free(property);
+  free(block);
 }
 
 void cim_freeInstance(CCIMInstance* instance) {
   if (instance == nullptr) return;
   freeText(instance, instance->className);
-  freeList(instance->properties, cim_freeProperty);
+  freePropertyNodes(instance->properties);
   free(instance);
 }
 
@@ -215,7 +255,8 @@ int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance or property is null", origin);
     return 0;
   }
-  return appendNode(&instance->properties, property, origin) ? 1 : 0;
+  appendProperty(&instance->properties, property);
+  return 1;
 }
 
 CCIMList* cim_addInstance(CCIMList* list, CCIMInstance* instance) {
@@ -228,7 +269,7 @@ CCIMList* cim_addInstance(CCIMList* list, CCIMInstance* instance) {
 }
 
 void cim_freeInstanceList(CCIMList* list) {
-  freeList(list, cim_freeInstance);
+  freeInstanceNodes(list);
 }
 
 }  // namespace nmspc_cim

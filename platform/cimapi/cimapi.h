@@ -134,8 +134,9 @@ void cim_freeProperty(CCIMProperty* property);
 void cim_freeInstance(CCIMInstance* instance);
 
 // Appends the property to the instance, which takes it over. Properties are kept in the order
-// added; a second property of the same name is kept as well. Returns 1; 0 for a null argument
-// or a failed allocation, and then the property stays the caller's.
+// added; a second property of the same name is kept as well. Returns 1; 0 for a null argument,
+// and then the property stays the caller's. (A property carries the list node that files it,
+// so adding one never allocates; a property belongs to one instance or path at a time.)
 int cim_addProperty(CCIMInstance* instance, CCIMProperty* property);
 
 // Appends the instance to the list, which takes it over, and returns the list to keep from

@@ -146,6 +146,34 @@ TEST(CimRecordsTest, InvalidArgumentsFailWithTheirOrigin) {
   cim_freeInstance(instance);
 }
 
+// A property carries its own list node: adding one cannot run out of memory, and the
+// properties of an instance and the keys of its path (copied) are released with their owners.
+TEST(CimListTest, AddingPropertiesNeedsNoAllocation) {
+  CCIMInstance* instance = cim_createInstance("A");
+  ASSERT_NE(instance, nullptr);
+  const char* names[] = {"K1", "V", "K2"};
+  CCIMProperty* properties[3];
+  for (int i = 0; i < 3; ++i) {
+    properties[i] =
+        cim_createProperty(names[i], CIM_STRING, "x", nullptr, i == 1 ? CIM_FALSE : CIM_TRUE);
+    ASSERT_NE(properties[i], nullptr);
+  }
+  cim_testFailAllocationsAfter(0);
+  for (CCIMProperty* p : properties) EXPECT_EQ(cim_addProperty(instance, p), 1);
+  cim_testFailAllocationsAfter(-1);
+  ASSERT_EQ(lengthOf(instance->properties), 3);
+  const CCIMList* node = instance->properties;
+  for (const char* name : names) {
+    EXPECT_STREQ(static_cast<CCIMProperty*>(node->data)->name, name);
+    node = node->next;
+  }
+  CCIMObjectPath* path = cim_createObjectPath(instance);
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(lengthOf(path->keys), 2);
+  cim_freeObjectPath(path);
+  cim_freeInstance(instance);
+}
+
 TEST(CimListTest, EmptyListIsANodeAndFreesCleanly) {
   CCIMList* list = cim_createInstanceList();
   ASSERT_NE(list, nullptr);
