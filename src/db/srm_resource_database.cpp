@@ -89,12 +89,10 @@ int SrmResourceDatabase::addResource(SrmResource* r) {
     return 0;
   }
   r->setDatabase(this);
-  // A record with the same Id is replaced; it is held across the swap so that a replaced
-  // volume still in a cycle is not lost to the database's end.
-  SrmResource* replaced = resource_list_.findResource(r->getType(), r->getId());
-  if (replaced == r) replaced = nullptr;
-  if (replaced != nullptr) replaced->AddRef();
-  int result = resource_list_.addResource(r);
+  // A record with the same Id is replaced; the list hands its reference over, so that a
+  // replaced volume still in a cycle is not lost to the database's end.
+  SrmResource* replaced = nullptr;
+  int result = resource_list_.addResource(r, &replaced);
   if (replaced != nullptr) releaseLeaving(replaced);
   if (result == 0) {
     setErrorInfo(12, "Add resource failed", nullptr);
@@ -270,9 +268,8 @@ int SrmResourceDatabase::removeResource(SrmResourceType kind, const std::string&
 
 void SrmResourceDatabase::releaseLeaving(SrmResource* leaving) {
   const SrmResourceType kind = leaving->getType();
-  // The caller's reference plus at least one other, and the record is not back in the list.
-  const bool held_elsewhere =
-      leaving->getRefCount() > 1 && resource_list_.findResource(kind, leaving->getId()) != leaving;
+  // The caller's reference and at least one other.
+  const bool held_elsewhere = leaving->getRefCount() > 1;
   if ((kind == SRM_VOLUME || kind == SRM_VOLUMEGROUP) && held_elsewhere) {
     try {
       departed_containers_.push_back(leaving);

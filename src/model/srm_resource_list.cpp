@@ -78,6 +78,14 @@ const SrmResourceList::Records* SrmResourceList::recordsOf(SrmResourceType kind)
 }
 
 int SrmResourceList::addResource(SrmResource* r) {
+  SrmResource* replaced = nullptr;
+  const int result = addResource(r, &replaced);
+  if (replaced != nullptr) replaced->Release();
+  return result;
+}
+
+int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
+  *replaced_out = nullptr;
   if (r == nullptr || r->getType() == SRM_NO_TYPE || r->getId().empty()) return 0;
   SrmResource* replaced = nullptr;
   auto kind = resources_.end();
@@ -117,7 +125,7 @@ int SrmResourceList::addResource(SrmResource* r) {
     return 0;
   }
   r->AddRef();
-  if (replaced != nullptr) replaced->Release();
+  *replaced_out = replaced;
   return 1;
 }
 

@@ -33,6 +33,9 @@ class SrmResourceList {
   // Stores r under its kind and Id and takes a reference; a different record stored under the
   // same key is replaced (and released). 0 for null r, kind 0 or an empty Id.
   int addResource(SrmResource* r);
+  // The same, but the list's reference of a replaced record is handed to the caller through
+  // *replaced (null when nothing was replaced) instead of being released.
+  int addResource(SrmResource* r, SrmResource** replaced);
   // The record stored under kind and id, borrowed; null when none.
   SrmResource* findResource(SrmResourceType kind, const std::string& id) const;
   // Removes and releases the entry; 0 when the kind has no entry or the id is not stored.

@@ -52,6 +52,29 @@ TEST(SrmResourceListTest, SameKeyReplacesAndReleasesTheEarlierRecord) {
   EXPECT_EQ(1, second.destroyed);
 }
 
+// Asked for, the replaced record's reference goes to the caller instead of being released;
+// adding the stored record again or a new key replaces nothing.
+TEST(SrmResourceListTest, ReplacedRecordCanBeHandedOver) {
+  Counted first(SRM_DISK, "d1");
+  Counted second(SRM_DISK, "d1");
+  SrmResourceList list;
+  SrmResource* replaced = first.record;  // overwritten with null when nothing is replaced
+  ASSERT_EQ(1, list.addResource(first.record, &replaced));
+  EXPECT_EQ(nullptr, replaced);
+  first.record->Release();
+  ASSERT_EQ(1, list.addResource(first.record, &replaced));
+  EXPECT_EQ(nullptr, replaced);
+  ASSERT_EQ(1, list.addResource(second.record, &replaced));
+  EXPECT_EQ(first.record, replaced);
+  EXPECT_EQ(0, first.destroyed);
+  EXPECT_EQ(1, first.record->getRefCount());
+  replaced->Release();
+  EXPECT_EQ(1, first.destroyed);
+  EXPECT_EQ(0, list.addResource(nullptr, &replaced));
+  EXPECT_EQ(nullptr, replaced);
+  second.record->Release();
+}
+
 TEST(SrmResourceListTest, AddingTheSameRecordTwiceTakesOneReference) {
   SrmResourceList list;
   TestRecord* r = new TestRecord(SRM_DISK, "d1");
