@@ -251,12 +251,13 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) try {
   int groups_loaded = 0;
   for (int consumed = 0; consumed < expected_groups; ++consumed) {
     if (NextTuple(reader, &tuple) != CSRM_OK) break;
-    std::string name, element, key, value;
+    std::string name;
+    std::string_view element, key, value;
     tuple->resetNext();
-    while (SrmNextElement(tuple.get(), &element)) {
-      if (!SrmSplitElement(element, &key, &value)) break;
+    while (tuple->getNextElementView(&element) == CSRM_OK) {
+      if (!SrmSplitKeyValueView(element, &key, &value)) break;
       int id = SrmResDbGetStringId(key);
-      if (id == kKeyId) name = value;
+      if (id == kKeyId) name.assign(value.data(), value.size());
       if (id == kKeyType && SrmResDbGetStringId(value) != kKeyServiceGroup) {
         name.clear();
         break;

@@ -1,5 +1,7 @@
 #include "model/reference_reader.h"
 
+#include <string_view>
+
 #include "model/tuple_fields.h"
 #include "tuple/tuple_reader.h"
 
@@ -7,13 +9,16 @@ int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count,
                       const std::function<void(const SrmReference&)>& visit) {
   if (reader == nullptr) return 0;
   int visited = 0;
-  CSRMReportTuple tuple;  // every reference is read into the same buffers
+  // Every reference is read into the same tuple and described by the same SrmReference.
+  CSRMReportTuple tuple;
+  SrmReference ref;
   while (visited < count) {
     if (reader->ReadNextTuple(&tuple) != CSRM_OK) break;
-    SrmReference ref;
-    SrmForEachElement(&tuple, [&](int key, const std::string& value) {
+    ref.type_key = -1;
+    ref.id.clear();
+    SrmForEachElementView(&tuple, [&](int key, std::string_view value) {
       if (key == kKeyType) ref.type_key = SrmResDbGetStringId(value);
-      if (key == kKeyId) ref.id = value;
+      if (key == kKeyId) ref.id.assign(value.data(), value.size());
     });
     visit(ref);
     ++visited;

@@ -21,10 +21,10 @@ struct SrmReference {
   std::string id;
 };
 
-// Reads up to count tuples from reader and hands each, as an SrmReference, to visit; every
-// tuple is deleted after its visit. Stops early when reader is null or GetNextTuple reports
-// anything but success (a tuple handed over with such a result is deleted unvisited).
-// Returns the number of tuples visited; 0 for a count of 0 or less.
+// Reads up to count tuples from reader and hands each, as an SrmReference, to visit (the
+// reference is valid for the visit only). Stops early when reader is null or reading a tuple
+// reports anything but success. Returns the number of tuples visited; 0 for a count of 0 or
+// less.
 int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count,
                       const std::function<void(const SrmReference&)>& visit);
 

@@ -13,23 +13,6 @@
 #include "tuple/report_tuple.h"
 #include "tuple/result_codes.h"
 
-// The next element of tuple into *element: 1, or 0 after the last one. A tuple that cannot
-// hand out its element for want of memory throws std::bad_alloc: that is not the end of the
-// record, and a record must never load with its fields cut short.
-inline int SrmNextElement(CSRMReportTuple* tuple, std::string* element) {
-  const unsigned long rc = tuple->getNextElement(element);
-  if (rc == CSRM_NO_MEMORY) throw std::bad_alloc();
-  return rc == CSRM_OK ? 1 : 0;
-}
-
-// Splits element into key and value: 1, or 0 for an element without '=' (which ends a record's
-// elements). An element with '=' that cannot be split ran out of memory: std::bad_alloc.
-inline int SrmSplitElement(const std::string& element, std::string* key, std::string* value) {
-  if (SrmSplitKeyValuePair(&element, key, value)) return 1;
-  if (element.find('=') != std::string::npos) throw std::bad_alloc();
-  return 0;
-}
-
 // Rewinds tuple and calls visit(key_id, value) for each element in order, value viewing the
 // tuple's own text (valid until the tuple changes). The walk ends at the last element or at the
 // first element without '=' (what was read before stays read). A key outside the vocabulary
