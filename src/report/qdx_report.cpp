@@ -75,7 +75,7 @@ QDX_Report::QDX_Report() {
 
 void QDX_Report::Adopt(CCIMInstance* instance) {
   try {
-    owned_.insert(instance);
+    instances_.set(instance, InstanceRegistry::State::kHeld);
   } catch (...) {
     nmspc_cim::cim_freeInstance(instance);
     throw;
@@ -85,8 +85,8 @@ void QDX_Report::Adopt(CCIMInstance* instance) {
 QDX_Report::~QDX_Report() {
   ClearCIMInstMaps();
   // What never reached the list, then the list itself when GetReport did not hand it out.
-  for (CCIMInstance* instance : owned_) nmspc_cim::cim_freeInstance(instance);
-  owned_.clear();
+  instances_.forEachHeld([](CCIMInstance* instance) { nmspc_cim::cim_freeInstance(instance); });
+  instances_.clear();
   nmspc_cim::cim_freeInstanceList(instance_list_);
 }
 
@@ -144,7 +144,7 @@ int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id,
     return 0;
   }
   // Taken over whatever happens next; one already in the list belongs to the list.
-  if (listed_.count(instance) == 0) Adopt(instance);
+  if (instances_.stateOf(instance) != InstanceRegistry::State::kListed) Adopt(instance);
   if (id.empty()) {
     Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "NaturalName (unique id) is blank.");
     return 0;
@@ -201,15 +201,13 @@ void QDX_Report::ClearCIMInstMaps() {
 
 int QDX_Report::AddToList(CCIMInstance* instance) {
   if (instance == nullptr) return 0;
-  if (listed_.count(instance) != 0) return 1;
+  if (instances_.stateOf(instance) == InstanceRegistry::State::kListed) return 1;
+  // Held first, so that marking it listed below cannot run out of memory.
+  Adopt(instance);
   CCIMList* list = nmspc_cim::cim_addInstance(instance_list_, instance);
-  if (list == nullptr) {
-    Adopt(instance);  // refused: still ours, freed with the converter
-    return 0;
-  }
+  if (list == nullptr) return 0;  // refused: still held, freed with the converter
   instance_list_ = list;
-  owned_.erase(instance);
-  listed_.insert(instance);
+  instances_.set(instance, InstanceRegistry::State::kListed);
   return 1;
 }
 
@@ -220,7 +218,7 @@ CCIMList* QDX_Report::GetReport() {
   for (const auto* map : maps) {
     for (const auto& entry : *map) {
       // Only what the converter still holds: an instance filed twice goes in once.
-      if (owned_.count(entry.second) == 0) continue;
+      if (instances_.stateOf(entry.second) != InstanceRegistry::State::kHeld) continue;
       if (AddToList(entry.second) == 0) return nullptr;
     }
   }
@@ -241,7 +239,7 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
   if (association == nullptr) return 0;
   Adopt(association);
   if (!associations_.emplace(map_key, association).second) {
-    owned_.erase(association);
+    instances_.set(association, InstanceRegistry::State::kUnknown);
     nmspc_cim::cim_freeInstance(association);  // the first one filed under the key is kept
   }
   return 1;

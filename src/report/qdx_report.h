@@ -13,10 +13,10 @@
 #include <initializer_list>
 #include <map>
 #include <string>
-#include <unordered_set>
 
 #include "cimapi.h"
 #include "model/srm_resource_list.h"
+#include "report/instance_registry.h"
 
 using nmspc_cim::CCIMInstance;
 using nmspc_cim::CCIMList;
@@ -143,8 +143,8 @@ class QDX_Report {
   SrmResourceList::IdMap* volume_managers_ = nullptr;       // borrowed from the database
   std::map<std::string, CCIMInstance*> category_maps_[10];  // 0 and 1 share map 1
   std::map<std::string, CCIMInstance*> associations_;
-  std::unordered_set<CCIMInstance*> owned_;   // built here and not yet in the list
-  std::unordered_set<CCIMInstance*> listed_;  // already in the list (the share pass adds its own)
+  // Held: built here and not yet in the list; listed: in the list (the share pass adds its own).
+  InstanceRegistry instances_;
   std::string provider_name_;
   ProviderUtil* utility_ = nullptr;  // borrowed
 };
