@@ -33,7 +33,7 @@ void InstanceRegistry::grow() {
   }
 }
 
-void InstanceRegistry::set(const nmspc_cim::CCIMInstance* instance, State state) {
+void InstanceRegistry::set(nmspc_cim::CCIMInstance* instance, State state) {
   if (instance == nullptr) return;
   if (!slots_.empty()) {
     Slot& slot = slots_[probe(instance)];
@@ -44,7 +44,7 @@ void InstanceRegistry::set(const nmspc_cim::CCIMInstance* instance, State state)
   }
   if (state == State::kUnknown) return;  // nothing to remember
   if ((used_ + 1) * 2 > slots_.size()) grow();
-  slots_[probe(instance)] = Slot{const_cast<nmspc_cim::CCIMInstance*>(instance), state};
+  slots_[probe(instance)] = Slot{instance, state};
   ++used_;
 }
 

@@ -28,7 +28,7 @@ class InstanceRegistry {
   // Records the instance's state. Throws std::bad_alloc when the table cannot grow for an
   // instance not recorded yet, the registry then as it was; changing the state of a recorded
   // instance never throws.
-  void set(const nmspc_cim::CCIMInstance* instance, State state);
+  void set(nmspc_cim::CCIMInstance* instance, State state);
   State stateOf(const nmspc_cim::CCIMInstance* instance) const noexcept;
   // Calls visit(instance) for each instance in state kHeld, in no particular order.
   template <typename Visit>
