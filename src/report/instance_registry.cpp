@@ -1,6 +1,6 @@
 // InstanceRegistry: open addressing with linear probing. Entries are never removed, only set
-// to kUnknown, so a probe needs no markers of removed entries; a converter meets each address
-// a handful of times, so the table stays small.
+// to kUnknown, so a probe needs no markers of removed entries; an address that comes back
+// after its instance was freed takes up its old entry again.
 #include "report/instance_registry.h"
 
 #include <cstdint>
@@ -35,16 +35,17 @@ void InstanceRegistry::grow() {
 
 void InstanceRegistry::set(nmspc_cim::CCIMInstance* instance, State state) {
   if (instance == nullptr) return;
-  if (!slots_.empty()) {
-    Slot& slot = slots_[probe(instance)];
-    if (slot.instance != nullptr) {
-      slot.state = state;
-      return;
-    }
+  size_t at = slots_.empty() ? 0 : probe(instance);
+  if (!slots_.empty() && slots_[at].instance != nullptr) {
+    slots_[at].state = state;
+    return;
   }
   if (state == State::kUnknown) return;  // nothing to remember
-  if ((used_ + 1) * 2 > slots_.size()) grow();
-  slots_[probe(instance)] = Slot{instance, state};
+  if ((used_ + 1) * 2 > slots_.size()) {
+    grow();
+    at = probe(instance);  // the free slot found before moved with the table
+  }
+  slots_[at] = Slot{instance, state};
   ++used_;
 }
 
