@@ -10,30 +10,59 @@
 
 #include "report/rm_cim_report.h"
 
-// One property of a recipe. A reference (type CIM_REFERENCE) points to `reference` and
-// ignores `value`; every other type carries `value` as text.
+// One property of a recipe. A reference (type CIM_REFERENCE) points to `reference` and has no
+// text; every other type carries its value as text. A recipe is a description used at once: the
+// text of a string the caller names (an lvalue) or of a literal is borrowed, not copied, so the
+// recipe must be built and used while those strings live (in one statement or one loop body);
+// a string made on the spot (an rvalue) is kept in the recipe itself.
 struct RM_PropertyRecipe {
+  RM_PropertyRecipe(const char* name, const char* borrowed, CIMType type, bool is_key,
+                    bool is_natural_name, const CCIMInstance* reference = nullptr)
+      : name(name),
+        type(type),
+        is_key(is_key),
+        is_natural_name(is_natural_name),
+        reference(reference),
+        borrowed_(borrowed) {}
+  RM_PropertyRecipe(const char* name, const std::string& borrowed, CIMType type, bool is_key,
+                    bool is_natural_name)
+      : RM_PropertyRecipe(name, borrowed.c_str(), type, is_key, is_natural_name) {}
+  RM_PropertyRecipe(const char* name, std::string&& kept, CIMType type, bool is_key,
+                    bool is_natural_name)
+      : RM_PropertyRecipe(name, nullptr, type, is_key, is_natural_name) {
+    kept_ = std::move(kept);
+  }
+
+  // The value's text (borrowed or kept); "" for a reference.
+  const char* text() const { return borrowed_ != nullptr ? borrowed_ : kept_.c_str(); }
+
   const char* name;
-  std::string value;
   CIMType type;
   bool is_key;
   bool is_natural_name;
   const CCIMInstance* reference;
+
+ private:
+  const char* borrowed_;  // null when the text is kept_
+  std::string kept_;
 };
 
-// Shorthands for the common shapes.
-inline RM_PropertyRecipe RM_Text(const char* name, std::string value,
-                                 CIMType type = nmspc_cim::CIM_STRING) {
-  return RM_PropertyRecipe{name, std::move(value), type, false, false, nullptr};
+// Shorthands for the common shapes. Each takes the value as a literal, a string to borrow
+// (an lvalue) or a string to keep (an rvalue).
+template <class Text>
+RM_PropertyRecipe RM_Text(const char* name, Text&& value, CIMType type = nmspc_cim::CIM_STRING) {
+  return RM_PropertyRecipe(name, std::forward<Text>(value), type, false, false);
 }
-inline RM_PropertyRecipe RM_Key(const char* name, std::string value) {
-  return RM_PropertyRecipe{name, std::move(value), nmspc_cim::CIM_STRING, true, false, nullptr};
+template <class Text>
+RM_PropertyRecipe RM_Key(const char* name, Text&& value) {
+  return RM_PropertyRecipe(name, std::forward<Text>(value), nmspc_cim::CIM_STRING, true, false);
 }
-inline RM_PropertyRecipe RM_NaturalKey(const char* name, std::string value) {
-  return RM_PropertyRecipe{name, std::move(value), nmspc_cim::CIM_STRING, true, true, nullptr};
+template <class Text>
+RM_PropertyRecipe RM_NaturalKey(const char* name, Text&& value) {
+  return RM_PropertyRecipe(name, std::forward<Text>(value), nmspc_cim::CIM_STRING, true, true);
 }
 inline RM_PropertyRecipe RM_KeyRef(const char* name, const CCIMInstance* target) {
-  return RM_PropertyRecipe{name, std::string(), nmspc_cim::CIM_REFERENCE, true, false, target};
+  return RM_PropertyRecipe(name, "", nmspc_cim::CIM_REFERENCE, true, false, target);
 }
 
 // Builds the instance of class_name with the first key_count names of key_names declared and

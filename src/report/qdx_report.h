@@ -111,10 +111,11 @@ class QDX_Report {
   int CreateAssociation(const std::string& class_name, int key_count, const char* const* key_names,
                         AssociationEnd first, AssociationEnd second, const std::string& map_key,
                         std::initializer_list<ExtraProperty> extra = {});
-  // One end of an association to be looked up: role, id and the category it is filed in.
+  // One end of an association to be looked up: role, id and the category it is filed in. The
+  // id is borrowed: an end lives no longer than the statement or loop body that names it.
   struct EndLookup {
     const char* role;
-    std::string id;
+    const std::string& id;
     int category;
   };
   // Looks first, then second up (FindCIMInstance, with its warnings) and builds the association

@@ -51,8 +51,8 @@ int QDX_Report::Get_Volumes_Instances() {
       std::string name;
       std::string version;
       if (!GetVolMgrNameandVer(volume->getVolumeManager(), &name, &version)) return 0;
-      recipe.push_back(RM_Text("VolMgrName", name));
-      recipe.push_back(RM_Text("VolMgrVersion", version));
+      recipe.push_back(RM_Text("VolMgrName", std::move(name)));
+      recipe.push_back(RM_Text("VolMgrVersion", std::move(version)));
     }
     recipe.insert(
         recipe.end(),
