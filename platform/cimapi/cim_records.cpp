@@ -1,4 +1,5 @@
 // Creation, assembly and release of the records: lists, instances, properties, object paths.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +10,21 @@ namespace nmspc_cim {
 namespace {
 
 const char kRootNamespace[] = "root/cimv2";
+
+// The bytes a copy of text takes, its NUL included (0 for null text).
+size_t textSize(const char* text) {
+  return text != nullptr ? strlen(text) + 1 : 0;
+}
+
+// Copies text (null: none) to *at, which moves past the copy; the copy or null.
+char* putText(const char* text, char** at) {
+  if (text == nullptr) return nullptr;
+  size_t size = strlen(text) + 1;
+  char* copy = *at;
+  memcpy(copy, text, size);
+  *at += size;
+  return copy;
+}
 
 // Records are allocated together with their name text, right behind the record: one block
 // instead of two. The field then points into the block; a text put there later by a caller
@@ -22,14 +38,10 @@ char* embeddedText(T* record) {
 // *copy (null for null text). Null when the allocation fails (last error set).
 template <typename T>
 T* allocateWithText(const char* text, char** copy, const char* origin) {
-  size_t textSize = text != nullptr ? strlen(text) + 1 : 0;
-  T* record = static_cast<T*>(internal::allocate(sizeof(T) + textSize, origin));
+  T* record = static_cast<T*>(internal::allocate(sizeof(T) + textSize(text), origin));
   if (record == nullptr) return nullptr;
-  *copy = nullptr;
-  if (text != nullptr) {
-    *copy = embeddedText(record);
-    memcpy(*copy, text, textSize);
-  }
+  char* at = embeddedText(record);
+  *copy = putText(text, &at);
   return record;
 }
 
@@ -105,13 +117,47 @@ void freeInstanceNodes(CCIMList* list) {
   }
 }
 
+// A path's block: the path, the end of the block, the keys made with it (each a
+// PropertyBlock), then the class name and the key names. A path is one allocation plus one
+// for its namespace and one per key value: those texts are always blocks of their own, which
+// callers may replace (releasing the old one with free). A text or key a caller put there later
+// lies outside the block and is released on its own.
+struct PathBlock {
+  CCIMObjectPath path;
+  uintptr_t end;  // one past the block
+
+  PropertyBlock* keys() { return reinterpret_cast<PropertyBlock*>(this + 1); }
+  bool holds(const void* p) const {
+    auto at = reinterpret_cast<uintptr_t>(p);
+    return at >= reinterpret_cast<uintptr_t>(this) && at < end;
+  }
+};
+
+PathBlock* blockOf(CCIMObjectPath* path) {
+  return reinterpret_cast<PathBlock*>(path);
+}
+
+// Releases what a key made inside a path's block holds: its value, its reference, a name a
+// caller put in place of the one in the block.
+void releaseMadeKey(const PathBlock* owner, CCIMProperty* key) {
+  if (!owner->holds(key->name)) free(key->name);
+  free(key->value);
+  cim_freeObjectPath(key->reference);
+}
+
 // Releases a list of properties; a node that is part of its property's block goes with it.
-void freePropertyNodes(CCIMList* list) {
+// Keys made inside `owner` (the path block of a key list, else null) give back only what they
+// hold.
+void freePropertyNodes(CCIMList* list, const PathBlock* owner = nullptr) {
   while (list != nullptr) {
     CCIMList* next = list->next;
     auto* property = static_cast<CCIMProperty*>(list->data);
     const bool ownNode = property == nullptr || list != &blockOf(property)->node;
-    cim_freeProperty(property);
+    if (owner != nullptr && owner->holds(property)) {
+      releaseMadeKey(owner, property);
+    } else {
+      cim_freeProperty(property);
+    }
     if (ownNode) free(list);
     list = next;
   }
@@ -140,31 +186,53 @@ CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
   return copy;
 }
 
-// Appends copies of the properties of `from` whose key flag is set (all of them when keysOnly
-// is false) to *to. False on a failed allocation; what was appended stays.
-bool copyProperties(const CCIMList* from, CCIMList** to, bool keysOnly, const char* origin) {
-  for (const CCIMList* node = from; node != nullptr; node = node->next) {
-    const CCIMProperty* property = static_cast<const CCIMProperty*>(node->data);
-    if (property == nullptr || (keysOnly && property->isKey != CIM_TRUE)) continue;
-    CCIMProperty* copy = copyProperty(property, origin);
-    if (copy == nullptr) return false;
-    appendProperty(to, copy);
-  }
-  return true;
+bool selected(const CCIMProperty* property, bool keysOnly) {
+  return property != nullptr && (!keysOnly || property->isKey == CIM_TRUE);
 }
 
-// A new path of the class and namespace, keys taken from `keys`; null on a failed allocation.
+// A new path of the class and namespace, keys copied from `keys` (only those whose key flag is
+// set when keysOnly), all in one block but for the key values; null on a failed allocation.
 CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, const CCIMList* keys,
                                bool keysOnly, const char* origin) {
-  char* classCopy = nullptr;
-  CCIMObjectPath* path = allocateWithText<CCIMObjectPath>(className, &classCopy, origin);
-  if (path == nullptr) return nullptr;
-  *path = CCIMObjectPath{classCopy, nullptr, nullptr};
+  size_t keyCount = 0;
+  size_t texts = textSize(className);
+  for (const CCIMList* node = keys; node != nullptr; node = node->next) {
+    const auto* property = static_cast<const CCIMProperty*>(node->data);
+    if (!selected(property, keysOnly)) continue;
+    ++keyCount;
+    texts += textSize(property->name);
+  }
+  const size_t size = sizeof(PathBlock) + keyCount * sizeof(PropertyBlock) + texts;
+  auto* block = static_cast<PathBlock*>(internal::allocate(size, origin));
+  if (block == nullptr) return nullptr;
+  PropertyBlock* nextKey = block->keys();
+  char* text = reinterpret_cast<char*>(nextKey + keyCount);
+  block->end = reinterpret_cast<uintptr_t>(block) + size;
+  CCIMObjectPath* path = &block->path;
+  path->className = putText(className, &text);
+  path->keys = nullptr;
   bool failed = false;
   path->nameSpace = internal::copyText(nameSpace, origin, &failed);
-  if (failed || !copyProperties(keys, &path->keys, keysOnly, origin)) {
+  if (failed) {
     cim_freeObjectPath(path);
     return nullptr;
+  }
+  for (const CCIMList* node = keys; node != nullptr; node = node->next) {
+    const auto* property = static_cast<const CCIMProperty*>(node->data);
+    if (!selected(property, keysOnly)) continue;
+    CCIMProperty* key = &(nextKey++)->property;
+    *key = CCIMProperty{putText(property->name, &text), property->type, nullptr, nullptr,
+                        property->isKey};
+    appendProperty(&path->keys, key);
+    key->value = internal::copyText(property->value, origin, &failed);
+    if (!failed && property->reference != nullptr) {
+      key->reference = copyObjectPath(property->reference, origin);
+      failed = key->reference == nullptr;
+    }
+    if (failed) {
+      cim_freeObjectPath(path);
+      return nullptr;
+    }
   }
   return path;
 }
@@ -227,10 +295,11 @@ CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
 
 void cim_freeObjectPath(CCIMObjectPath* path) {
   if (path == nullptr) return;
-  freeText(path, path->className);
+  PathBlock* block = blockOf(path);
+  if (!block->holds(path->className)) free(path->className);
   free(path->nameSpace);
-  freePropertyNodes(path->keys);
-  free(path);
+  freePropertyNodes(path->keys, block);
+  free(block);
 }
 
 void cim_freeProperty(CCIMProperty* property) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -71,6 +72,49 @@ TEST(CimRecordsTest, ObjectPathCopiesKeysInOrder) {
   EXPECT_STREQ(propertyAt(path->keys, 1)->name, "K2");
   EXPECT_EQ(propertyAt(path->keys, 1)->type, CIM_UINT32);
   cim_freeObjectPath(path);
+}
+
+// A path is mostly one block, but callers may still replace its texts (releasing the old ones
+// with free) and link keys of their own into it; the path releases each exactly once, which
+// the sanitizer and leak checker runs verify.
+TEST(CimRecordsTest, ObjectPathReleasesWhatCallersPutInIt) {
+  CCIMInstance* instance = makeKeyedInstance();
+  for (int change = 0; change < 4; ++change) {
+    CCIMObjectPath* path = cim_createObjectPath(instance);
+    ASSERT_NE(path, nullptr);
+    CCIMProperty* first = propertyAt(path->keys, 0);
+    switch (change) {
+      case 0:  // the class name, which lives in the path's block
+        path->className = strdup("Replaced");
+        break;
+      case 1:  // a key's name and value
+        first->name = strdup("K9");
+        free(first->value);
+        first->value = strdup("z");
+        break;
+      case 2: {  // a key made elsewhere, in a list node of its own
+        auto* node = static_cast<CCIMList*>(malloc(sizeof(CCIMList)));
+        *node = CCIMList{cim_createProperty("K3", CIM_STRING, "c", nullptr, CIM_TRUE), nullptr,
+                         nullptr};
+        path->keys->next->next = node;  // after the two keys the path was made with
+        path->keys->last = node;
+        break;
+      }
+      case 3: {  // a key that is itself a reference
+        CCIMObjectPath* nested = cim_createObjectPath(instance);
+        ASSERT_NE(nested, nullptr);
+        first->reference = nested;
+        break;
+      }
+    }
+    if (change == 2) {
+      ASSERT_EQ(lengthOf(path->keys), 3);
+      EXPECT_STREQ(propertyAt(path->keys, 2)->value, "c");
+    }
+    EXPECT_STREQ(propertyAt(path->keys, 1)->name, "K2");
+    cim_freeObjectPath(path);
+  }
+  cim_freeInstance(instance);
 }
 
 TEST(CimRecordsTest, ReferencePropertyCopiesThePathDeeply) {
