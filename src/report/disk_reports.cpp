@@ -1,6 +1,7 @@
 // The disk passes: disks as disk drives of the reported system, disk chunks as partitions of
 // their disks, and the gathering of the chunks a volume is built on.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kinds/disk.h"
@@ -69,7 +70,8 @@ int QDX_Report::Get_Disk_Instances() {
     std::string natural_name;
     CCIMInstance* instance = RM_BuildInstance(provider_name_, kDiskClass, rm_logdev_keys_count,
                                               rm_logdev_keys, recipe, &natural_name);
-    if (instance == nullptr || !UpdateCIMInstMaps(instance, natural_name, kDisks)) return 0;
+    if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(natural_name), kDisks))
+      return 0;
     if (link_to_system(disk_id, disk->getName()) != 1) return 0;
   }
   Log(PRV_LOG_INFO, kFunction, "Successfully created Disk CIM Instances");
@@ -101,7 +103,8 @@ int QDX_Report::Get_DiskPartition_Instances() {
     std::string natural_name;
     CCIMInstance* instance = RM_BuildInstance(provider_name_, kPartitionClass, rm_logdev_keys_count,
                                               rm_logdev_keys, recipe, &natural_name);
-    if (instance == nullptr || !UpdateCIMInstMaps(instance, natural_name, kDisks)) return 0;
+    if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(natural_name), kDisks))
+      return 0;
     if (LinkInstances("CIM_ConcreteComponent", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                       {"GroupComponent", disk_id, kDisks}, {"PartComponent", chunk_id, kDisks},
                       chunk_id + "~" + disk_id) != 1) {

@@ -3,6 +3,7 @@
 // volume, and the aliases under which reported objects are also known.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "kinds/alias_identity.h"
 #include "kinds/file_system.h"
@@ -55,7 +56,8 @@ int QDX_Report::Get_FileSystem_Instances() {
                     CIM_UINT64),
         },
         &natural_name);
-    if (instance == nullptr || !UpdateCIMInstMaps(instance, natural_name, kFileSystems)) return 0;
+    if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(natural_name), kFileSystems))
+      return 0;
     // A file system must rest on a reported volume.
     if (LinkInstances("Tavrix_RM_ResidesOnVolume", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
                       {"Dependent", fs_id, kFileSystems}, {"Antecedent", volume_id, kVolumes},
@@ -107,7 +109,8 @@ int QDX_Report::Get_Share_Instances() {
     if (instance == nullptr) return 0;
     // Shares go into the instance list here, not through the maps; AddToList records that
     // the list now owns the instance, so it is released once, with the list.
-    if (!AddToList(instance) || !UpdateCIMInstMaps(instance, natural_name, kShares)) return 0;
+    if (!AddToList(instance) || !UpdateCIMInstMaps(instance, std::move(natural_name), kShares))
+      return 0;
 
     if (FindCIMInstance(volume_id, kFileSystemsByVolume) == nullptr) {
       Log(PRV_LOG_WARNING, kFunction,

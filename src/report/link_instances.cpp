@@ -2,9 +2,11 @@
 // association between them.
 #include "report/qdx_report.h"
 
+#include <utility>
+
 int QDX_Report::LinkInstances(const std::string& class_name, int key_count,
                               const char* const* key_names, const EndLookup& first,
-                              const EndLookup& second, const std::string& map_key,
+                              const EndLookup& second, std::string map_key,
                               std::initializer_list<ExtraProperty> extra) {
   // Both ends are looked up even when the first is missing, so that each missing end is
   // warned about.
@@ -12,7 +14,7 @@ int QDX_Report::LinkInstances(const std::string& class_name, int key_count,
   CCIMInstance* second_instance = FindCIMInstance(second.id, second.category);
   if (first_instance == nullptr || second_instance == nullptr) return -1;
   return CreateAssociation(class_name, key_count, key_names, {first.role, first_instance},
-                           {second.role, second_instance}, map_key, extra)
+                           {second.role, second_instance}, std::move(map_key), extra)
              ? 1
              : 0;
 }

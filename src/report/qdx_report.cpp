@@ -1,6 +1,7 @@
 #include "report/qdx_report.h"
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "db/srm_resource_database.h"
@@ -138,7 +139,7 @@ int QDX_Report::GenerateCIMReports(SrmResourceDatabase* database, const std::str
 
 // --- Instance maps ---
 
-int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id, int category) {
+int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, std::string id, int category) {
   if (instance == nullptr) {
     Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "CCIMInstance is NULL.");
     return 0;
@@ -154,9 +155,9 @@ int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id,
     return 0;
   }
   if (category <= kSystems) {
-    category_maps_[kSystems][id] = instance;  // the newer instance replaces the older
+    category_maps_[kSystems][std::move(id)] = instance;  // the newer instance replaces the older
   } else {
-    category_maps_[category].emplace(id, instance);  // the first one filed is kept
+    category_maps_[category].emplace(std::move(id), instance);  // the first one filed is kept
   }
   return 1;
 }
@@ -229,7 +230,7 @@ CCIMList* QDX_Report::GetReport() {
 
 int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
                                   const char* const* key_names, AssociationEnd first,
-                                  AssociationEnd second, const std::string& map_key,
+                                  AssociationEnd second, std::string map_key,
                                   std::initializer_list<ExtraProperty> extra) {
   std::vector<RM_PropertyRecipe> recipe = {RM_KeyRef(first.role, first.instance),
                                            RM_KeyRef(second.role, second.instance)};
@@ -238,7 +239,7 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
       RM_BuildInstance(provider_name_, class_name, key_count, key_names, recipe);
   if (association == nullptr) return 0;
   Adopt(association);
-  if (!associations_.emplace(map_key, association).second) {
+  if (!associations_.emplace(std::move(map_key), association).second) {
     instances_.set(association, InstanceRegistry::State::kUnknown);
     nmspc_cim::cim_freeInstance(association);  // the first one filed under the key is kept
   }

@@ -51,8 +51,9 @@ class QDX_Report {
   int GenerateCIMReports(SrmResourceDatabase* database, const std::string& rdb_type);
   // Files instance under id in category. 1 filed (or already present), 0 refused. The
   // converter takes the instance over either way: one not kept in any map, or kept only in
-  // maps GetReport does not list, is freed with the converter.
-  int UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id, int category);
+  // maps GetReport does not list, is freed with the converter. The map keeps id itself (pass
+  // a name no longer needed with std::move).
+  int UpdateCIMInstMaps(CCIMInstance* instance, std::string id, int category);
   // The instance filed under id in category (0: every map), or null after logging.
   CCIMInstance* FindCIMInstance(const std::string& id, int category);
   void ClearCIMInstMaps();
@@ -109,7 +110,7 @@ class QDX_Report {
   // map_key (an association already filed under map_key is kept and the new one freed).
   // 1, or 0 when the builder fails (already logged).
   int CreateAssociation(const std::string& class_name, int key_count, const char* const* key_names,
-                        AssociationEnd first, AssociationEnd second, const std::string& map_key,
+                        AssociationEnd first, AssociationEnd second, std::string map_key,
                         std::initializer_list<ExtraProperty> extra = {});
   // One end of an association to be looked up: role, id and the category it is filed in. The
   // id is borrowed: an end lives no longer than the statement or loop body that names it.
@@ -122,7 +123,7 @@ class QDX_Report {
   // between them with CreateAssociation. 1 built; -1 an end is not filed (nothing built); 0 the
   // builder failed (already logged).
   int LinkInstances(const std::string& class_name, int key_count, const char* const* key_names,
-                    const EndLookup& first, const EndLookup& second, const std::string& map_key,
+                    const EndLookup& first, const EndLookup& second, std::string map_key,
                     std::initializer_list<ExtraProperty> extra = {});
   // Takes instance over (the converter frees it unless it reaches the list); when even that
   // runs out of memory the instance is freed and std::bad_alloc goes on.

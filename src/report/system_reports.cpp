@@ -2,6 +2,7 @@
 // nodes and virtual servers. These passes set the system name and id every later pass uses.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/srm_resource_database.h"
@@ -89,7 +90,7 @@ int QDX_Report::Get_System_Instances() {
   CCIMInstance* instance =
       RM_BuildInstance(provider_name_, kHostClass, rm_computersystem_keys_count,
                        rm_computersystem_keys, recipe, &id);
-  if (instance == nullptr || !UpdateCIMInstMaps(instance, id, kSystems)) return 0;
+  if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(id), kSystems)) return 0;
 
   for (const std::string& address : Pieces(host->getIPAddr(), ',')) {
     if (!CreateIPAddressReport(address, system_id_)) return 0;
@@ -140,7 +141,7 @@ int QDX_Report::Get_Cluster_Instances() {
        RM_Text("MaxNumberOfNodes", Decimal(database_->member_count), nmspc_cim::CIM_UINT32),
        RM_Text("ClusterType", type)},
       &id);
-  if (cluster == nullptr || !UpdateCIMInstMaps(cluster, id, kSystems)) return 0;
+  if (cluster == nullptr || !UpdateCIMInstMaps(cluster, std::move(id), kSystems)) return 0;
 
   if (!Get_VirtualServer_Instances()) {
     Log(PRV_LOG_ERROR, kFunction, "Get_VirtualServer_Instances FAILED");

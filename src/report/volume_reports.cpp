@@ -2,6 +2,7 @@
 // partitions they are built from, and volume groups as disk groups with their disks and
 // volumes as members. Both name the volume manager that runs them.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kinds/volume.h"
@@ -69,7 +70,8 @@ int QDX_Report::Get_Volumes_Instances() {
     std::string natural_name;
     CCIMInstance* instance = RM_BuildInstance(provider_name_, kVolumeClass, rm_logdev_keys_count,
                                               rm_logdev_keys, recipe, &natural_name);
-    if (instance == nullptr || !UpdateCIMInstMaps(instance, natural_name, kVolumes)) return 0;
+    if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(natural_name), kVolumes))
+      return 0;
 
     for (const auto& chunk : disk_chunk_set_) {
       if (LinkInstances("CIM_BasedOn", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
@@ -124,7 +126,8 @@ int QDX_Report::Get_DiskGroup_Instances() {
             RM_Text("VolMgrVersion", manager_version),
         },
         &natural_name);
-    if (instance == nullptr || !UpdateCIMInstMaps(instance, natural_name, kDiskGroups)) return 0;
+    if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(natural_name), kDiskGroups))
+      return 0;
 
     if (LinkInstances("Tavrix_RM_SystemDiskGroup", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                       {"GroupComponent", system_id_, kSystems},
