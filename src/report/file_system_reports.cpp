@@ -142,6 +142,7 @@ int QDX_Report::Get_Alias_Instances() {
   for (const auto& entry : *aliases) {
     const auto* alias = static_cast<const SrmId*>(entry.second);
     const auto object_class = kind_class_map_.find(alias->getIdType());
+    std::string id = DecodeQDXID(alias->getId());  // made before the instance it files
     CCIMInstance* instance = RM_BuildInstance(
         provider_name_, kAliasClass, rm_alias_keys_count, rm_alias_keys,
         {
@@ -150,8 +151,7 @@ int QDX_Report::Get_Alias_Instances() {
             RM_Text("AssociatedObjectType",
                     object_class != kind_class_map_.end() ? object_class->second : "unknown"),
         });
-    if (instance == nullptr ||
-        !UpdateCIMInstMaps(instance, DecodeQDXID(alias->getId()), kAliases)) {
+    if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(id), kAliases)) {
       return 0;
     }
   }

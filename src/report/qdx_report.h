@@ -51,9 +51,11 @@ class QDX_Report {
   int GenerateCIMReports(SrmResourceDatabase* database, const std::string& rdb_type);
   // Files instance under id in category. 1 filed (or already present), 0 refused. The
   // converter takes the instance over either way: one not kept in any map, or kept only in
-  // maps GetReport does not list, is freed with the converter. The map keeps id itself (pass
-  // a name no longer needed with std::move).
-  int UpdateCIMInstMaps(CCIMInstance* instance, std::string id, int category);
+  // maps GetReport does not list, is freed with the converter. The instance is taken over
+  // before id is copied: running out of memory for the copy cannot lose it. A name no longer
+  // needed is passed with std::move and kept by the map as it is.
+  int UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id, int category);
+  int UpdateCIMInstMaps(CCIMInstance* instance, std::string&& id, int category);
   // The instance filed under id in category (0: every map), or null after logging.
   CCIMInstance* FindCIMInstance(const std::string& id, int category);
   void ClearCIMInstMaps();
@@ -128,6 +130,11 @@ class QDX_Report {
   // Takes instance over (the converter frees it unless it reaches the list); when even that
   // runs out of memory the instance is freed and std::bad_alloc goes on.
   void Adopt(CCIMInstance* instance);
+  // UpdateCIMInstMaps' first half: takes instance over (unless the list owns it) and checks id
+  // and category; false after logging.
+  bool AdoptForMaps(CCIMInstance* instance, const std::string& id, int category);
+  // UpdateCIMInstMaps' second half: files the adopted instance under id.
+  void FileInstance(CCIMInstance* instance, std::string id, int category);
   // Appends instance to the instance list; 1, or 0 when the library refuses it. The
   // converter takes the instance over either way.
   int AddToList(CCIMInstance* instance);
