@@ -166,6 +166,18 @@ void freePropertyNodes(CCIMList* list, const PathBlock* owner = nullptr) {
 // A deep copy of a path; null when an allocation fails (last error set).
 CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin);
 
+// Gives `to` copies of the value and the reference of `from`; false when an allocation failed
+// (last error set), `to` then holding what was copied, for its owner to free.
+bool copyValueAndReference(CCIMProperty* to, const CCIMProperty* from, const char* origin) {
+  bool failed = false;
+  to->value = internal::copyText(from->value, origin, &failed);
+  if (!failed && from->reference != nullptr) {
+    to->reference = copyObjectPath(from->reference, origin);
+    failed = to->reference == nullptr;
+  }
+  return !failed;
+}
+
 // A deep copy of a property; null when an allocation fails (last error set).
 CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
   char* name = nullptr;
@@ -173,13 +185,7 @@ CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
   if (block == nullptr) return nullptr;
   CCIMProperty* copy = &block->property;
   *copy = CCIMProperty{name, property->type, nullptr, nullptr, property->isKey};
-  bool failed = false;
-  copy->value = internal::copyText(property->value, origin, &failed);
-  if (!failed && property->reference != nullptr) {
-    copy->reference = copyObjectPath(property->reference, origin);
-    failed = copy->reference == nullptr;
-  }
-  if (failed) {
+  if (!copyValueAndReference(copy, property, origin)) {
     cim_freeProperty(copy);
     return nullptr;
   }
@@ -224,12 +230,7 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
     *key = CCIMProperty{putText(property->name, &text), property->type, nullptr, nullptr,
                         property->isKey};
     appendProperty(&path->keys, key);
-    key->value = internal::copyText(property->value, origin, &failed);
-    if (!failed && property->reference != nullptr) {
-      key->reference = copyObjectPath(property->reference, origin);
-      failed = key->reference == nullptr;
-    }
-    if (failed) {
+    if (!copyValueAndReference(key, property, origin)) {
       cim_freeObjectPath(path);
       return nullptr;
     }
