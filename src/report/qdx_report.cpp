@@ -139,42 +139,36 @@ int QDX_Report::GenerateCIMReports(SrmResourceDatabase* database, const std::str
 
 // --- Instance maps ---
 
-int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id, int category) {
-  if (!AdoptForMaps(instance, id, category)) return 0;
-  FileInstance(instance, id, category);
-  return 1;
-}
-
-int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, std::string&& id, int category) {
-  if (!AdoptForMaps(instance, id, category)) return 0;
-  FileInstance(instance, std::move(id), category);
-  return 1;
-}
-
-bool QDX_Report::AdoptForMaps(CCIMInstance* instance, const std::string& id, int category) {
+template <typename Id>
+int QDX_Report::FileInstance(CCIMInstance* instance, Id&& id, int category) {
   if (instance == nullptr) {
     Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "CCIMInstance is NULL.");
-    return false;
+    return 0;
   }
   // Taken over whatever happens next; one already in the list belongs to the list.
   if (instances_.stateOf(instance) != InstanceRegistry::State::kListed) Adopt(instance);
   if (id.empty()) {
     Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "NaturalName (unique id) is blank.");
-    return false;
+    return 0;
   }
   if (category < 0 || category > 9) {
     Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "Invalid resource type.");
-    return false;
+    return 0;
   }
-  return true;
+  if (category <= kSystems) {
+    category_maps_[kSystems][std::forward<Id>(id)] = instance;  // the newer replaces the older
+  } else {
+    category_maps_[category].emplace(std::forward<Id>(id), instance);  // the first filed is kept
+  }
+  return 1;
 }
 
-void QDX_Report::FileInstance(CCIMInstance* instance, std::string id, int category) {
-  if (category <= kSystems) {
-    category_maps_[kSystems][std::move(id)] = instance;  // the newer instance replaces the older
-  } else {
-    category_maps_[category].emplace(std::move(id), instance);  // the first one filed is kept
-  }
+int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id, int category) {
+  return FileInstance(instance, id, category);
+}
+
+int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, std::string&& id, int category) {
+  return FileInstance(instance, std::move(id), category);
 }
 
 CCIMInstance* QDX_Report::FindCIMInstance(const std::string& id, int category) {

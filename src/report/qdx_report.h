@@ -130,11 +130,9 @@ class QDX_Report {
   // Takes instance over (the converter frees it unless it reaches the list); when even that
   // runs out of memory the instance is freed and std::bad_alloc goes on.
   void Adopt(CCIMInstance* instance);
-  // UpdateCIMInstMaps' first half: takes instance over (unless the list owns it) and checks id
-  // and category; false after logging.
-  bool AdoptForMaps(CCIMInstance* instance, const std::string& id, int category);
-  // UpdateCIMInstMaps' second half: files the adopted instance under id.
-  void FileInstance(CCIMInstance* instance, std::string id, int category);
+  // UpdateCIMInstMaps for an id the map copies (const std::string&) or takes (std::string&&).
+  template <typename Id>
+  int FileInstance(CCIMInstance* instance, Id&& id, int category);
   // Appends instance to the instance list; 1, or 0 when the library refuses it. The
   // converter takes the instance over either way.
   int AddToList(CCIMInstance* instance);
