@@ -8,15 +8,48 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __linux__
+#include <sys/mman.h>  // madvise
+#endif
+
 namespace {
 
+// From this capacity on, a growth step moves the text into a fresh block backed by huge pages
+// where the system offers them: a report of tens of megabytes then costs a few dozen page
+// faults instead of one for every 4 KiB, for one copy of the text per step.
+constexpr unsigned int kLargeCapacity = 4u << 20;
+
+// Asks for the whole 2 MiB pages inside the block to be huge pages. Only advice: the block
+// works the same where the system declines.
+void adviseHugePages(char* block, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  const uintptr_t kHugePage = uintptr_t{2} << 20;
+  uintptr_t first = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
+  uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHugePage - 1);
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+// The text moved into a fresh block of the next capacity, or null (nothing changed).
+char* grownBlock(sbuf* b, unsigned int next) {
+  if (next < kLargeCapacity) return static_cast<char*>(realloc(b->data, next));
+  char* data = static_cast<char*>(malloc(next));
+  if (data == nullptr) return nullptr;
+  adviseHugePages(data, next);
+  memcpy(data, b->data, static_cast<size_t>(b->size) + 1);
+  free(b->data);
+  return data;
+}
+
 // Grows the buffer by one step. 1 on success; 0 when the next capacity would not fit or the
-// reallocation fails, the buffer then unchanged.
+// allocation fails, the buffer then unchanged.
 int resized(sbuf* b) {
   unsigned int next = 0;
   char* data = nullptr;
-  if (!sbufNextCapacity(b->capacity, &next) ||
-      (data = static_cast<char*>(realloc(b->data, next))) == nullptr) {
+  if (!sbufNextCapacity(b->capacity, &next) || (data = grownBlock(b, next)) == nullptr) {
     b->trouble = 1;
     return 0;
   }

@@ -12,6 +12,8 @@
 //
 // Growth: the capacity goes from c to (c + 1) * 2 one step at a time (8192, 16386, 32774, ...);
 // a step whose capacity would not fit an unsigned int fails like a failed reallocation.
+// From 4 MiB on, a step moves the text into a fresh block (asking for huge pages) instead of
+// reallocating it, so that a report of many megabytes costs few page faults.
 //
 // Threads: a buffer is used by one thread at a time; the functions keep no shared state.
 #ifndef RESDB_CIMXML_SBUF_H_

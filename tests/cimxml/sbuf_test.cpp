@@ -167,6 +167,31 @@ TEST(SbufTest, AppendsItsOwnTextAcrossGrowth) {
   EXPECT_EQ(contents(b), "abcabcbcab");
 }
 
+// Past a few megabytes a growth step moves the text into a fresh block instead of
+// reallocating it: the text, NUL bytes and an append of the buffer's own text must come
+// through the move as they do below it.
+TEST(SbufTest, LargeGrowthStepsKeepTheText) {
+  sbuf* b = sbufCreate(8192);
+  BufferGuard guard{b};
+  std::string expected;
+  for (int i = 0; expected.size() < (3u << 20); ++i) expected += "line " + std::to_string(i) + "\n";
+  ASSERT_EQ(sbufAppendN(b, expected.data(), static_cast<unsigned int>(expected.size())), b);
+  ASSERT_EQ(contents(b), expected);
+  const unsigned int before = sbufGetCapacity(b);
+  ASSERT_LT(before, 2 * expected.size());  // the next appends cross the larger steps
+  // The buffer's whole text appended to itself, twice, then a NUL inside appended bytes.
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(sbufAppendN(b, sbufGetString(b), sbufGetSize(b)), b) << round;
+    expected += expected;
+  }
+  ASSERT_EQ(sbufAppendN(b, "a\0b", 3), b);
+  expected += std::string("a\0\0", 3);
+  EXPECT_GT(sbufGetCapacity(b), 4 * before);
+  EXPECT_EQ(contents(b), expected);
+  EXPECT_EQ(sbufGetString(b)[sbufGetSize(b)], '\0');
+  EXPECT_EQ(sbufHadTrouble(b), 0);
+}
+
 TEST(SbufTest, FormatterErrorLeavesTheTextUnchanged) {
   sbuf* b = sbufCreate(16);
   BufferGuard guard{b};

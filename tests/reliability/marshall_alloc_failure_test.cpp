@@ -63,4 +63,24 @@ TEST(MarshallAllocFailureTest, EveryFailedAllocationFailsTheDocument) {
   }
 }
 
+// A growth step of a large text that cannot get its fresh block leaves the text as it was and
+// marks the buffer.
+TEST(MarshallAllocFailureTest, FailedLargeGrowthKeepsTheText) {
+  std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(8u << 20));
+  ASSERT_NE(buffer, nullptr);
+  const std::string text((8u << 20) - 1, 'x');
+  ASSERT_EQ(buffer.get(),
+            sbufAppendN(buffer.get(), text.data(), static_cast<unsigned int>(text.size())));
+  sbuf* grown;
+  {
+    ScopedAllocFault fault(0);
+    grown = sbufAppendN(buffer.get(), "y", 1);
+    EXPECT_TRUE(AllocFailedYet());
+  }
+  EXPECT_EQ(nullptr, grown);
+  EXPECT_EQ(8u << 20, sbufGetCapacity(buffer.get()));
+  EXPECT_EQ(text, sbufGetString(buffer.get()));
+  EXPECT_EQ(1, sbufHadTrouble(buffer.get()));
+}
+
 }  // namespace
