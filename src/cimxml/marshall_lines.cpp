@@ -203,6 +203,25 @@ size_t firstHighByte(const unsigned char* s, size_t n) {
   return at;
 }
 
+// Whether any of the n bytes at s is 0x80 or above. The common line has none, so its words
+// are OR-ed together without a branch for each (the last one overlapping the one before).
+bool hasHighByte(const unsigned char* s, size_t n) {
+  uint64_t any = 0;
+  if (n >= 8) {
+    for (size_t at = 0; at + 8 <= n; at += 8) {
+      uint64_t word;
+      memcpy(&word, s + at, sizeof(word));
+      any |= word;
+    }
+    uint64_t last;
+    memcpy(&last, s + n - 8, sizeof(last));
+    any |= last;
+  } else {
+    for (size_t at = 0; at < n; ++at) any |= s[at];
+  }
+  return (any & 0x8080808080808080ULL) != 0;
+}
+
 // Gathers one line in a local area and hands it to the buffer in as few appends as its length
 // allows, applying the rules of appendText on the way. Once an append fails, the rest of the
 // line is dropped.
@@ -354,7 +373,7 @@ bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pi
     at += piece.length;
   }
   size_t length = static_cast<size_t>(at - content);
-  if (firstHighByte(reinterpret_cast<const unsigned char*>(content), length) != length) {
+  if (hasHighByte(reinterpret_cast<const unsigned char*>(content), length)) {
     buffer->data[buffer->size] = '\0';
     return false;
   }
