@@ -14,33 +14,49 @@
 
 namespace {
 
-// From this capacity on, a growth step moves the text into a fresh block backed by huge pages
-// where the system offers them: a report of tens of megabytes then costs a few dozen page
-// faults instead of one for every 4 KiB, for one copy of the text per step.
+// From this capacity on, a block's text is moved into a fresh block on growth and the block
+// is advised to be backed by huge pages where the system offers them: a report of tens of
+// megabytes then costs a few dozen page faults instead of one for every 4 KiB, for one copy
+// of the text per step. The capacity alone tells whether a block holds the advice.
 constexpr unsigned int kLargeCapacity = 4u << 20;
 
-// Asks for the whole 2 MiB pages inside the block to be huge pages. Only advice: the block
-// works the same where the system declines.
-void adviseHugePages(char* block, size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+// Gives (huge) or withdraws the huge-page advice for the whole 2 MiB pages inside the block.
+// Only advice: the block works the same where the system declines. It is withdrawn before the
+// block goes back to malloc, which may hand that memory out again in small pieces.
+void adviseHugePages(char* block, size_t bytes, bool huge) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
   const uintptr_t kHugePage = uintptr_t{2} << 20;
   uintptr_t first = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
   uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHugePage - 1);
-  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+  if (end > first) {
+    madvise(reinterpret_cast<void*>(first), end - first, huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+  }
 #else
   (void)block;
   (void)bytes;
+  (void)huge;
 #endif
 }
 
-// The text moved into a fresh block of the next capacity, or null (nothing changed).
+// A block of capacity bytes, advised as kLargeCapacity says; null when malloc fails.
+char* newBlock(unsigned int capacity) {
+  char* block = static_cast<char*>(malloc(capacity));
+  if (block != nullptr && capacity >= kLargeCapacity) adviseHugePages(block, capacity, true);
+  return block;
+}
+
+void releaseBlock(char* block, unsigned int capacity) {
+  if (block != nullptr && capacity >= kLargeCapacity) adviseHugePages(block, capacity, false);
+  free(block);
+}
+
+// The text moved into a block of the next capacity, or null (nothing changed).
 char* grownBlock(sbuf* b, unsigned int next) {
   if (next < kLargeCapacity) return static_cast<char*>(realloc(b->data, next));
-  char* data = static_cast<char*>(malloc(next));
+  char* data = newBlock(next);
   if (data == nullptr) return nullptr;
-  adviseHugePages(data, next);
   memcpy(data, b->data, static_cast<size_t>(b->size) + 1);
-  free(b->data);
+  releaseBlock(b->data, b->capacity);
   return data;
 }
 
@@ -81,7 +97,7 @@ sbuf* sbufCreate(unsigned int capacity) {
   if (capacity == 0) return nullptr;
   sbuf* b = static_cast<sbuf*>(malloc(sizeof(sbuf)));
   if (b == nullptr) return nullptr;
-  b->data = static_cast<char*>(malloc(capacity));
+  b->data = newBlock(capacity);
   if (b->data == nullptr) {
     free(b);
     return nullptr;
@@ -95,7 +111,7 @@ sbuf* sbufCreate(unsigned int capacity) {
 
 void sbufDestroy(sbuf* b) {
   if (b == nullptr) return;
-  free(b->data);
+  releaseBlock(b->data, b->capacity);
   free(b);
 }
 
