@@ -45,6 +45,7 @@ char* newBlock(unsigned int capacity) {
   return block;
 }
 
+// Frees a block newBlock or a growth step made, withdrawing its advice first.
 void releaseBlock(char* block, unsigned int capacity) {
   if (block != nullptr && capacity >= kLargeCapacity) adviseHugePages(block, capacity, false);
   free(block);
