@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "inventory_generator.h"
@@ -17,13 +16,17 @@
 
 namespace {
 
+// Reads the file straight into text, sized once (a stream copied through a string stream
+// would hold it twice over).
 bool ReadFile(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  *text = all.str();
-  return true;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  text->resize(static_cast<size_t>(size));
+  in.seekg(0);
+  in.read(&(*text)[0], size);
+  return static_cast<bool>(in);
 }
 
 bool WriteFile(const std::string& path, const std::string& text) {

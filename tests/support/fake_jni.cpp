@@ -50,16 +50,26 @@ jstring FakeJni::newJavaString(const std::string& text) {
 }
 
 std::string FakeJni::text(jstring s) const {
-  const std::string* found = find(s);
-  if (found == nullptr) {
-    ADD_FAILURE() << "not a string of this FakeJni: " << static_cast<const void*>(s);
-    return std::string();
-  }
-  return *found;
+  const std::string* found = findKnown(s);
+  return found != nullptr ? *found : std::string();
+}
+
+std::string FakeJni::takeText(jstring s) {
+  // The strings are this FakeJni's own; find answers const only to serve text() as well.
+  auto* found = const_cast<std::string*>(findKnown(s));
+  return found != nullptr ? std::move(*found) : std::string();
 }
 
 FakeJni* FakeJni::self(JNIEnv* env) {
   return reinterpret_cast<Env*>(env)->owner;
+}
+
+const std::string* FakeJni::findKnown(jstring s) const {
+  const std::string* found = find(s);
+  if (found == nullptr) {
+    ADD_FAILURE() << "not a string of this FakeJni: " << static_cast<const void*>(s);
+  }
+  return found;
 }
 
 const std::string* FakeJni::find(jstring s) const {

@@ -29,6 +29,9 @@ class FakeJni {
   // The text of a string made by newJavaString or NewStringUTF; fails the test for null or
   // for a handle this FakeJni did not make.
   std::string text(jstring s) const;
+  // The same text moved out, the string left empty: for a large result read once, without
+  // holding it twice.
+  std::string takeText(jstring s);
 
   // What GetStringUTFChars reports through its copy flag (JNI_TRUE by default).
   void setCopyFlag(jboolean is_copy) { copy_flag_ = is_copy; }
@@ -51,6 +54,8 @@ class FakeJni {
   };
   static FakeJni* self(JNIEnv* env);
   const std::string* find(jstring s) const;
+  // find, failing the test when s is null or not a string of this FakeJni.
+  const std::string* findKnown(jstring s) const;
   jstring store(std::string text);
   // Fails the test when a function is called with an exception pending.
   void checkNoPendingException(const char* function) const;
