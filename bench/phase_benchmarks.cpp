@@ -296,6 +296,10 @@ void RegisterAll() {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  // Whether malloc's heap was put on huge pages changes every figure on a machine where page
+  // faults are dear: the report's header says how this run was set up.
+  const char* tunables = std::getenv("GLIBC_TUNABLES");
+  benchmark::AddCustomContext("GLIBC_TUNABLES", tunables != nullptr ? tunables : "(unset)");
   RegisterAll();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
