@@ -55,7 +55,7 @@ std::string FakeJni::text(jstring s) const {
 }
 
 std::string FakeJni::takeText(jstring s) {
-  // The strings are this FakeJni's own; find answers const only to serve text() as well.
+  // The strings are this FakeJni's own; findKnown answers const so that text() can use it too.
   auto* found = const_cast<std::string*>(findKnown(s));
   return found != nullptr ? std::move(*found) : std::string();
 }
