@@ -1,6 +1,7 @@
 package com.orv.vimbrel.mgmt.agent.scanner.plugins.corvid.tools;
 
 import com.orv.vimbrel.mgmt.agent.scanner.plugins.corvid.SrmResDb;
+import java.io.BufferedOutputStream;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.io.PrintStream;
@@ -24,6 +25,8 @@ public final class ScanReplay {
   public static final int EXIT_USAGE = 2;
 
   private static final String NAME = "ScanReplay";
+  /** What goes to a report file in one write. */
+  private static final int WRITE_BUFFER_BYTES = 1 << 20;
 
   static final String USAGE =
       "Usage: " + NAME + " [--report FILE] [--serialize] FOLDER\n"
@@ -185,17 +188,17 @@ public final class ScanReplay {
 
   private static void writeReport(String report, String target, PrintStream out)
       throws IOException {
-    byte[] bytes = report.getBytes(StandardCharsets.UTF_8);
     if (target.equals("-")) {
-      out.write(bytes);
+      Utf8Output.write(report, out);
       out.flush();
       if (out.checkError()) {
         throw new IOException("write error on standard output");
       }
       return;
     }
-    try (OutputStream file = Files.newOutputStream(Paths.get(target))) {
-      file.write(bytes);
+    try (OutputStream file = new BufferedOutputStream(Files.newOutputStream(Paths.get(target)),
+        WRITE_BUFFER_BYTES)) {
+      Utf8Output.write(report, file);
     }
   }
 }
