@@ -5,7 +5,6 @@ import java.io.BufferedOutputStream;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.io.PrintStream;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
@@ -189,8 +188,7 @@ public final class ScanReplay {
   private static void writeReport(String report, String target, PrintStream out)
       throws IOException {
     if (target.equals("-")) {
-      Utf8Output.write(report, out);
-      out.flush();
+      Utf8Output.write(report, out);  // flushes out
       if (out.checkError()) {
         throw new IOException("write error on standard output");
       }
