@@ -8,69 +8,66 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef __linux__
-#include <sys/mman.h>  // madvise
-#endif
+#include "cimxml/text_reservation.h"
 
 namespace {
 
-// From this capacity on, a block's text is moved into a fresh block on growth and the block
-// is advised to be backed by huge pages where the system offers them: a report of tens of
-// megabytes then costs a few dozen page faults instead of one for every 4 KiB, for one copy
-// of the text per step. The capacity alone tells whether a block holds the advice.
+// From this capacity on, a buffer keeps its text in a text reservation where the system offers
+// one: growth then makes more of the reserved range usable instead of reallocating, so a
+// report of many megabytes is never copied and costs few page faults. Below it, and where no
+// reservation can be had, the text is a malloc'd block that realloc grows.
 constexpr unsigned int kLargeCapacity = 4u << 20;
 
-// Gives (huge) or withdraws the huge-page advice for the whole 2 MiB pages inside the block.
-// Only advice: the block works the same where the system declines. It is withdrawn before the
-// block goes back to malloc, which may hand that memory out again in small pieces.
-void adviseHugePages(char* block, size_t bytes, bool huge) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
-  const uintptr_t kHugePage = uintptr_t{2} << 20;
-  uintptr_t first = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
-  uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHugePage - 1);
-  if (end > first) {
-    madvise(reinterpret_cast<void*>(first), end - first, huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+// A block of capacity bytes for b's text, recording in b which kind it is; null when none
+// could be had (b's kind then unchanged).
+char* newBlock(sbuf* b, unsigned int capacity) {
+  if (capacity >= kLargeCapacity) {
+    char* range = textReservationCreate(capacity);
+    if (range != nullptr) {
+      b->reserved = 1;
+      return range;
+    }
   }
-#else
-  (void)block;
-  (void)bytes;
-  (void)huge;
-#endif
-}
-
-// A block of capacity bytes, advised as kLargeCapacity says; null when malloc fails.
-char* newBlock(unsigned int capacity) {
   char* block = static_cast<char*>(malloc(capacity));
-  if (block != nullptr && capacity >= kLargeCapacity) adviseHugePages(block, capacity, true);
+  if (block != nullptr) b->reserved = 0;
   return block;
 }
 
-// Frees a block newBlock or a growth step made, withdrawing its advice first.
-void releaseBlock(char* block, unsigned int capacity) {
-  if (block != nullptr && capacity >= kLargeCapacity) adviseHugePages(block, capacity, false);
-  free(block);
+void releaseBlock(sbuf* b) {
+  if (b->reserved != 0) {
+    textReservationRelease(b->data);
+  } else {
+    free(b->data);
+  }
 }
 
-// The text moved into a block of the next capacity, or null (nothing changed).
-char* grownBlock(sbuf* b, unsigned int next) {
-  if (next < kLargeCapacity) return static_cast<char*>(realloc(b->data, next));
-  char* data = newBlock(next);
-  if (data == nullptr) return nullptr;
-  memcpy(data, b->data, static_cast<size_t>(b->size) + 1);
-  releaseBlock(b->data, b->capacity);
-  return data;
+// Makes b's block hold next bytes, its text kept. False (b unchanged) when it cannot.
+bool growBlock(sbuf* b, unsigned int next) {
+  if (b->reserved != 0) return textReservationGrow(b->data, b->capacity, next);
+  if (next >= kLargeCapacity) {  // the step into a reservation, where one can be had
+    char* range = textReservationCreate(next);
+    if (range != nullptr) {
+      memcpy(range, b->data, static_cast<size_t>(b->size) + 1);
+      free(b->data);
+      b->data = range;
+      b->reserved = 1;
+      return true;
+    }
+  }
+  char* data = static_cast<char*>(realloc(b->data, next));
+  if (data == nullptr) return false;
+  b->data = data;
+  return true;
 }
 
 // Grows the buffer by one step. 1 on success; 0 when the next capacity would not fit or the
 // allocation fails, the buffer then unchanged.
 int resized(sbuf* b) {
   unsigned int next = 0;
-  char* data = nullptr;
-  if (!sbufNextCapacity(b->capacity, &next) || (data = grownBlock(b, next)) == nullptr) {
+  if (!sbufNextCapacity(b->capacity, &next) || !growBlock(b, next)) {
     b->trouble = 1;
     return 0;
   }
-  b->data = data;
   b->capacity = next;
   return 1;
 }
@@ -98,7 +95,7 @@ sbuf* sbufCreate(unsigned int capacity) {
   if (capacity == 0) return nullptr;
   sbuf* b = static_cast<sbuf*>(malloc(sizeof(sbuf)));
   if (b == nullptr) return nullptr;
-  b->data = newBlock(capacity);
+  b->data = newBlock(b, capacity);
   if (b->data == nullptr) {
     free(b);
     return nullptr;
@@ -112,7 +109,7 @@ sbuf* sbufCreate(unsigned int capacity) {
 
 void sbufDestroy(sbuf* b) {
   if (b == nullptr) return;
-  releaseBlock(b->data, b->capacity);
+  releaseBlock(b);
   free(b);
 }
 

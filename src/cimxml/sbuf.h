@@ -12,8 +12,9 @@
 //
 // Growth: the capacity goes from c to (c + 1) * 2 one step at a time (8192, 16386, 32774, ...);
 // a step whose capacity would not fit an unsigned int fails like a failed reallocation.
-// From 4 MiB on, a step moves the text into a fresh block (asking for huge pages) instead of
-// reallocating it, so that a report of many megabytes costs few page faults.
+// From 4 MiB on, the text lives in an address range set aside for it (see text_reservation.h)
+// where the system offers one: a step then grows the text in place, asking for huge pages, so
+// that a report of many megabytes is never copied and costs few page faults.
 //
 // Threads: a buffer is used by one thread at a time; the functions keep no shared state.
 #ifndef RESDB_CIMXML_SBUF_H_
@@ -25,8 +26,9 @@
 struct sbuf {
   unsigned int capacity;  // bytes allocated for data, the terminating NUL included
   unsigned int size;      // length of the text, the terminating NUL not counted
-  char* data;             // the text; malloc'd and owned by the record
+  char* data;             // the text, owned by the record: malloc'd, or a text reservation
   unsigned int trouble;   // set once the buffer could not grow: the text may lack something
+  unsigned int reserved;  // nonzero when data is a text reservation rather than malloc'd
 };
 
 // Nonzero once an append or a print could not grow the buffer, or a writer marked the text as

@@ -2,9 +2,14 @@
 // wrappers. The program is linked with --wrap for malloc, calloc and realloc: its own calls
 // (and those of the static libraries it links) reach __wrap_*, and __real_* is the C library's
 // (or a sanitizer's) allocator. operator new takes its memory from __real_malloc, so each
-// allocation is counted once.
+// allocation is counted once. Memory taken from the system directly counts too: mmap, and
+// mprotect, which makes reserved memory usable, are wrapped the same way.
 #include "alloc_fault.h"
 
+#include <sys/mman.h>
+#include <sys/types.h>
+
+#include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -16,6 +21,12 @@ void* __real_realloc(void* p, std::size_t size);
 void* __wrap_malloc(std::size_t size);
 void* __wrap_calloc(std::size_t count, std::size_t size);
 void* __wrap_realloc(void* p, std::size_t size);
+void* __real_mmap(void* address, std::size_t length, int protection, int flags, int fd,
+                  off_t offset);
+int __real_mprotect(void* address, std::size_t length, int protection);
+void* __wrap_mmap(void* address, std::size_t length, int protection, int flags, int fd,
+                  off_t offset);
+int __wrap_mprotect(void* address, std::size_t length, int protection);
 }
 
 namespace {
@@ -112,6 +123,23 @@ extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
 
 extern "C" void* __wrap_realloc(void* p, std::size_t size) {
   return ShouldFail() ? nullptr : __real_realloc(p, size);
+}
+
+extern "C" void* __wrap_mmap(void* address, std::size_t length, int protection, int flags, int fd,
+                             off_t offset) {
+  if (ShouldFail()) {
+    errno = ENOMEM;
+    return MAP_FAILED;
+  }
+  return __real_mmap(address, length, protection, flags, fd, offset);
+}
+
+extern "C" int __wrap_mprotect(void* address, std::size_t length, int protection) {
+  if (ShouldFail()) {
+    errno = ENOMEM;
+    return -1;
+  }
+  return __real_mprotect(address, length, protection);
 }
 
 void* operator new(std::size_t size) {

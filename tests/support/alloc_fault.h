@@ -1,12 +1,13 @@
 // Allocation-failure injection for tests, in the way of a fault simulator. A program that links
-// the alloc_fault library has its operator new replaced, and the malloc, calloc and realloc calls
-// of its own code and of the libraries it links statically are routed through the same switch
-// (the link wraps them). The switch counts allocations and fails them on the calling thread
-// only; other threads are never affected.
+// the alloc_fault library has its operator new replaced, and the malloc, calloc, realloc, mmap
+// and mprotect calls of its own code and of the libraries it links statically are routed
+// through the same switch (the link wraps them). The switch counts allocations and fails them on
+// the calling thread only; other threads are never affected.
 //   AllocFailAfter(n): n more allocations succeed, then every one fails until disarmed.
 //   AllocFailNth(n):   n more allocations succeed, the next one fails, the rest succeed.
 // A failing operator new throws std::bad_alloc (its nothrow forms return null); a failing
-// malloc, calloc or realloc returns null (realloc leaves the old block alone).
+// malloc, calloc or realloc returns null (realloc leaves the old block alone); a failing mmap
+// or mprotect answers as the system does when out of memory (MAP_FAILED or -1, errno ENOMEM).
 #ifndef RESDB_TESTS_SUPPORT_ALLOC_FAULT_H_
 #define RESDB_TESTS_SUPPORT_ALLOC_FAULT_H_
 
