@@ -7,6 +7,8 @@
 //   serialize/N        the serialize native method (standard output pointed at /dev/null)
 //   deserialize/N      reloading that serialized text into a new database
 //   print/N            the print native method: the report, marshalling and the Java string
+//   print/report/N     the library's part of it: the report and marshalling, without the
+//                      virtual machine's copy of the text into a Java string
 //   replay/N           create, every add method, resolveDatabase, serialize, print, destroy
 // bytes_per_second is tuple text read (load, deserialize, replay) or text produced (serialize,
 // print), per second of the process's CPU time (the wall-clock time is shown beside it; on a
@@ -18,6 +20,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -31,6 +34,7 @@
 #include "fake_jni.h"
 #include "inventory_generator.h"
 #include "jni/native_methods.h"
+#include "jni/print_report.h"
 #include "kinds/computer.h"
 #include "native_session.h"
 
@@ -235,6 +239,28 @@ void Print(benchmark::State& state, size_t records) {
   state.counters["records"] = static_cast<double>(Scan(records).records());
 }
 
+// The library's own part of print: the report and its marshalling, up to the text it would
+// hand the virtual machine (the virtual machine's copy into a Java string is left out).
+void PrintReport(benchmark::State& state, size_t records) {
+  auto session = ResolvedSession(Scan(records));
+  int64_t length = 0;
+  for (auto _ : state) {
+    ReportText text = buildReport(Database(*session));
+    state.PauseTiming();
+    // An error text is short; a report starts with its XML declaration.
+    const std::string head(text.c_str(), std::min<size_t>(text.length(), 32));
+    length = static_cast<int64_t>(text.length());
+    text = ReportText("");  // the report released outside the timed part
+    if (IsPrintError(head)) {
+      Fail(state, "print answered " + head);
+      break;
+    }
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * length);
+  state.counters["records"] = static_cast<double>(Scan(records).records());
+}
+
 void Replay(benchmark::State& state, size_t records) {
   const SyntheticScan& scan = Scan(records);
   const int devnull = open("/dev/null", O_WRONLY);
@@ -287,6 +313,7 @@ void RegisterAll() {
     Register("serialize" + size, n, Serialize);
     Register("deserialize" + size, n, Deserialize);
     Register("print" + size, n, Print);
+    Register("print/report" + size, n, PrintReport);
     Register("replay" + size, n, Replay);
   }
 }
