@@ -245,7 +245,7 @@ void Print(benchmark::State& state, size_t records) {
     state.ResumeTiming();
     jstring result = RESDB_NATIVE_NAME(print)(jni->env(), nullptr, session->handle());
     state.PauseTiming();
-    const std::string xml = result != nullptr ? jni->text(result) : "null";
+    const std::string xml = result != nullptr ? jni->takeText(result) : "null";
     jni.reset();
     if (IsPrintError(xml)) {
       Fail(state, "print answered " + xml);

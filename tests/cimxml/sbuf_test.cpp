@@ -167,9 +167,9 @@ TEST(SbufTest, AppendsItsOwnTextAcrossGrowth) {
   EXPECT_EQ(contents(b), "abcabcbcab");
 }
 
-// Past a few megabytes a growth step moves the text into a fresh block instead of
-// reallocating it: the text, NUL bytes and an append of the buffer's own text must come
-// through the move as they do below it.
+// Past a few megabytes the text moves once into a block of another kind, which later steps
+// grow in place: the text, NUL bytes and an append of the buffer's own text must come through
+// the move and those steps as they do below it.
 TEST(SbufTest, LargeGrowthStepsKeepTheText) {
   sbuf* b = sbufCreate(8192);
   BufferGuard guard{b};

@@ -63,7 +63,7 @@ TEST(MarshallAllocFailureTest, EveryFailedAllocationFailsTheDocument) {
   }
 }
 
-// A growth step of a large text that cannot get its fresh block leaves the text as it was and
+// A growth step of a large text that cannot get its memory leaves the text as it was and
 // marks the buffer.
 TEST(MarshallAllocFailureTest, FailedLargeGrowthKeepsTheText) {
   std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(8u << 20));
