@@ -7,6 +7,7 @@
 //   resolveDatabase/cold/N  the same, the caches emptied before each run
 //   serialize/N        the serialize native method (standard output pointed at /dev/null)
 //   deserialize/N      reloading that serialized text into a new database
+//   deserialize/cold/N the same, malloc's free memory handed back to the system before each run
 //   print/N            the print native method: the report, marshalling and the Java string
 //   print/report/N     the library's part of it: the report and marshalling, without the
 //                      virtual machine's copy of the text into a Java string
@@ -208,7 +209,7 @@ void Serialize(benchmark::State& state, size_t records) {
   state.counters["records"] = static_cast<double>(Scan(records).records());
 }
 
-void Deserialize(benchmark::State& state, size_t records) {
+void DeserializeInto(benchmark::State& state, size_t records, bool coldHeap) {
   auto session = ResolvedSession(Scan(records));
   FILE* file = std::tmpfile();
   if (file == nullptr || session->serialize(fileno(file)) != 1) {
@@ -221,6 +222,9 @@ void Deserialize(benchmark::State& state, size_t records) {
     state.PauseTiming();
     auto db = std::make_unique<SrmResourceDatabase>();
     lseek(fd, 0, SEEK_SET);
+#ifdef __GLIBC__
+    if (coldHeap) malloc_trim(0);
+#endif
     state.ResumeTiming();
     const int loaded = db->deserialize(fd, nullptr);
     state.PauseTiming();
@@ -234,6 +238,14 @@ void Deserialize(benchmark::State& state, size_t records) {
   std::fclose(file);
   state.SetBytesProcessed(state.iterations() * length);
   state.counters["records"] = static_cast<double>(Scan(records).records());
+}
+
+void Deserialize(benchmark::State& state, size_t records) {
+  DeserializeInto(state, records, false);
+}
+
+void DeserializeCold(benchmark::State& state, size_t records) {
+  DeserializeInto(state, records, true);
 }
 
 void Print(benchmark::State& state, size_t records) {
@@ -332,6 +344,7 @@ void RegisterAll() {
     Register("resolveDatabase/cold" + size, n, ResolveCold);
     Register("serialize" + size, n, Serialize);
     Register("deserialize" + size, n, Deserialize);
+    Register("deserialize/cold" + size, n, DeserializeCold);
     Register("print" + size, n, Print);
     Register("print/report" + size, n, PrintReport);
     Register("replay" + size, n, Replay);
