@@ -2,6 +2,7 @@
 // so a probe never needs markers of removed entries.
 #include "model/srm_id_index.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -64,6 +65,37 @@ void SrmIdIndex::remove(std::string_view key) noexcept {
 SrmIdIndex::Entry* SrmIdIndex::find(std::string_view key) const noexcept {
   if (size_ == 0) return nullptr;
   return slots_[probe(key, Hash(key))].entry;
+}
+
+void SrmIdIndex::findMany(const std::string* const* keys, size_t count,
+                          Entry** found) const noexcept {
+  constexpr size_t kStep = 32;
+  size_t hashes[kStep];
+  for (size_t first = 0; first < count; first += kStep) {
+    const size_t n = std::min(kStep, count - first);
+    const std::string* const* stepKeys = keys + first;
+    Entry** stepFound = found + first;
+    if (size_ == 0) {
+      std::fill(stepFound, stepFound + n, nullptr);
+      continue;
+    }
+    const size_t mask = slots_.size() - 1;
+    // Each step asks the cache for what the next one reads: the home slots, then the entries
+    // found there (most keys sit in their home slot), then the records of the entries.
+    for (size_t i = 0; i < n; ++i) {
+      hashes[i] = Hash(*stepKeys[i]);
+      __builtin_prefetch(&slots_[hashes[i] & mask]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+      const Slot& home = slots_[hashes[i] & mask];
+      if (home.entry != nullptr) __builtin_prefetch(home.entry);
+    }
+    for (size_t i = 0; i < n; ++i) {
+      Entry* entry = slots_[probe(*stepKeys[i], hashes[i])].entry;
+      stepFound[i] = entry;
+      if (entry != nullptr) __builtin_prefetch(entry->second);
+    }
+  }
 }
 
 void SrmIdIndex::clear() noexcept {

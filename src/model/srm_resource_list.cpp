@@ -1,5 +1,6 @@
 #include "model/srm_resource_list.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <utility>
@@ -138,6 +139,24 @@ SrmResource* SrmResourceList::findResource(SrmResourceType kind, const std::stri
   }
   auto it = records->map.find(id);
   return it == records->map.end() ? nullptr : it->second;
+}
+
+void SrmResourceList::findResources(SrmResourceType kind, const std::string* const* ids,
+                                    size_t count, SrmResource** found) const {
+  const Records* records = recordsOf(kind);
+  if (records == nullptr || !records->indexed()) {
+    for (size_t i = 0; i < count; ++i) found[i] = findResource(kind, *ids[i]);
+    return;
+  }
+  constexpr size_t kStep = 64;
+  SrmIdIndex::Entry* entries[kStep];
+  for (size_t first = 0; first < count; first += kStep) {
+    const size_t n = std::min(kStep, count - first);
+    records->index.findMany(ids + first, n, entries);
+    for (size_t i = 0; i < n; ++i) {
+      found[first + i] = entries[i] == nullptr ? nullptr : entries[i]->second;
+    }
+  }
 }
 
 SrmResource* SrmResourceList::eraseEntry(Records* records, IdMap::iterator it) {

@@ -38,6 +38,10 @@ class SrmResourceList {
   int addResource(SrmResource* r, SrmResource** replaced);
   // The record stored under kind and id, borrowed; null when none.
   SrmResource* findResource(SrmResourceType kind, const std::string& id) const;
+  // findResource for each of the ids *ids[0..count), into found[0..count), the lookups made
+  // side by side so that their cache misses overlap.
+  void findResources(SrmResourceType kind, const std::string* const* ids, size_t count,
+                     SrmResource** found) const;
   // Removes and releases the entry; 0 when the kind has no entry or the id is not stored.
   int removeResource(SrmResourceType kind, const std::string& id);
   // Removes the entry stored under r's Id within kind, if any. 0 when the kind has no entry or

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
@@ -156,6 +157,54 @@ TEST_F(ResolutionTest, ServiceGroupOfManyDisksResolves) {
   }
   db.resolveDatabase();
   EXPECT_EQ(kDisks, sg->getResourceList()->getTypeCount(SRM_VOLUME));
+}
+
+// Enough records of each kind that the lookups go in several batches: every dependent record
+// still ends with the flags of the record it rests on, and a volume with the flags of its last
+// chunk (in Id order) whose disk is known.
+TEST_F(ResolutionTest, ManyRecordsEachTakeTheFlagsOfWhatTheyRestOn) {
+  constexpr int kDisks = 90;
+  auto id = [](char kind, int i) {
+    std::string digits = std::to_string(i);
+    return std::string(1, kind) + std::string(3 - digits.size(), '0') + digits;
+  };
+  auto valid = [](int disk) { return disk % 3 != 0; };  // the others have no signature
+  std::vector<SrmDiskChunk*> chunks;
+  for (int i = 0; i < kDisks; ++i) {
+    Disk(id('d', i), "sd" + std::to_string(i), valid(i) ? i : -1);
+    chunks.push_back(Chunk(id('c', i), id('d', i)));
+  }
+  SrmDiskChunk* on_no_disk = Chunk("x", "d-unknown");
+  std::vector<SrmVolume*> volumes;
+  std::vector<SrmResource*> on_volumes;
+  int expected_count = kDisks;  // each chunk with a known disk
+  for (int i = 0; i < kDisks; ++i) {
+    SrmDiskChunk* last = i + 1 < kDisks ? chunks[i + 1] : on_no_disk;
+    volumes.push_back(Volume(id('v', i), {chunks[i], last}));
+    expected_count += last == on_no_disk ? 1 : 2;
+    auto* fs = Record<SrmFileSystem>({"Id=" + id('f', i), "Volume=" + id('v', i)});
+    Add(&db, fs);
+    auto* mp = Record<SrmMountPoint>({"Id=" + id('m', i), "VolumeId=" + id('v', i)});
+    Add(&db, mp);
+    on_volumes.push_back(fs);
+    on_volumes.push_back(mp);
+    expected_count += 2;
+  }
+  auto* stray = Record<SrmShare>({"Id=s-stray", "VolumeId=v-unknown"});
+  Add(&db, stray);
+
+  EXPECT_EQ(expected_count, db.resolveDatabase());
+  for (int i = 0; i < kDisks; ++i) {
+    const int rests_on = i + 1 < kDisks ? i + 1 : i;
+    EXPECT_EQ(valid(i) ? 1 : 0, chunks[i]->shouldReport()) << id('c', i);
+    EXPECT_EQ(valid(rests_on) ? 1 : 0, volumes[i]->shouldReport()) << id('v', i);
+    for (int j = 0; j < 2; ++j) {
+      SrmResource* dependent = on_volumes[2 * i + j];
+      EXPECT_EQ(volumes[i]->getFlags(), dependent->getFlags()) << dependent->getId();
+    }
+  }
+  EXPECT_EQ(1, on_no_disk->shouldReport());
+  EXPECT_EQ(1, stray->shouldReport());
 }
 
 TEST_F(ResolutionTest, IntegrityWithdrawsWhatCannotBeFound) {

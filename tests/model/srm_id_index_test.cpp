@@ -64,4 +64,33 @@ TEST(SrmIdIndexTest, StaysInStepWithItsMapThroughGrowthAndRemovals) {
   ExpectMirrors(index, map, keys);
 }
 
+// findMany answers as find does for every key, in the order asked, across its steps of 32 and
+// with keys asked twice, absent, or asked of an index that holds nothing.
+TEST(SrmIdIndexTest, FindingManyAtOnceAgreesWithFindingEach) {
+  for (int entries : {0, 1, 40, 300}) {
+    SrmIdIndex index;
+    IdMap map;
+    for (int i = 0; i < entries; ++i) {
+      index.reserveOneMore();
+      index.add(&*map.emplace("disk" + std::to_string(i * 3), nullptr).first);
+    }
+    std::vector<std::string> keys;
+    for (int i = 0; i < entries * 3 + 70; ++i) keys.push_back("disk" + std::to_string(i % 500));
+    std::vector<const std::string*> asked;
+    for (const std::string& key : keys) asked.push_back(&key);
+    for (size_t count : {size_t{0}, size_t{1}, size_t{32}, size_t{33}, asked.size()}) {
+      std::vector<SrmIdIndex::Entry*> found(count + 1, &*map.emplace("sentinel", nullptr).first);
+      index.findMany(asked.data(), count, found.data());
+      for (size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(index.find(keys[i]), found[i]) << entries << " entries, key " << keys[i];
+      }
+      EXPECT_EQ("sentinel", found[count]->first) << "nothing is written past count";
+    }
+    index.clear();
+    std::vector<SrmIdIndex::Entry*> found(asked.size());
+    index.findMany(asked.data(), asked.size(), found.data());
+    for (SrmIdIndex::Entry* entry : found) EXPECT_EQ(nullptr, entry);
+  }
+}
+
 }  // namespace

@@ -105,6 +105,37 @@ TEST(SrmResourceListTest, KeysAreKindAndIdInOrder) {
   EXPECT_EQ((std::vector<std::string>{"d1", "d2"}), ids);
 }
 
+// findResources answers as findResource does, whether the kind is unknown, too small to be
+// indexed, indexed, or has an index out of step because its map was changed from outside.
+TEST(SrmResourceListTest, FindingManyAtOnceAgreesWithFindingEach) {
+  for (int disks : {0, 5, 150}) {
+    SrmResourceList list;
+    for (int i = 0; i < disks; ++i) {
+      TestRecord* r = new TestRecord(SRM_DISK, "d" + std::to_string(i * 2));
+      ASSERT_EQ(1, list.addResource(r));
+      r->Release();
+    }
+    std::vector<std::string> ids;
+    for (int i = 0; i < disks * 2 + 100; ++i) ids.push_back("d" + std::to_string(i % 320));
+    std::vector<const std::string*> asked;
+    for (const std::string& id : ids) asked.push_back(&id);
+    auto expectAgreement = [&](const char* state) {
+      std::vector<SrmResource*> found(asked.size());
+      list.findResources(SRM_DISK, asked.data(), asked.size(), found.data());
+      for (size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_EQ(list.findResource(SRM_DISK, ids[i]), found[i])
+            << disks << " disks, " << state << ", id " << ids[i];
+      }
+    };
+    expectAgreement("as filed");
+    if (disks == 0) continue;
+    TestRecord* outsider = new TestRecord(SRM_DISK, "d1");
+    list.getSrmResourceIdMap(SRM_DISK)->emplace("d1", outsider);
+    expectAgreement("an entry put in the map directly");
+    EXPECT_EQ(outsider, list.findResource(SRM_DISK, "d1"));
+  }
+}
+
 TEST(SrmResourceListTest, RemoveById) {
   Counted d1(SRM_DISK, "d1");
   SrmResourceList list;
