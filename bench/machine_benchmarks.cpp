@@ -16,6 +16,14 @@ namespace {
 constexpr size_t kRange = 64u << 20;
 constexpr size_t kPage = 4096;
 
+bool AdviseHugePages(void* range, size_t length) {
+#ifdef MADV_HUGEPAGE
+  return madvise(range, length, MADV_HUGEPAGE) == 0;
+#else
+  return false;
+#endif
+}
+
 void FirstWrite(benchmark::State& state, bool hugePages) {
   double writing = 0;  // seconds spent in the writes, mapping and unmapping left out
   for (auto _ : state) {
@@ -26,19 +34,11 @@ void FirstWrite(benchmark::State& state, bool hugePages) {
       return;
     }
     auto* bytes = static_cast<volatile char*>(mapped);
-#ifdef MADV_HUGEPAGE
-    if (hugePages && madvise(mapped, kRange, MADV_HUGEPAGE) != 0) {
+    if (hugePages && !AdviseHugePages(mapped, kRange)) {
       munmap(mapped, kRange);
       state.SkipWithError("no transparent huge pages");
       return;
     }
-#else
-    if (hugePages) {
-      munmap(mapped, kRange);
-      state.SkipWithError("no transparent huge pages");
-      return;
-    }
-#endif
     const auto start = std::chrono::steady_clock::now();
     for (size_t at = 0; at < kRange; at += kPage) bytes[at] = 1;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
