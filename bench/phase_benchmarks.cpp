@@ -126,6 +126,14 @@ void LoadOne(benchmark::State& state, size_t records, const std::string& method)
   state.counters["records"] = static_cast<double>(batch->records);
 }
 
+// Hands malloc's free memory back to the system, so that what is built next takes fresh pages,
+// as in a process's first scan.
+void HandBackFreeMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
 // Loads every batch into a new database per run. With coldHeap, malloc's free memory is handed
 // back to the system before each run, outside the timed part, so that the database is built
 // on fresh pages as in a process's first scan: otherwise glibc keeps the 11 MB a database of
@@ -138,9 +146,7 @@ void LoadAllBatches(benchmark::State& state, size_t records, bool coldHeap) {
     auto jni = std::make_unique<FakeJni>();
     std::vector<jstring> texts;
     for (const ScanBatch& b : scan.batches) texts.push_back(jni->newJavaString(b.text));
-#ifdef __GLIBC__
-    if (coldHeap) malloc_trim(0);
-#endif
+    if (coldHeap) HandBackFreeMemory();
     state.ResumeTiming();
     for (size_t i = 0; i < texts.size(); ++i) {
       FindAddMethod(scan.batches[i].method)(jni->env(), nullptr, session->handle(), texts[i]);
@@ -152,14 +158,6 @@ void LoadAllBatches(benchmark::State& state, size_t records, bool coldHeap) {
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(scan.bytes()));
   state.counters["records"] = static_cast<double>(scan.records());
-}
-
-void LoadAll(benchmark::State& state, size_t records) {
-  LoadAllBatches(state, records, false);
-}
-
-void LoadAllCold(benchmark::State& state, size_t records) {
-  LoadAllBatches(state, records, true);
 }
 
 void Resolve(benchmark::State& state, size_t records) {
@@ -209,6 +207,8 @@ void Serialize(benchmark::State& state, size_t records) {
   state.counters["records"] = static_cast<double>(Scan(records).records());
 }
 
+// Reloads the serialized text of a whole database into a new one per run; coldHeap as for
+// LoadAllBatches.
 void DeserializeInto(benchmark::State& state, size_t records, bool coldHeap) {
   auto session = ResolvedSession(Scan(records));
   FILE* file = std::tmpfile();
@@ -222,9 +222,7 @@ void DeserializeInto(benchmark::State& state, size_t records, bool coldHeap) {
     state.PauseTiming();
     auto db = std::make_unique<SrmResourceDatabase>();
     lseek(fd, 0, SEEK_SET);
-#ifdef __GLIBC__
-    if (coldHeap) malloc_trim(0);
-#endif
+    if (coldHeap) HandBackFreeMemory();
     state.ResumeTiming();
     const int loaded = db->deserialize(fd, nullptr);
     state.PauseTiming();
@@ -238,14 +236,6 @@ void DeserializeInto(benchmark::State& state, size_t records, bool coldHeap) {
   std::fclose(file);
   state.SetBytesProcessed(state.iterations() * length);
   state.counters["records"] = static_cast<double>(Scan(records).records());
-}
-
-void Deserialize(benchmark::State& state, size_t records) {
-  DeserializeInto(state, records, false);
-}
-
-void DeserializeCold(benchmark::State& state, size_t records) {
-  DeserializeInto(state, records, true);
 }
 
 void Print(benchmark::State& state, size_t records) {
@@ -330,6 +320,15 @@ void Register(const std::string& name, size_t records, Body body) {
       ->Unit(benchmark::kMillisecond);
 }
 
+// Registers name<size> and name/cold<size>: body with its heap handed back first or not.
+void RegisterWarmAndCold(const std::string& name, const std::string& size, size_t records,
+                         void (*body)(benchmark::State&, size_t, bool)) {
+  for (bool cold : {false, true}) {
+    Register(name + (cold ? "/cold" : "") + size, records,
+             [body, cold](benchmark::State& state, size_t n) { body(state, n, cold); });
+  }
+}
+
 void RegisterAll() {
   for (size_t n : Sizes()) {
     const std::string size = "/" + std::to_string(n);
@@ -338,13 +337,11 @@ void RegisterAll() {
         LoadOne(state, records, method);
       });
     }
-    Register("load/all" + size, n, LoadAll);
-    Register("load/all/cold" + size, n, LoadAllCold);
+    RegisterWarmAndCold("load/all", size, n, LoadAllBatches);
     Register("resolveDatabase" + size, n, Resolve);
     Register("resolveDatabase/cold" + size, n, ResolveCold);
     Register("serialize" + size, n, Serialize);
-    Register("deserialize" + size, n, Deserialize);
-    Register("deserialize/cold" + size, n, DeserializeCold);
+    RegisterWarmAndCold("deserialize", size, n, DeserializeInto);
     Register("print" + size, n, Print);
     Register("print/report" + size, n, PrintReport);
     Register("replay" + size, n, Replay);

@@ -35,9 +35,8 @@ char* textReservationCreate(size_t usable) {
   const uintptr_t start = (first + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t end = start + kRangeBytes;
   if (start > first) munmap(mapped, start - first);
-  if (first + kRangeBytes + kHugePage > end) {
-    munmap(reinterpret_cast<void*>(end), first + kRangeBytes + kHugePage - end);
-  }
+  // start lies less than a huge page past first, so some of the extra page is always left.
+  munmap(reinterpret_cast<void*>(end), first + kRangeBytes + kHugePage - end);
   char* range = reinterpret_cast<char*>(start);
   if (!textReservationGrow(range, 0, usable)) {
     textReservationRelease(range);

@@ -69,17 +69,17 @@ SrmIdIndex::Entry* SrmIdIndex::find(std::string_view key) const noexcept {
 
 void SrmIdIndex::findMany(const std::string* const* keys, size_t count,
                           Entry** found) const noexcept {
+  if (size_ == 0) {
+    std::fill(found, found + count, nullptr);
+    return;
+  }
   constexpr size_t kStep = 32;
   size_t hashes[kStep];
+  const size_t mask = slots_.size() - 1;
   for (size_t first = 0; first < count; first += kStep) {
     const size_t n = std::min(kStep, count - first);
     const std::string* const* stepKeys = keys + first;
     Entry** stepFound = found + first;
-    if (size_ == 0) {
-      std::fill(stepFound, stepFound + n, nullptr);
-      continue;
-    }
-    const size_t mask = slots_.size() - 1;
     // Each step asks the cache for what the next one reads: the home slots, then the entries
     // found there (most keys sit in their home slot), then the records of the entries.
     for (size_t i = 0; i < n; ++i) {
