@@ -14,12 +14,14 @@
 //   replay/N           create, every add method, resolveDatabase, serialize, print, destroy
 // bytes_per_second is tuple text read (load, deserialize, replay) or text produced (serialize,
 // print), per second of the process's CPU time (the wall-clock time is shown beside it; on a
-// machine shared with other work only the CPU time is a fair measure). The database of the resolve,
-// serialize, deserialize and print runs also holds a service group (the add methods cannot load
-// one) with a volume group, a file system and the computer as members. Sizes can be chosen with
-// RESDB_BENCH_SIZES=1000,10000.
+// machine shared with other work only the CPU time is a fair measure). page_faults is the
+// number of fresh pages the timed part of one run took (minor faults: nothing read from disk). The
+// database of the resolve, serialize, deserialize and print runs also holds a service group (the
+// add methods cannot load one) with a volume group, a file system and the computer as members.
+// Sizes can be chosen with RESDB_BENCH_SIZES=1000,10000.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #ifdef __GLIBC__
 #include <malloc.h>  // malloc_trim
 #endif
@@ -96,6 +98,28 @@ std::unique_ptr<NativeSession> ResolvedSession(const SyntheticScan& scan) {
   return session;
 }
 
+// The minor page faults of the timed parts of a benchmark: start and stop bracket each timed
+// part, report gives the state their count per run.
+class FaultCount {
+ public:
+  void start() { started_ = MinorFaults(); }
+  void stop() { total_ += MinorFaults() - started_; }
+  void report(benchmark::State& state) const {
+    state.counters["page_faults"] =
+        benchmark::Counter(static_cast<double>(total_), benchmark::Counter::kAvgIterations);
+  }
+
+ private:
+  static long MinorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+  }
+
+  long started_ = 0;
+  long total_ = 0;
+};
+
 void Fail(benchmark::State& state, const std::string& why) {
   state.SkipWithError(why.c_str());
 }
@@ -104,6 +128,7 @@ void LoadOne(benchmark::State& state, size_t records, const std::string& method)
   const SyntheticScan& scan = Scan(records);
   const ScanBatch* batch = scan.batch(method);
   NativeAddMethod call = FindAddMethod(method);
+  FaultCount faults;
   for (auto _ : state) {
     state.PauseTiming();
     auto session = std::make_unique<NativeSession>();
@@ -111,7 +136,9 @@ void LoadOne(benchmark::State& state, size_t records, const std::string& method)
     auto jni = std::make_unique<FakeJni>();
     jstring text = jni->newJavaString(batch->text);
     state.ResumeTiming();
+    faults.start();
     jstring result = call(jni->env(), nullptr, session->handle(), text);
+    faults.stop();
     state.PauseTiming();
     const std::string answer = jni->text(result);
     jni.reset();
@@ -124,6 +151,7 @@ void LoadOne(benchmark::State& state, size_t records, const std::string& method)
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(batch->text.size()));
   state.counters["records"] = static_cast<double>(batch->records);
+  faults.report(state);
 }
 
 // Hands malloc's free memory back to the system, so that what is built next takes fresh pages,
@@ -140,6 +168,7 @@ void HandBackFreeMemory() {
 // 10 000 records frees for the next run, while most of the 107 MB of one of 100 000 go back.
 void LoadAllBatches(benchmark::State& state, size_t records, bool coldHeap) {
   const SyntheticScan& scan = Scan(records);
+  FaultCount faults;
   for (auto _ : state) {
     state.PauseTiming();
     auto session = std::make_unique<NativeSession>();
@@ -148,9 +177,11 @@ void LoadAllBatches(benchmark::State& state, size_t records, bool coldHeap) {
     for (const ScanBatch& b : scan.batches) texts.push_back(jni->newJavaString(b.text));
     if (coldHeap) HandBackFreeMemory();
     state.ResumeTiming();
+    faults.start();
     for (size_t i = 0; i < texts.size(); ++i) {
       FindAddMethod(scan.batches[i].method)(jni->env(), nullptr, session->handle(), texts[i]);
     }
+    faults.stop();
     state.PauseTiming();
     jni.reset();
     session.reset();
@@ -158,12 +189,17 @@ void LoadAllBatches(benchmark::State& state, size_t records, bool coldHeap) {
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(scan.bytes()));
   state.counters["records"] = static_cast<double>(scan.records());
+  faults.report(state);
 }
 
 void Resolve(benchmark::State& state, size_t records) {
   auto session = ResolvedSession(Scan(records));
+  FaultCount faults;
+  faults.start();
   for (auto _ : state) benchmark::DoNotOptimize(session->resolveDatabase());
+  faults.stop();
   state.counters["records"] = static_cast<double>(Scan(records).records());
+  faults.report(state);
 }
 
 // The same with the caches emptied before each run (64 MB written elsewhere, outside the timed
@@ -172,14 +208,18 @@ void Resolve(benchmark::State& state, size_t records) {
 void ResolveCold(benchmark::State& state, size_t records) {
   auto session = ResolvedSession(Scan(records));
   std::vector<char> elsewhere(64u << 20);
+  FaultCount faults;
   for (auto _ : state) {
     state.PauseTiming();
     for (size_t i = 0; i < elsewhere.size(); i += 64) elsewhere[i] = static_cast<char>(i >> 6);
     benchmark::DoNotOptimize(elsewhere.data());
     state.ResumeTiming();
+    faults.start();
     benchmark::DoNotOptimize(session->resolveDatabase());
+    faults.stop();
   }
   state.counters["records"] = static_cast<double>(Scan(records).records());
+  faults.report(state);
 }
 
 // The length of the serialized text of session.
@@ -196,15 +236,19 @@ void Serialize(benchmark::State& state, size_t records) {
   auto session = ResolvedSession(Scan(records));
   const int64_t length = SerializedLength(session.get());
   const int devnull = open("/dev/null", O_WRONLY);
+  FaultCount faults;
+  faults.start();
   for (auto _ : state) {
     if (session->serialize(devnull) != 1) {
       Fail(state, "serialize failed");
       break;
     }
   }
+  faults.stop();
   close(devnull);
   state.SetBytesProcessed(state.iterations() * length);
   state.counters["records"] = static_cast<double>(Scan(records).records());
+  faults.report(state);
 }
 
 // Reloads the serialized text of a whole database into a new one per run; coldHeap as for
@@ -218,13 +262,16 @@ void DeserializeInto(benchmark::State& state, size_t records, bool coldHeap) {
   }
   const int fd = fileno(file);
   const int64_t length = lseek(fd, 0, SEEK_END);
+  FaultCount faults;
   for (auto _ : state) {
     state.PauseTiming();
     auto db = std::make_unique<SrmResourceDatabase>();
     lseek(fd, 0, SEEK_SET);
     if (coldHeap) HandBackFreeMemory();
     state.ResumeTiming();
+    faults.start();
     const int loaded = db->deserialize(fd, nullptr);
+    faults.stop();
     state.PauseTiming();
     db.reset();
     if (loaded != 1) {
@@ -236,16 +283,20 @@ void DeserializeInto(benchmark::State& state, size_t records, bool coldHeap) {
   std::fclose(file);
   state.SetBytesProcessed(state.iterations() * length);
   state.counters["records"] = static_cast<double>(Scan(records).records());
+  faults.report(state);
 }
 
 void Print(benchmark::State& state, size_t records) {
   auto session = ResolvedSession(Scan(records));
   int64_t length = 0;
+  FaultCount faults;
   for (auto _ : state) {
     state.PauseTiming();
     auto jni = std::make_unique<FakeJni>();
     state.ResumeTiming();
+    faults.start();
     jstring result = RESDB_NATIVE_NAME(print)(jni->env(), nullptr, session->handle());
+    faults.stop();
     state.PauseTiming();
     const std::string xml = result != nullptr ? jni->takeText(result) : "null";
     jni.reset();
@@ -258,6 +309,7 @@ void Print(benchmark::State& state, size_t records) {
   }
   state.SetBytesProcessed(state.iterations() * length);
   state.counters["records"] = static_cast<double>(Scan(records).records());
+  faults.report(state);
 }
 
 // The library's own part of print: the report and its marshalling, up to the text it would
@@ -265,8 +317,11 @@ void Print(benchmark::State& state, size_t records) {
 void PrintReport(benchmark::State& state, size_t records) {
   auto session = ResolvedSession(Scan(records));
   int64_t length = 0;
+  FaultCount faults;
   for (auto _ : state) {
+    faults.start();
     ReportText text = buildReport(Database(*session));
+    faults.stop();
     state.PauseTiming();
     // An error text is short; a report starts with its XML declaration.
     const std::string head(text.c_str(), std::min<size_t>(text.length(), 32));
@@ -280,11 +335,14 @@ void PrintReport(benchmark::State& state, size_t records) {
   }
   state.SetBytesProcessed(state.iterations() * length);
   state.counters["records"] = static_cast<double>(Scan(records).records());
+  faults.report(state);
 }
 
 void Replay(benchmark::State& state, size_t records) {
   const SyntheticScan& scan = Scan(records);
   const int devnull = open("/dev/null", O_WRONLY);
+  FaultCount faults;
+  faults.start();
   for (auto _ : state) {
     NativeSession session;
     LoadBatches(&session, scan, std::string());
@@ -296,9 +354,11 @@ void Replay(benchmark::State& state, size_t records) {
       break;
     }
   }
+  faults.stop();
   close(devnull);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(scan.bytes()));
   state.counters["records"] = static_cast<double>(scan.records());
+  faults.report(state);
 }
 
 std::vector<size_t> Sizes() {
