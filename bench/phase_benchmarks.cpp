@@ -99,7 +99,8 @@ std::unique_ptr<NativeSession> ResolvedSession(const SyntheticScan& scan) {
 }
 
 // The minor page faults of the timed parts of a benchmark: start and stop bracket each timed
-// part, report gives the state their count per run.
+// part (from outside the timer where the part is bracketed by resuming and pausing it, so that
+// reading the count is not timed), report gives the state their count per run.
 class FaultCount {
  public:
   void start() { started_ = MinorFaults(); }
@@ -155,11 +156,11 @@ void LoadOne(benchmark::State& state, size_t records, const std::string& method)
     std::string answer;
     {
       PendingBatch pending(scan, *batch);
-      state.ResumeTiming();
       faults.start();
+      state.ResumeTiming();
       jstring result = pending.add(call);
-      faults.stop();
       state.PauseTiming();
+      faults.stop();
       answer = pending.jni->text(result);
     }
     if (answer != "The operation succeeded.") {
@@ -212,11 +213,11 @@ void LoadAllBatches(benchmark::State& state, size_t records, bool coldHeap) {
     {
       PendingScan pending(scan);
       if (coldHeap) HandBackFreeMemory();
-      state.ResumeTiming();
       faults.start();
+      state.ResumeTiming();
       pending.addAll();
-      faults.stop();
       state.PauseTiming();
+      faults.stop();
     }
     state.ResumeTiming();
   }
@@ -247,8 +248,8 @@ void ResolveCold(benchmark::State& state, size_t records) {
     state.PauseTiming();
     for (size_t i = 0; i < elsewhere.size(); i += 64) elsewhere[i] = static_cast<char>(i >> 6);
     benchmark::DoNotOptimize(elsewhere.data());
-    state.ResumeTiming();
     faults.start();
+    state.ResumeTiming();
     benchmark::DoNotOptimize(session->resolveDatabase());
     faults.stop();
   }
@@ -306,11 +307,11 @@ void DeserializeInto(benchmark::State& state, size_t records, bool coldHeap) {
     auto db = std::make_unique<SrmResourceDatabase>();
     lseek(fd, 0, SEEK_SET);
     if (coldHeap) HandBackFreeMemory();
-    state.ResumeTiming();
     faults.start();
+    state.ResumeTiming();
     const int loaded = db->deserialize(fd, nullptr);
-    faults.stop();
     state.PauseTiming();
+    faults.stop();
     db.reset();
     if (loaded != 1) {
       Fail(state, "deserialize failed");
@@ -331,11 +332,11 @@ void Print(benchmark::State& state, size_t records) {
   for (auto _ : state) {
     state.PauseTiming();
     auto jni = std::make_unique<FakeJni>();
-    state.ResumeTiming();
     faults.start();
+    state.ResumeTiming();
     jstring result = RESDB_NATIVE_NAME(print)(jni->env(), nullptr, session->handle());
-    faults.stop();
     state.PauseTiming();
+    faults.stop();
     const std::string xml = result != nullptr ? jni->takeText(result) : "null";
     jni.reset();
     if (IsPrintError(xml)) {
@@ -359,8 +360,8 @@ void PrintReport(benchmark::State& state, size_t records) {
   for (auto _ : state) {
     faults.start();
     ReportText text = buildReport(Database(*session));
-    faults.stop();
     state.PauseTiming();
+    faults.stop();
     // An error text is short; a report starts with its XML declaration.
     const std::string head(text.c_str(), std::min<size_t>(text.length(), 32));
     length = static_cast<int64_t>(text.length());
