@@ -184,7 +184,7 @@ CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
   PropertyBlock* block = allocateWithText<PropertyBlock>(property->name, &name, origin);
   if (block == nullptr) return nullptr;
   CCIMProperty* copy = &block->property;
-  *copy = CCIMProperty{name, property->type, nullptr, nullptr, property->isKey};
+  *copy = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
   if (!copyValueAndReference(copy, property, origin)) {
     cim_freeProperty(copy);
     return nullptr;
@@ -227,8 +227,8 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
     const auto* property = static_cast<const CCIMProperty*>(node->data);
     if (!selected(property, keysOnly)) continue;
     CCIMProperty* key = &(nextKey++)->property;
-    *key = CCIMProperty{putText(property->name, &text), property->type, nullptr, nullptr,
-                        property->isKey};
+    *key = CCIMProperty{putText(property->name, &text), property->type, property->isKey, nullptr,
+                        nullptr};
     appendProperty(&path->keys, key);
     if (!copyValueAndReference(key, property, origin)) {
       cim_freeObjectPath(path);
@@ -280,8 +280,8 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "reference property without object path", origin);
     return nullptr;
   }
-  CCIMProperty given{const_cast<char*>(name), type, const_cast<char*>(value),
-                     const_cast<CCIMObjectPath*>(reference), isKey};
+  CCIMProperty given{const_cast<char*>(name), type, isKey, const_cast<char*>(value),
+                     const_cast<CCIMObjectPath*>(reference)};
   return copyProperty(&given, origin);
 }
 

@@ -82,13 +82,14 @@ struct CCIMObjectPath {
   CCIMList* keys;  // CCIMProperty nodes; null when the path has no keys
 };
 
-// A property. Owns its texts and its reference path.
+// A property. Owns its texts and its reference path. The two 4-byte fields sit side by side, so
+// that a property takes 32 bytes instead of 40 (a report holds hundreds of thousands).
 struct CCIMProperty {
   char* name;
   CIMType type;
+  CIMBool isKey;
   char* value;                // malloc'd text released with free; null for "no value"
   CCIMObjectPath* reference;  // type CIM_REFERENCE: the path referred to; otherwise null
-  CIMBool isKey;
 };
 
 // An instance of a class: the class name and its properties in the order they were added.
