@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
-packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev time openjdk-17-jdk-headless libxml2-utils valgrind)
+packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev time openjdk-17-jdk-headless libxml2-utils valgrind
+  nlohmann-json3-dev graphviz)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
