@@ -104,7 +104,15 @@ clean:
 BENCH_BUILD ?= build-bench
 BENCH_RECORDS ?= 100000
 BENCH_ENV ?=
-.PHONY: bench bench-hugepages
+.PHONY: bench bench-hugepages bench-instructions
+# Instructions per byte (or per record) of each phase at BENCH_INSTR_RECORDS records, counted by
+# callgrind: the figures that do not move with the machine's noise.
+BENCH_INSTR_RECORDS ?= 10000
+bench-instructions: deps
+	cmake -S . -B $(BENCH_BUILD) -DRESDB_BENCH=ON -DRESDB_JAVA=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BENCH_BUILD) -j$(JOBS) --target resdb_instructions
+	bash bench/instructions.sh $(BENCH_BUILD) $(BENCH_INSTR_RECORDS)
+
 bench-hugepages:
 	$(MAKE) bench BENCH_ENV=GLIBC_TUNABLES=glibc.malloc.hugetlb=1
 

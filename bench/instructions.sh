@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# instructions.sh BUILD_DIR [RECORDS]: instructions per unit for each phase of one scan of
+# RECORDS records (default 10 000), counted by callgrind, which does not move with the
+# machine's noise. Loading is divided by the bytes of tuple text read, serialize and print by
+# the bytes they write (print without the virtual machine's copy into a Java string),
+# resolveDatabase and destroy by the records.
+set -euo pipefail
+build=$1
+records=${2:-10000}
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+valgrind --tool=callgrind --callgrind-out-file="$out/cg" \
+  "$build/bench/resdb_instructions" "$records" > "$out/units" 2> "$out/valgrind.log" || {
+  cat "$out/valgrind.log" >&2
+  exit 1
+}
+printf '%-16s %15s %12s %-13s %9s\n' phase instructions units unit 'per unit'
+while read -r phase units unit; do
+  file=$(grep -l "^desc: Trigger: Client Request: $phase\$" "$out"/cg.*)
+  total=$(sed -n 's/^totals: *//p' "$file")
+  awk -v p="$phase" -v t="$total" -v u="$units" -v n="$unit" \
+    'BEGIN { printf "%-16s %15d %12d %-13s %9.1f\n", p, t, u, n, t / u }'
+done < "$out/units"

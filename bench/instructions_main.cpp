@@ -1,0 +1,57 @@
+// resdb_instructions [RECORDS]: one synthetic scan of RECORDS records (default 10 000) driven
+// through the library phase by phase, for callgrind: each phase starts with its counters
+// zeroed and ends with a dump named after it, so `valgrind --tool=callgrind` writes one file a
+// phase. Prints, per phase, the units its instructions are divided by (input bytes for loading,
+// output bytes for serialize and print, records for resolveDatabase and destroy).
+// bench/instructions.sh runs it and prints the table.
+#include <valgrind/callgrind.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "inventory_generator.h"
+#include "jni/print_report.h"
+#include "native_session.h"
+
+int main(int argc, char** argv) {
+  const size_t records = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 10000;
+  const SyntheticScan scan = GenerateScan(records, 1);
+  auto session = std::make_unique<NativeSession>();
+
+  CALLGRIND_ZERO_STATS;
+  for (const ScanBatch& batch : scan.batches) session->add(batch.method, batch.text);
+  CALLGRIND_DUMP_STATS_AT("load");
+  std::printf("load %zu input-bytes\n", scan.bytes());
+
+  CALLGRIND_ZERO_STATS;
+  session->resolveDatabase();
+  CALLGRIND_DUMP_STATS_AT("resolveDatabase");
+  std::printf("resolveDatabase %zu records\n", scan.records());
+
+  FILE* out = std::tmpfile();
+  if (!out) return 1;
+  CALLGRIND_ZERO_STATS;
+  session->serialize(fileno(out));
+  CALLGRIND_DUMP_STATS_AT("serialize");
+  std::fseek(out, 0, SEEK_END);
+  std::printf("serialize %ld output-bytes\n", std::ftell(out));
+  std::fclose(out);
+
+  auto* db = reinterpret_cast<SrmResourceDatabase*>(session->handle());
+  CALLGRIND_ZERO_STATS;
+  size_t report_bytes;
+  {
+    const ReportText report = buildReport(db);  // without the virtual machine's copy
+    report_bytes = report.length();
+  }
+  CALLGRIND_DUMP_STATS_AT("print");
+  std::printf("print %zu output-bytes\n", report_bytes);
+
+  CALLGRIND_ZERO_STATS;
+  session.reset();
+  CALLGRIND_DUMP_STATS_AT("destroy");
+  std::printf("destroy %zu records\n", scan.records());
+  return 0;
+}
