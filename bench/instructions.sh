@@ -19,5 +19,5 @@ while read -r phase units unit; do
   file=$(grep -l "^desc: Trigger: Client Request: $phase\$" "$out"/cg.*)
   total=$(sed -n 's/^totals: *//p' "$file")
   awk -v p="$phase" -v t="$total" -v u="$units" -v n="$unit" \
-    'BEGIN { printf "%-16s %15d %12d %-13s %9.1f\n", p, t, u, n, t / u }'
+    'BEGIN { printf "%-16s %15.0f %12.0f %-13s %9.1f\n", p, t, u, n, t / u }'
 done < "$out/units"
