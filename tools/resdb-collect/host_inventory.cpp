@@ -13,10 +13,16 @@ namespace {
 
 // A member as text: strings as they are, numbers in decimal, true/false as 1/0, else empty.
 // Older lsblk and LVM print numbers and flags as strings, newer ones as JSON numbers.
+// Strings lose the blanks lsblk pads vendor and model names with.
 std::string Text(const json& object, const char* key) {
   const auto it = object.find(key);
   if (it == object.end()) return std::string();
-  if (it->is_string()) return it->get<std::string>();
+  if (it->is_string()) {
+    const std::string& text = it->get_ref<const std::string&>();
+    const size_t begin = text.find_first_not_of(' ');
+    return begin == std::string::npos ? std::string()
+                                      : text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+  }
   if (it->is_boolean()) return it->get<bool>() ? "1" : "0";
   if (it->is_number()) return it->dump();
   return std::string();

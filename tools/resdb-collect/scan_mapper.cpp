@@ -187,7 +187,7 @@ class Mapper {
     line.number(kKeyCapacityKB, b.size / 1024);
     int hctl[4] = {0, 0, 0, 0};
     if (std::sscanf(b.hctl.c_str(), "%d:%d:%d:%d", &hctl[0], &hctl[1], &hctl[2], &hctl[3]) == 4) {
-      line.number(kKeyAddrBus, hctl[1])
+      line.number(kKeyAddrBus, hctl[0])
           .number(kKeyAddrTarget, hctl[2])
           .number(kKeyAddrLUN, hctl[3]);
     }
