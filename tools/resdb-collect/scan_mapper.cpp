@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "model/tuple_line.h"
+#include "record_line.h"
 #include "tuple/key_vocabulary.h"
 
 namespace {
@@ -18,36 +18,6 @@ constexpr int kLvmManager = 1, kMdManager = 2;
 bool StartsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
-
-// One tuple line under construction. Values are written as they are, so a double quote or a
-// control character, which would end or break the line, becomes '?'.
-class Line {
- public:
-  explicit Line(const char* type) : line_(&text_) { line_.addText(kKeyType, type); }
-  Line& text(int key, const std::string& value) {
-    std::string clean = value;
-    for (char& c : clean) {
-      if (c == '"' || static_cast<unsigned char>(c) < 0x20) c = '?';
-    }
-    line_.addText(key, clean);
-    return *this;
-  }
-  Line& number(int key, int64_t value) {
-    line_.addInteger(key, value);
-    return *this;
-  }
-  // The line, ended, followed by one reference line ("Type=Kind","Id=...") per id.
-  std::string done(const char* kind = nullptr, const std::vector<std::string>& ids = {}) {
-    line_.addRaw(";\n");
-    std::string lines = text_;
-    for (const std::string& id : ids) lines += Line(kind).text(kKeyId, id).done();
-    return lines;
-  }
-
- private:
-  std::string text_;
-  SrmTupleLine line_;
-};
 
 // A stable 31-bit disk signature: an MBR disk id (eight hex digits) as it is, any other
 // identity hashed (FNV-1a).
@@ -106,10 +76,7 @@ class Mapper {
       if (isDisk(d)) addDisk(d);
     }
     for (size_t i = 0; i < inv_.devices.size(); ++i) {
-      const int d = static_cast<int>(i);
-      if (dev(d).type == "part" &&
-          !diskIdOf(dev(d).parents.empty() ? -1 : dev(d).parents[0]).empty())
-        chunkIdOf(d);
+      if (inv_.devices[i].type == "part") chunkIdOf(static_cast<int>(i));
     }
     markPlainVolumes();
     for (size_t i = 0; i < inv_.devices.size(); ++i) {
@@ -178,7 +145,7 @@ class Mapper {
     std::string lid = b.wwn;
     if (lid.empty() && mpath >= 0) lid = !serial.empty() ? serial : dev(mpath).path;
     const bool online = b.state.empty() || b.state == "running" || b.state == "live";
-    Line line("Disk");
+    RecordLine line("Disk");
     line.text(kKeyId, diskIdOf(d)).text(kKeyPubId, b.path).number(kKeyStatus, online ? 1 : 2);
     line.number(kKeyState, 13).text(kKeyLId, lid).text(kKeyStatusDesc, online ? "online" : b.state);
     line.text(kKeyName, b.path).text(kKeyModel, b.model).text(kKeyMake, b.vendor);
@@ -207,7 +174,7 @@ class Mapper {
     if (disk.empty()) return std::string();
     const std::string id = "chunk-" + b.name;
     if (chunks_.insert(id).second) {
-      Line line("DiskChunk");
+      RecordLine line("DiskChunk");
       line.text(kKeyId, id).text(kKeyPubId, b.path).number(kKeyState, 12);
       line.text(kKeyDiskChunk, b.name).text(kKeyDisk, disk);
       line.number(kKeyStart, part && b.start > 0 ? b.start * 512 : 0).number(kKeyLength, b.size);
@@ -272,7 +239,7 @@ class Mapper {
   void addVolume(const std::string& id, const std::string& path, int64_t bytes, int hier, int type,
                  const std::string& desc, int status, const std::string& status_desc, int manager,
                  const std::vector<std::string>& chunks, const std::vector<std::string>& subs) {
-    Line line("Volume");
+    RecordLine line("Volume");
     line.text(kKeyId, id).text(kKeyPubId, path).text(kKeyName, path).number(kKeyState, 12);
     line.number(kKeyHierType, hier).number(kKeyCapacityKB, bytes / 1024);
     line.number(kKeyVolumeType, type).text(kKeyVolumeTypeDesc, desc);
@@ -281,7 +248,7 @@ class Mapper {
     line.number(kKeySubVolumeCount, static_cast<int64_t>(subs.size()));
     if (manager != 0) line.number(kKeyVolumeManager, manager);
     std::string lines = line.done("DiskChunk", chunks);
-    for (const std::string& sub : subs) lines += Line("Volume").text(kKeyId, sub).done();
+    for (const std::string& sub : subs) lines += RecordLine("Volume").text(kKeyId, sub).done();
     out_.add(kVolume, lines);
     if (manager != 0) managers_.insert(manager);
   }
@@ -336,7 +303,7 @@ class Mapper {
           volumes.push_back("vol-" + lv.vg + "/" + lv.name);
       }
       const bool partial = vg.attr.size() > 3 && vg.attr[3] == 'p';
-      Line line("VolumeGroup");
+      RecordLine line("VolumeGroup");
       line.text(kKeyId, "vg-" + vg.name).text(kKeyPubId, vg.name).number(kKeyState, 12);
       line.number(kKeyCapacityKB, vg.size / 1024).number(kKeyFreeSpaceKB, vg.free / 1024);
       line.number(kKeyStatus, partial ? 3 : 1).text(kKeyStatusDesc, partial ? "partial" : "online");
@@ -344,7 +311,8 @@ class Mapper {
       line.number(kKeyDiskCount, static_cast<int64_t>(disks.size()));
       line.number(kKeyVolumeCount, static_cast<int64_t>(volumes.size()));
       std::string lines = line.done("Disk", disks);
-      for (const std::string& volume : volumes) lines += Line("Volume").text(kKeyId, volume).done();
+      for (const std::string& volume : volumes)
+        lines += RecordLine("Volume").text(kKeyId, volume).done();
       out_.add(kGroup, lines);
       managers_.insert(kLvmManager);
     }
@@ -353,7 +321,7 @@ class Mapper {
   void addVolumeManagers() {
     for (int manager : managers_) {
       const bool lvm = manager == kLvmManager;
-      Line line("VolumeManager");
+      RecordLine line("VolumeManager");
       line.text(kKeyId, lvm ? "vm-lvm" : "vm-md").number(kKeyIdType, manager);
       line.text(kKeyVolumeMgrName, lvm ? "LVM" : "MD RAID");
       out_.add(kManager, line.done());
@@ -370,7 +338,7 @@ class Mapper {
       if (volume.empty() || !targets.insert(mount.target).second) continue;
       mounted_.emplace_back(mount.target, volume);
       if (file_systems.insert(dev(d).name).second) {
-        Line line("FileSystem");
+        RecordLine line("FileSystem");
         line.text(kKeyId, "fs-" + dev(d).name).text(kKeyVolume, volume);
         line.text(kKeyPubId, mount.target).number(kKeyState, 12).text(kKeyFSType, mount.fstype);
         line.number(kKeyEncrypt, dev(d).type == "crypt" ? 1 : 0);
@@ -382,7 +350,7 @@ class Mapper {
         free_kb_ += mount.avail / 1024;
       }
       const bool read_only = mount.options == "ro" || StartsWith(mount.options, "ro,");
-      Line line("MountPoint");
+      RecordLine line("MountPoint");
       line.text(kKeyId, "mp-" + mount.target).text(kKeyPubId, mount.target).number(kKeyState, 12);
       line.text(kKeyVolumeId, volume)
           .text(kKeyMountPointName, mount.target)
@@ -410,7 +378,7 @@ class Mapper {
       const size_t slash = share.path.find_last_of('/');
       std::string name = slash == std::string::npos ? share.path : share.path.substr(slash + 1);
       if (name.empty()) name = share.path;
-      Line line("Share");
+      RecordLine line("Share");
       line.text(kKeyId, "share-" + share.path).text(kKeyPubId, host_ + ":" + share.path);
       line.number(kKeyState, 12).text(kKeyShareName, name).text(kKeySharePath, share.path);
       line.number(kKeyShareFsType, 0).number(kKeyShareFlags, 0).text(kKeyShareDesc, share.clients);
@@ -420,7 +388,7 @@ class Mapper {
   }
 
   void addAlias(const std::string& primary, const std::string& secondary, const char* type) {
-    Line line("Id");
+    RecordLine line("Id");
     line.text(kKeyId, "alias-" + secondary).text(kKeyPrimaryId, primary);
     line.text(kKeySecondaryId, secondary).text(kKeyIdType, type);
     out_.add(kAlias, line.done());
@@ -437,7 +405,7 @@ class Mapper {
   }
 
   void addComputer() {
-    Line line("System");
+    RecordLine line("System");
     line.text(kKeyId, host_).text(kKeyPubId, inv_.hostname).number(kKeyState, 12);
     line.text(kKeyHostName, host_).number(kKeyRAMMB, inv_.mem_kb / 1024);
     line.number(kKeySwapMB, inv_.swap_kb / 1024).number(kKeyCapacityKB, capacity_kb_);

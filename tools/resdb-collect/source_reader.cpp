@@ -17,23 +17,27 @@ extern char** environ;
 
 namespace {
 
-// "NAME TARGET" for each link of /dev/disk/by-id.
-std::string LiveById(bool* present) {
-  const char kDir[] = "/dev/disk/by-id";
-  DIR* dir = opendir(kDir);
+// "NAME VALUE" lines, one for each entry of dir for which value_of gives a non-empty value
+// (from the entry's path); *present false when dir cannot be read.
+std::string EntryLines(const char* dir_path, bool* present,
+                       std::string (*value_of)(const std::string& path)) {
+  DIR* dir = opendir(dir_path);
   *present = dir != nullptr;
   std::string text;
   if (dir == nullptr) return text;
   while (const dirent* entry = readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
-    char target[4096];
-    const std::string link = std::string(kDir) + "/" + entry->d_name;
-    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-    if (n <= 0) continue;
-    text += std::string(entry->d_name) + " " + std::string(target, static_cast<size_t>(n)) + "\n";
+    const std::string value = value_of(std::string(dir_path) + "/" + entry->d_name);
+    if (!value.empty()) text += std::string(entry->d_name) + " " + value + "\n";
   }
   closedir(dir);
   return text;
+}
+
+std::string LinkTarget(const std::string& path) {
+  char target[4096];
+  const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
 }
 
 // The first line of a small file, without its newline; empty when unreadable.
@@ -44,22 +48,19 @@ std::string FirstLine(const std::string& path) {
   return line;
 }
 
+std::string KernelSerial(const std::string& path) {
+  const std::string serial = FirstLine(path + "/serial");
+  return serial.empty() ? FirstLine(path + "/device/serial") : serial;
+}
+
+// "NAME TARGET" for each link of /dev/disk/by-id.
+std::string LiveById(bool* present) {
+  return EntryLines("/dev/disk/by-id", present, LinkTarget);
+}
+
 // "NAME SERIAL" for each block device whose serial number the kernel shows itself.
 std::string LiveSerials(bool* present) {
-  const char kDir[] = "/sys/class/block";
-  DIR* dir = opendir(kDir);
-  *present = dir != nullptr;
-  std::string text;
-  if (dir == nullptr) return text;
-  while (const dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] == '.') continue;
-    const std::string base = std::string(kDir) + "/" + entry->d_name;
-    std::string serial = FirstLine(base + "/serial");
-    if (serial.empty()) serial = FirstLine(base + "/device/serial");
-    if (!serial.empty()) text += std::string(entry->d_name) + " " + serial + "\n";
-  }
-  closedir(dir);
-  return text;
+  return EntryLines("/sys/class/block", present, KernelSerial);
 }
 
 std::string LiveHostname(bool* present) {
@@ -152,38 +153,32 @@ int RunCommand(const std::vector<std::string>& command, std::string* out, std::s
 
 }  // namespace
 
-const Source kSourceLsblk = {
-    "lsblk.json",
-    "disks, partitions and volumes",
-    {"lsblk", "--json", "--bytes", "--output",
-     "NAME,KNAME,PATH,TYPE,SIZE,START,VENDOR,MODEL,REV,SERIAL,WWN,PTUUID,FSTYPE,UUID,HCTL,TRAN,"
-     "STATE"},
-    nullptr,
-    nullptr};
-const Source kSourceFindmnt = {
-    "findmnt.json",
-    "file systems and mount points",
-    {"findmnt", "--json", "--bytes", "--output", "TARGET,SOURCE,FSTYPE,OPTIONS,SIZE,AVAIL,USED"},
-    nullptr,
-    nullptr};
-const Source kSourcePvs = {"pvs.json",
-                           "LVM",
-                           {"pvs", "--reportformat", "json", "--units", "b", "--nosuffix",
-                            "--options", "pv_name,vg_name,pv_size,pv_free"},
-                           nullptr,
-                           nullptr};
-const Source kSourceVgs = {"vgs.json",
-                           "LVM",
-                           {"vgs", "--reportformat", "json", "--units", "b", "--nosuffix",
-                            "--options", "vg_name,vg_size,vg_free,vg_attr"},
-                           nullptr,
-                           nullptr};
-const Source kSourceLvs = {"lvs.json",
-                           "LVM",
-                           {"lvs", "--reportformat", "json", "--units", "b", "--nosuffix",
-                            "--options", "lv_name,vg_name,lv_path,lv_dm_path,lv_size,segtype"},
-                           nullptr,
-                           nullptr};
+namespace {
+
+Source Command(const char* file, const char* feeds, std::vector<std::string> argv) {
+  return {file, feeds, std::move(argv), nullptr, nullptr};
+}
+
+// One of LVM's reports (pvs, vgs, lvs) as JSON, sizes in bytes.
+Source LvmReport(const char* file, const char* tool, const char* columns) {
+  return Command(
+      file, "LVM",
+      {tool, "--reportformat", "json", "--units", "b", "--nosuffix", "--options", columns});
+}
+
+}  // namespace
+
+const Source kSourceLsblk = Command("lsblk.json", "disks, partitions and volumes",
+                                    {"lsblk", "--json", "--bytes", "--output",
+                                     "NAME,KNAME,PATH,TYPE,SIZE,START,VENDOR,MODEL,REV,SERIAL,"
+                                     "WWN,PTUUID,FSTYPE,UUID,HCTL,TRAN,STATE"});
+const Source kSourceFindmnt = Command(
+    "findmnt.json", "file systems and mount points",
+    {"findmnt", "--json", "--bytes", "--output", "TARGET,SOURCE,FSTYPE,OPTIONS,SIZE,AVAIL,USED"});
+const Source kSourcePvs = LvmReport("pvs.json", "pvs", "pv_name,vg_name,pv_size,pv_free");
+const Source kSourceVgs = LvmReport("vgs.json", "vgs", "vg_name,vg_size,vg_free,vg_attr");
+const Source kSourceLvs =
+    LvmReport("lvs.json", "lvs", "lv_name,vg_name,lv_path,lv_dm_path,lv_size,segtype");
 const Source kSourceMdstat = {"mdstat", "MD RAID states", {}, "/proc/mdstat", nullptr};
 const Source kSourceExports = {"exports", "NFS shares", {}, "/etc/exports", nullptr};
 const Source kSourceById = {"by-id.txt", "disk aliases", {}, "/dev/disk/by-id", LiveById};
