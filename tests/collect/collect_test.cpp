@@ -41,6 +41,9 @@ TEST_P(LayoutTest, WritesTheExpectedScanAndItReplaysToAValidReport) {
   ScopedTempDir tmp;
   const std::string out = tmp.path() + "/scan";
   std::string err;
+  // Over an earlier scan of another layout, which the run replaces.
+  ASSERT_EQ(0, Collect(tmp, std::string("--from ") + RESDB_COLLECT_DATA + "/vm/input " + out, &err))
+      << err;
   ASSERT_EQ(0, Collect(tmp, "--from " + layout + "/input " + out, &err)) << err;
   for (int i = 0; i < kNativeAddMethodCount; ++i) {
     const std::string file = std::string("/") + kNativeAddMethods[i].name + ".txt";
@@ -57,6 +60,7 @@ TEST_P(LayoutTest, WritesTheExpectedScanAndItReplaysToAValidReport) {
   const std::string validate = std::string("sh ") + RESDB_VALIDATE_CIMXML + " " + tmp.path() +
                                "/report.xml " + (std::getenv("RESDB_DTD") ? "" : "2>&1");
   const int valid = std::system(validate.c_str());
+  EXPECT_EQ(3, tmp.entryCount());  // scan, err, report.xml: the replaced scan is gone
   if (WEXITSTATUS(valid) == 77) GTEST_SKIP() << "no xmllint or DTD";
   EXPECT_EQ(0, WEXITSTATUS(valid));
 }
@@ -69,17 +73,26 @@ TEST(CollectFailureTest, EachFailureIsOneLineNamingItsSource) {
   ScopedTempDir tmp;
   const std::string vm = std::string(RESDB_COLLECT_DATA) + "/vm/input";
   const std::string broken = tmp.path() + "/broken";
+  // A folder of saved outputs whose lsblk.json stops short, and a path holding only an lsblk
+  // that fails.
+  const std::string bin = tmp.path() + "/bin";
   ASSERT_EQ(0, std::system(("cp -r " + vm + " " + broken + " && printf '{\"blockdevices\": [' > " +
-                            broken + "/lsblk.json && touch " + tmp.path() + "/file")
+                            broken + "/lsblk.json && touch " + tmp.path() + "/file && mkdir " +
+                            bin + " && printf '#!/bin/sh\\necho boom >&2; exit 32\\n' > " + bin +
+                            "/lsblk && chmod +x " + bin + "/lsblk")
                                .c_str()));
   struct Case {
     std::string env, args;
     int status;
     std::string line;
   } cases[] = {
-      // Live, with no tool on the path: each is named, and /proc is still read.
-      {"PATH=/nonexistent", "--stdout System", 0,
-       "resdb-collect: lsblk: not installed; disks, partitions and volumes skipped\n"},
+      // Live: a tool that fails and tools that are missing are named, /proc is still read.
+      {"PATH=" + bin, "--stdout System", 0,
+       "resdb-collect: error: lsblk --json --bytes --output NAME,KNAME,PATH,TYPE,SIZE,START,VENDOR,"
+       "MODEL,REV,SERIAL,WWN,PTUUID,FSTYPE,UUID,HCTL,TRAN,STATE: exited with status 32: boom; "
+       "disks, partitions and volumes skipped\n"},
+      {"PATH=" + bin, "--stdout System", 0,
+       "resdb-collect: findmnt: not installed; file systems and mount points skipped\n"},
       {"", "--from " + broken + " --stdout Disk", 0,
        "resdb-collect: error: " + broken + "/lsblk.json: malformed JSON: "},
       {"", "--from " + vm + " " + tmp.path() + "/file/scan", 1,
@@ -92,7 +105,7 @@ TEST(CollectFailureTest, EachFailureIsOneLineNamingItsSource) {
     EXPECT_EQ(c.status, Collect(tmp, c.args, &err, c.env)) << c.args << "\n" << err;
     EXPECT_NE(std::string::npos, err.find(c.line)) << c.args << "\n" << err;
   }
-  EXPECT_EQ(3, tmp.entryCount());  // broken, file, err: nothing half-written beside them
+  EXPECT_EQ(4, tmp.entryCount());  // broken, bin, file, err: nothing half-written beside them
 }
 
 }  // namespace

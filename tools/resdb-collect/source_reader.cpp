@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -14,6 +16,10 @@
 #include <sstream>
 
 extern char** environ;
+
+namespace {
+constexpr int kCommandTimeoutMs = 60 * 1000;
+}  // namespace
 
 namespace {
 
@@ -127,13 +133,20 @@ int RunCommand(const std::vector<std::string>& command, std::string* out, std::s
   close(pipe_fds[1]);
   int status = -1;
   if (*spawn_error == 0) {
+    // A command that prints nothing for a minute (an LVM lock held elsewhere) is stopped.
     char buffer[65536];
-    ssize_t n;
-    while ((n = read(pipe_fds[0], buffer, sizeof buffer)) != 0) {
-      if (n > 0)
-        out->append(buffer, static_cast<size_t>(n));
-      else if (errno != EINTR)
+    pollfd ready = {pipe_fds[0], POLLIN, 0};
+    for (;;) {
+      const int polled = poll(&ready, 1, kCommandTimeoutMs);
+      if (polled == 0) {
+        kill(pid, SIGKILL);
+        *err = "no output for " + std::to_string(kCommandTimeoutMs / 1000) + " s, stopped";
         break;
+      }
+      const ssize_t n = polled < 0 ? -1 : read(pipe_fds[0], buffer, sizeof buffer);
+      if (n == 0) break;
+      if (n > 0) out->append(buffer, static_cast<size_t>(n));
+      if (n < 0 && errno != EINTR) break;
     }
     int wait_status = 0;
     while (waitpid(pid, &wait_status, 0) < 0 && errno == EINTR) {
@@ -144,7 +157,7 @@ int RunCommand(const std::vector<std::string>& command, std::string* out, std::s
   if (errors != nullptr) {
     std::rewind(errors);
     char line[512] = {};
-    if (std::fgets(line, sizeof line, errors) != nullptr) *err = line;
+    if (err->empty() && std::fgets(line, sizeof line, errors) != nullptr) *err = line;
     while (!err->empty() && (err->back() == '\n' || err->back() == '\r')) err->pop_back();
     std::fclose(errors);
   }
