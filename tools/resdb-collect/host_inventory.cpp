@@ -1,5 +1,6 @@
 #include "host_inventory.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -32,11 +33,41 @@ int64_t Number(const json& object, const char* key) {
   return std::strtoll(Text(object, key).c_str(), nullptr, 10);
 }
 
+// How deep the text's arrays and objects nest (strings skipped).
+int Nesting(const std::string& text) {
+  int depth = 0, deepest = 0;
+  bool in_string = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        in_string = false;
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+// Deeper JSON is refused before it is parsed: no real output nests like that, and the parsed
+// document would be copied and freed by recursion.
+constexpr int kMaxJsonNesting = 256;
+
 // The text parsed as JSON, and the array under `member` (of the first element of `report` when
 // given, as LVM nests it). False after a one-line error when either is missing.
 bool ParseArray(SourceReader& reader, const Source& source, const std::string& text,
                 const char* report, const char* member, json* array) {
   if (text.empty()) return false;
+  if (Nesting(text) > kMaxJsonNesting) {
+    reader.reportMalformed(source, "JSON nested deeper than " + std::to_string(kMaxJsonNesting));
+    return false;
+  }
   json document;
   try {
     document = json::parse(text);
@@ -61,8 +92,22 @@ bool ParseArray(SourceReader& reader, const Source& source, const std::string& t
   return true;
 }
 
-void AddDevice(HostInventory* inventory, const json& node, int parent) {
-  if (!node.is_object()) return;
+// True when device d lies beneath device ancestor (or is it). The links are kept acyclic, so
+// the walk ends.
+bool IsBeneath(const HostInventory& inventory, int d, int ancestor) {
+  if (d == ancestor) return true;
+  for (int parent : inventory.devices[static_cast<size_t>(d)].parents) {
+    if (IsBeneath(inventory, parent, ancestor)) return true;
+  }
+  return false;
+}
+
+// Stacks deeper than this (a disk, a partition, an array, a logical volume, encryption, ...)
+// are not real; their deeper levels are left out.
+constexpr int kMaxStackDepth = 32;
+
+void AddDevice(HostInventory* inventory, const json& node, int parent, int depth) {
+  if (!node.is_object() || depth > kMaxStackDepth) return;
   BlockDevice device;
   device.name = Text(node, "name");
   device.kname = Text(node, "kname");
@@ -88,7 +133,8 @@ void AddDevice(HostInventory* inventory, const json& node, int parent) {
     index = static_cast<int>(inventory->devices.size());
     inventory->devices.push_back(device);
   }
-  if (parent >= 0) {
+  // A link that would make the device lie beneath itself is not taken.
+  if (parent >= 0 && !IsBeneath(*inventory, parent, index)) {
     std::vector<int>& parents = inventory->devices[index].parents;
     bool known = false;
     for (int p : parents) known |= p == parent;
@@ -99,7 +145,7 @@ void AddDevice(HostInventory* inventory, const json& node, int parent) {
   }
   const auto children = node.find("children");
   if (children != node.end() && children->is_array()) {
-    for (const json& child : *children) AddDevice(inventory, child, index);
+    for (const json& child : *children) AddDevice(inventory, child, index, depth + 1);
   }
 }
 
@@ -289,7 +335,7 @@ HostInventory ReadHostInventory(SourceReader& reader) {
   json nodes;
   if (ParseArray(reader, kSourceLsblk, reader.read(kSourceLsblk), nullptr, "blockdevices",
                  &nodes)) {
-    for (const json& node : nodes) AddDevice(&inventory, node, -1);
+    for (const json& node : nodes) AddDevice(&inventory, node, -1, 0);
   }
   if (ParseArray(reader, kSourceFindmnt, reader.read(kSourceFindmnt), nullptr, "filesystems",
                  &nodes)) {
