@@ -258,7 +258,8 @@ void ReadExports(const std::string& text, HostInventory* inventory) {
       std::istringstream rest(logical.substr(end));
       std::string word;
       while (rest >> word) clients += (clients.empty() ? "" : " ") + word;
-      inventory->exports.push_back({ExportPath(logical.substr(begin, end - begin)), clients});
+      const std::string path = ExportPath(logical.substr(begin, end - begin));
+      if (!path.empty() && path[0] == '/') inventory->exports.push_back({path, clients});
     }
     logical.clear();
   }
