@@ -116,12 +116,31 @@ bool readBoolean(const char* element, int32_t* out) {
   return true;
 }
 
+// Reads the whole of [begin, end) as a real of type V. A value too close to zero for V (an
+// underflow, which from_chars refuses as out of range) is read as the nearest value V holds:
+// 0 or a subnormal. An overflow, and anything that is not a number, fails.
+template <typename V>
+bool readNearestReal(const char* begin, const char* end, V* value) {
+  if (begin == end) return false;
+  std::from_chars_result r = std::from_chars(begin, end, *value);
+  if (r.ptr != end || (r.ec != std::errc() && r.ec != std::errc::result_out_of_range)) {
+    return false;
+  }
+  if (r.ec == std::errc()) return true;
+  // The element is NUL-terminated right after its trailing blanks, so strtold stops at end.
+  char* stop = nullptr;
+  long double wide = strtold(begin, &stop);
+  if (stop != end || !(fabsl(wide) < 1.0L)) return false;  // an overflow
+  *value = static_cast<V>(wide);  // in range: rounds to the nearest value of V
+  return true;
+}
+
 template <typename Out, typename Parsed>
 bool readReal(const char* element, Out* out) {
   const char *b, *e;
   trimBlanks(element, &b, &e);
   Parsed value;
-  if (!readNumber(b, e, &value) || !std::isfinite(value)) return false;
+  if (!readNearestReal(b, e, &value) || !std::isfinite(value)) return false;
   *out = static_cast<Out>(value);
   return true;
 }

@@ -14,7 +14,9 @@
 //   - control bytes (0x00 to 0x1F) and 0x7F are dropped; nothing else of the text changes
 //   - bytes 0x80 and above: see "Bytes 0x80 and above" below.
 // Names written into attributes (NAME, CLASSNAME) and the host name are written as they are,
-// markup characters included; only their bytes 0x80 and above are treated as below.
+// markup characters included; only their bytes 0x80 and above are treated as below. The two
+// attribute texts a caller of the response documents passes, the message id and the method
+// name, are escaped as character data is.
 //
 // Bytes 0x80 and above. The text is handed to Java as modified UTF-8, and must stay well-formed
 // XML, so everything written is valid modified UTF-8 and every character is one XML allows:
@@ -23,6 +25,11 @@
 //     is;
 //   - a well-formed four-byte sequence (U+10000 to U+10FFFF, which modified UTF-8 has no
 //     four-byte form for) is written as a character reference &#xHHHHH; of its code point;
+//   - so is a well-formed surrogate pair in the six-byte form Java hands such a character over
+//     in (ED A0-AF xx ED B0-BF xx, for U+1F600 ED A0 BD ED B8 80): &#x1F600;. The reference
+//     is plain ASCII, so the text stays valid UTF-8 for any reader of the buffer as well as
+//     modified UTF-8 for Java, and every XML reader turns it back into the one character. A
+//     lone or broken half is not well-formed and goes by the next rule;
 //   - every other byte 0x80 to 0xFF (a stray continuation byte, a cut or overlong sequence, a
 //     byte of a text in a single-byte character set) is written as the character reference
 //     &#xHH; of the Latin-1 character of that byte, so 0xE9 alone becomes &#xE9; ("é").

@@ -5,6 +5,7 @@
 
 using marshall_internal::orEmpty;
 using marshall_internal::printIndented;
+using marshall_internal::printPCDataIndented;
 using nmspc_cim::CCIMList;
 using nmspc_cim::CCIMObjectPath;
 using nmspc_cim::CCIMProperty;
@@ -14,11 +15,14 @@ namespace {
 // <!ELEMENT CIM (MESSAGE | DECLARATION)>
 // <!ELEMENT MESSAGE (SIMPLEREQ | MULTIREQ | SIMPLERSP | ...)>
 // <!ELEMENT SIMPLERSP (METHODRESPONSE | IMETHODRESPONSE | SIMPLEREQACK)>
-// The lines down to SIMPLERSP; the declaration is followed by one empty line.
+// The lines down to SIMPLERSP; the declaration is followed by one empty line. The message id is
+// the caller's text: it is escaped as character data is, so that no quote or markup character
+// in it can end the attribute.
 void openResponse(sbuf* buffer, const char* messageId) {
   printIndented(buffer, 0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n");
   printIndented(buffer, 0, "<CIM DTDVERSION=\"2.0\" CIMVERSION=\"2.0\">");
-  printIndented(buffer, 1, "<MESSAGE ID=\"%s\" PROTOCOLVERSION=\"1.0\">", orEmpty(messageId));
+  printPCDataIndented(buffer, 1, "<MESSAGE ID=\"", orEmpty(messageId),
+                      "\" PROTOCOLVERSION=\"1.0\">");
   printIndented(buffer, 2, "<SIMPLERSP>");
 }
 
@@ -74,10 +78,10 @@ int marshallInvokeMethodResults(sbuf* buffer, CCIMProperty* property, const char
                                 const char* methodName) {
   if (buffer == nullptr) return -1;
   openResponse(buffer, messageId);
-  printIndented(buffer, 3, "<METHODRESPONSE NAME=\"%s\">", orEmpty(methodName));
+  printPCDataIndented(buffer, 3, "<METHODRESPONSE NAME=\"", orEmpty(methodName), "\">");
   printIndented(buffer, 4, "<RETURNVALUE>");
   const char* value = property != nullptr ? property->value : nullptr;
-  marshall_internal::printPCDataIndented(buffer, 5, "<VALUE>", orEmpty(value), "</VALUE>");
+  printPCDataIndented(buffer, 5, "<VALUE>", orEmpty(value), "</VALUE>");
   printIndented(buffer, 4, "</RETURNVALUE>");
   closeResponse(buffer, "</METHODRESPONSE>");
   return sbufHadTrouble(buffer) ? -1 : 0;

@@ -84,6 +84,30 @@ int utf8SequenceLength(const unsigned char* s, uint32_t* codePoint) {
   return length;
 }
 
+// The ten bits a surrogate half of the form ED first xx carries, when the three bytes at s are
+// one whose second byte lies in [first, first + 0x0F]; -1 otherwise. Stops at the first byte
+// that breaks the form.
+int32_t surrogateBits(const unsigned char* s, unsigned char first) {
+  if (s[0] != 0xED || s[1] < first || s[1] > first + 0x0F) return -1;
+  if (s[2] < 0x80 || s[2] > 0xBF) return -1;
+  return static_cast<int32_t>(((s[1] & 0x0F) << 6) | (s[2] & 0x3F));
+}
+
+// What the bytes from s on stand for: the length of a well-formed UTF-8 sequence (2 to 4), or
+// 6 for a surrogate pair as Java writes a character above U+FFFF (a high half ED A0-AF xx, then
+// a low half ED B0-BF xx), with its code point; 0 for neither. Reads no further than the first
+// byte that breaks the form.
+int sequenceLength(const unsigned char* s, uint32_t* codePoint) {
+  int length = utf8SequenceLength(s, codePoint);
+  if (length != 0 || s[0] != 0xED) return length;
+  int32_t high = surrogateBits(s, 0xA0);
+  if (high < 0) return 0;
+  int32_t low = surrogateBits(s + 3, 0xB0);
+  if (low < 0) return 0;
+  *codePoint = 0x10000 + ((static_cast<uint32_t>(high) << 10) | static_cast<uint32_t>(low));
+  return 6;
+}
+
 // The entity that stands for a markup character in character data, or null.
 const char* entityFor(unsigned char c) {
   switch (c) {
@@ -117,15 +141,15 @@ bool appendText(sbuf* buffer, const char* text, Markup markup) {
     size_t consumed = 1;
     if (c >= 0x80) {
       uint32_t codePoint = 0;
-      int length = utf8SequenceLength(s + at, &codePoint);
+      int length = sequenceLength(s + at, &codePoint);
       if (length == 2 || length == 3) {
         at += length;
         continue;
       }
-      unsigned int referenced = length == 4 ? codePoint : c;
+      unsigned int referenced = length >= 4 ? codePoint : c;
       snprintf(reference, sizeof(reference), "&#x%X;", referenced);
       replacement = reference;
-      consumed = length == 4 ? 4 : 1;
+      consumed = length >= 4 ? static_cast<size_t>(length) : 1;
     } else if (markup == Markup::kKeep) {
       ++at;
       continue;
@@ -149,7 +173,7 @@ bool makeValidUtf8(sbuf* buffer, unsigned int from) {
   unsigned int at = from;
   while (at < buffer->size) {
     uint32_t codePoint = 0;
-    int length = s[at] < 0x80 ? 1 : utf8SequenceLength(s + at, &codePoint);
+    int length = s[at] < 0x80 ? 1 : sequenceLength(s + at, &codePoint);
     if (length != 1 && length != 2 && length != 3) break;
     at += static_cast<unsigned int>(length);
   }
@@ -317,18 +341,19 @@ class LineWriter {
  private:
   // Writes the byte 0x80 or above at s (at most n bytes readable, or up to a NUL) and returns
   // the bytes it stood for: a well-formed sequence of two or three bytes as it is, one of four
-  // as a character reference to its code point, any other byte as a reference to itself.
+  // or a surrogate pair as a character reference to its code point, any other byte as a
+  // reference to itself.
   size_t putHigh(const unsigned char* s, size_t n) {
     uint32_t codePoint = 0;
-    int length = utf8SequenceLength(s, &codePoint);
-    // utf8SequenceLength stops at the first byte that breaks a sequence: the byte after a
+    int length = sequenceLength(s, &codePoint);
+    // sequenceLength stops at the first byte that breaks a sequence: the byte after a
     // counted run is never a continuation byte, so the bound only matters for a cut sequence.
     if (length > 0 && static_cast<size_t>(length) > n) length = 0;
     if (length == 2 || length == 3) {
       put(reinterpret_cast<const char*>(s), static_cast<size_t>(length));
       return static_cast<size_t>(length);
     }
-    uint32_t referenced = length == 4 ? codePoint : s[0];
+    uint32_t referenced = length >= 4 ? codePoint : s[0];
     char reference[16] = "&#x";
     size_t used = 3;
     int shift = 28;
@@ -337,7 +362,7 @@ class LineWriter {
       reference[used++] = "0123456789ABCDEF"[(referenced >> shift) & 0xF];
     reference[used++] = ';';
     put(reference, used);
-    return length == 4 ? 4 : 1;
+    return length >= 4 ? static_cast<size_t>(length) : 1;
   }
 
   sbuf* buffer_;

@@ -15,8 +15,6 @@
 
 namespace {
 
-// What print answers when the handle names no database: the report cannot be generated.
-constexpr char kPrintNoReport[] = "ERROR 2";
 constexpr char kPrintUnexpected[] = "ERROR UNEXPECTED";
 
 SrmResourceDatabase* database(jlong handle) {
@@ -160,7 +158,8 @@ JNIEXPORT jint JNICALL RESDB_NATIVE_NAME(serialize)(JNIEnv*, jobject, jlong hand
 }
 
 JNIEXPORT jstring JNICALL RESDB_NATIVE_NAME(print)(JNIEnv* env, jobject, jlong handle) {
-  if (handle == 0) return env->NewStringUTF(kPrintNoReport);
+  // Handle 0 goes the same way: the converter logs the missing database, stores its result
+  // and the answer is "ERROR 2".
   try {
     ReportText report = buildReport(database(handle));
     return env->NewStringUTF(report.c_str());

@@ -62,7 +62,7 @@ int QDX_Report::Get_Disk_Instances() {
             RM_Text("DiskMake", disk->getMake()),
             RM_Text("DiskModel", disk->getModel()),
             RM_Text("Revision", disk->getRevision()),
-            RM_Text("DiskRPM", report_values::Decimal(disk->getRPM()), CIM_UINT64),
+            IntegerProperty(kFunction, "DiskRPM", disk->getRPM(), CIM_UINT64, "disk", disk_id),
             RM_Text("SerialNumber", disk->getSerialNum()),
             RM_Text("DiskType", GetDiskTypeAsString(disk->getDiskType())),
             RM_Text("TotalCapacity", report_values::BytesOfKB(disk->getCapacityKB()), CIM_UINT64),
@@ -103,10 +103,12 @@ int QDX_Report::Get_DiskPartition_Instances() {
     std::string natural_name;
     CCIMInstance* instance = RM_BuildInstance(provider_name_, kPartitionClass, rm_logdev_keys_count,
                                               rm_logdev_keys, recipe, &natural_name);
-    if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(natural_name), kDisks))
+    if (instance == nullptr || !UpdateCIMInstMaps(instance, PartitionKey(natural_name), kDisks)) {
       return 0;
+    }
     if (LinkInstances("CIM_ConcreteComponent", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
-                      {"GroupComponent", disk_id, kDisks}, {"PartComponent", chunk_id, kDisks},
+                      {"GroupComponent", disk_id, kDisks},
+                      {"PartComponent", PartitionKey(chunk_id), kDisks},
                       chunk_id + "~" + disk_id) != 1) {
       return 0;
     }

@@ -14,7 +14,8 @@
 // text; every other type carries its value as text. A recipe is a description used at once: the
 // text of a string the caller names (an lvalue) or of a literal is borrowed, not copied, so the
 // recipe must be built and used while those strings live (in one statement or one loop body);
-// a string made on the spot (an rvalue) is kept in the recipe itself.
+// a string made on the spot (an rvalue) is kept in the recipe itself. A recipe made by Null
+// has no value at all: a NULL property.
 struct RM_PropertyRecipe {
   RM_PropertyRecipe(const char* name, const char* borrowed, CIMType type, bool is_key,
                     bool is_natural_name, const CCIMInstance* reference = nullptr)
@@ -33,8 +34,18 @@ struct RM_PropertyRecipe {
     kept_ = std::move(kept);
   }
 
-  // The value's text (borrowed or kept); "" for a reference.
-  const char* text() const { return borrowed_ != nullptr ? borrowed_ : kept_.c_str(); }
+  // A property of type without a value.
+  static RM_PropertyRecipe Null(const char* name, CIMType type) {
+    RM_PropertyRecipe recipe(name, nullptr, type, false, false);
+    recipe.null_ = true;
+    return recipe;
+  }
+
+  // The value's text (borrowed or kept); "" for a reference; null for a NULL property.
+  const char* text() const {
+    if (null_) return nullptr;
+    return borrowed_ != nullptr ? borrowed_ : kept_.c_str();
+  }
 
   const char* name;
   CIMType type;
@@ -43,8 +54,9 @@ struct RM_PropertyRecipe {
   const CCIMInstance* reference;
 
  private:
-  const char* borrowed_;  // null when the text is kept_
+  const char* borrowed_;  // null when the text is kept_ (or there is none)
   std::string kept_;
+  bool null_ = false;  // no value
 };
 
 // Shorthands for the common shapes. Each takes the value as a literal, a string to borrow

@@ -13,6 +13,11 @@ int QDX_Report::LinkInstances(const std::string& class_name, int key_count,
   CCIMInstance* first_instance = FindCIMInstance(first.id, first.category);
   CCIMInstance* second_instance = FindCIMInstance(second.id, second.category);
   if (first_instance == nullptr || second_instance == nullptr) return -1;
+  map_key.push_back('\0');
+  map_key.append(class_name);
+  map_key.push_back('\0');
+  map_key.push_back(static_cast<char>('0' + first.category));
+  map_key.push_back(static_cast<char>('0' + second.category));
   return CreateAssociation(class_name, key_count, key_names, {first.role, first_instance},
                            {second.role, second_instance}, std::move(map_key), extra)
              ? 1

@@ -9,6 +9,7 @@
 #include "providerutil.h"
 #include "report/instance_build.h"
 #include "report/report_log.h"
+#include "report/report_values.h"
 
 namespace {
 
@@ -171,7 +172,17 @@ int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, std::string&& id, int 
   return FileInstance(instance, std::move(id), category);
 }
 
-CCIMInstance* QDX_Report::FindCIMInstance(const std::string& id, int category) {
+std::string QDX_Report::PartitionKey(const std::string& chunk_id) {
+  if (chunk_id.empty()) return chunk_id;
+  std::string key = chunk_id;
+  key.push_back('\0');
+  key.append("partition");
+  return key;
+}
+
+CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) {
+  // What the agent is told names the instance by its id alone, without what a map key adds.
+  const std::string id = key.substr(0, key.find('\0'));
   if (id.empty()) {
     Log(PRV_LOG_ERROR, "FindCIMInstance", "NaturalName (unique id) is blank.");
     return nullptr;
@@ -179,7 +190,7 @@ CCIMInstance* QDX_Report::FindCIMInstance(const std::string& id, int category) {
   CCIMInstance* found = nullptr;
   bool hit = false;
   auto look = [&](int c) {
-    auto it = category_maps_[c].find(id);
+    auto it = category_maps_[c].find(key);
     if (it == category_maps_[c].end()) return false;
     found = it->second;
     return true;
@@ -243,7 +254,10 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
                                   std::initializer_list<ExtraProperty> extra) {
   std::vector<RM_PropertyRecipe> recipe = {RM_KeyRef(first.role, first.instance),
                                            RM_KeyRef(second.role, second.instance)};
-  for (const ExtraProperty& p : extra) recipe.push_back(RM_Text(p.name, p.value, p.type));
+  for (const ExtraProperty& p : extra) {
+    recipe.push_back(p.value ? RM_Text(p.name, *p.value, p.type)
+                             : RM_PropertyRecipe::Null(p.name, p.type));
+  }
   CCIMInstance* association =
       RM_BuildInstance(provider_name_, class_name, key_count, key_names, recipe);
   if (association == nullptr) return 0;
@@ -253,6 +267,27 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
     nmspc_cim::cim_freeInstance(association);  // the first one filed under the key is kept
   }
   return 1;
+}
+
+std::optional<std::string> QDX_Report::IntegerText(const char* function, const char* name,
+                                                   int64_t value, CIMType type, const char* kind,
+                                                   const std::string& record_id) {
+  if (report_values::FitsIntegerType(value, type)) return std::to_string(value);
+  static const char* const kTypeNames[] = {"uint8",  "sint8",  "uint16", "sint16",
+                                           "uint32", "sint32", "uint64", "sint64"};
+  const char* type_name = type >= 0 && type < 8 ? kTypeNames[type] : "an integer type";
+  Log(PRV_LOG_WARNING, function,
+      std::string(name) + " of " + kind + " '" + record_id +
+          "' left without a value: " + std::to_string(value) + " does not fit " + type_name + ".");
+  return std::nullopt;
+}
+
+RM_PropertyRecipe QDX_Report::IntegerProperty(const char* function, const char* name, int64_t value,
+                                              CIMType type, const char* kind,
+                                              const std::string& record_id) {
+  std::optional<std::string> text = IntegerText(function, name, value, type, kind, record_id);
+  if (!text) return RM_PropertyRecipe::Null(name, type);
+  return RM_Text(name, std::move(*text), type);
 }
 
 // --- Logging ---

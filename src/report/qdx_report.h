@@ -10,12 +10,15 @@
 #ifndef RESDB_REPORT_QDX_REPORT_H_
 #define RESDB_REPORT_QDX_REPORT_H_
 
+#include <cstdint>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "cimapi.h"
 #include "model/srm_resource_list.h"
+#include "report/instance_build.h"
 #include "report/instance_registry.h"
 
 using nmspc_cim::CCIMInstance;
@@ -56,7 +59,8 @@ class QDX_Report {
   // needed is passed with std::move and kept by the map as it is.
   int UpdateCIMInstMaps(CCIMInstance* instance, const std::string& id, int category);
   int UpdateCIMInstMaps(CCIMInstance* instance, std::string&& id, int category);
-  // The instance filed under id in category (0: every map), or null after logging.
+  // The instance filed under id in category (0: every map), or null after logging. An id that
+  // carries more after a NUL (PartitionKey) is named in the log by what comes before it.
   CCIMInstance* FindCIMInstance(const std::string& id, int category);
   void ClearCIMInstMaps();
   // Adds every filed instance to the list in category order and returns the list, which
@@ -101,10 +105,10 @@ class QDX_Report {
     const char* role;
     CCIMInstance* instance;
   };
-  // An extra, non-reference property of an association.
+  // An extra, non-reference property of an association; without a value it is NULL.
   struct ExtraProperty {
     const char* name;
-    std::string value;
+    std::optional<std::string> value;
     CIMType type;
   };
   // Builds an association of class_name (keys from key_names) with two reference ends, both
@@ -123,10 +127,26 @@ class QDX_Report {
   };
   // Looks first, then second up (FindCIMInstance, with its warnings) and builds the association
   // between them with CreateAssociation. 1 built; -1 an end is not filed (nothing built); 0 the
-  // builder failed (already logged).
+  // builder failed (already logged). The association is filed under map_key followed by a NUL,
+  // the class name and the two end categories, so that associations of different classes or
+  // kinds whose ids join into the same map_key are all kept; the NUL sorts below every byte of
+  // an id, so associations of distinct map_keys keep their order.
   int LinkInstances(const std::string& class_name, int key_count, const char* const* key_names,
                     const EndLookup& first, const EndLookup& second, std::string map_key,
                     std::initializer_list<ExtraProperty> extra = {});
+  // The decimal text of value for the integer property name of type. A value outside the
+  // type's range has none (the property is to be NULL): a level-4 line under function then
+  // names the property and the record (kind and id).
+  std::optional<std::string> IntegerText(const char* function, const char* name, int64_t value,
+                                         CIMType type, const char* kind,
+                                         const std::string& record_id);
+  // The recipe of that property: its text, or a NULL property.
+  RM_PropertyRecipe IntegerProperty(const char* function, const char* name, int64_t value,
+                                    CIMType type, const char* kind, const std::string& record_id);
+  // The key a disk partition (a disk chunk) is filed under in category 2, apart from a disk of
+  // the same id: the id, a NUL and "partition" (so each disk comes right before the partition
+  // of its id, and the order of distinct ids stays); "" for an empty id.
+  static std::string PartitionKey(const std::string& chunk_id);
   // Takes instance over (the converter frees it unless it reaches the list); when even that
   // runs out of memory the instance is freed and std::bad_alloc goes on.
   void Adopt(CCIMInstance* instance);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "cimapi.h"
+
 namespace report_values {
 
 // A size scaled to bytes (kilobytes with factor 1024, megabytes with 1048576), as unsigned
@@ -18,10 +20,9 @@ inline std::string BytesOfKB(int64_t kilobytes) {
   return ScaledSize(kilobytes, 1024);
 }
 
-// A 32-bit number as "%d" writes it.
-inline std::string Decimal(int32_t value) {
-  return std::to_string(value);
-}
+// Whether value lies in the range of the integer CIM type (uint8 to sint64); false for every
+// other type. A client reading the report refuses an integer outside its property's range.
+bool FitsIntegerType(int64_t value, nmspc_cim::CIMType type);
 
 }  // namespace report_values
 

@@ -35,8 +35,6 @@ std::vector<std::string> Pieces(const std::string& text, char separator) {
   return pieces;
 }
 
-using report_values::Decimal;
-
 // The recipe of a computer system that has only its class, id and host name.
 std::vector<RM_PropertyRecipe> PlainSystem(const char* class_name, const std::string& id,
                                            const std::string& host_name) {
@@ -82,10 +80,10 @@ int QDX_Report::Get_System_Instances() {
   }
   recipe.push_back(
       RM_Text("RAM", report_values::ScaledSize(host->getRAMMB(), 1048576), nmspc_cim::CIM_UINT64));
-  recipe.push_back(RM_Text("MaxInstalledProcessorSpeed", Decimal(host->getProcSpeedMHz()),
-                           nmspc_cim::CIM_UINT16));
-  recipe.push_back(
-      RM_Text("NumInstalledProcessors", Decimal(host->getProcCount()), nmspc_cim::CIM_UINT16));
+  recipe.push_back(IntegerProperty(kFunction, "MaxInstalledProcessorSpeed", host->getProcSpeedMHz(),
+                                   nmspc_cim::CIM_UINT16, "computer", system_id_));
+  recipe.push_back(IntegerProperty(kFunction, "NumInstalledProcessors", host->getProcCount(),
+                                   nmspc_cim::CIM_UINT16, "computer", system_id_));
   std::string id;
   CCIMInstance* instance =
       RM_BuildInstance(provider_name_, kHostClass, rm_computersystem_keys_count,
@@ -138,7 +136,8 @@ int QDX_Report::Get_Cluster_Instances() {
       {RM_Key("CreationClassName", class_name), RM_NaturalKey("Name", system_id_),
        RM_Text("ElementName", system_name_), RM_Text("SoftwareVersion", database_->cluster_version),
        RM_Text("ClusterState", "2", nmspc_cim::CIM_UINT16),
-       RM_Text("MaxNumberOfNodes", Decimal(database_->member_count), nmspc_cim::CIM_UINT32),
+       IntegerProperty(kFunction, "MaxNumberOfNodes", database_->member_count,
+                       nmspc_cim::CIM_UINT32, "cluster", system_id_),
        RM_Text("ClusterType", type)},
       &id);
   if (cluster == nullptr || !UpdateCIMInstMaps(cluster, std::move(id), kSystems)) return 0;
@@ -198,8 +197,10 @@ int QDX_Report::CreateClusterNodeReport() {
     if (LinkInstances("Tavrix_RM_ParticipatingCS", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
                       {"Dependent", system_id_, kSystems}, {"Antecedent", id, kSystems},
                       id + "~" + system_id_,
-                      {{"ClusterIndex", Decimal(computer->getLLTId()), nmspc_cim::CIM_UINT16}}) !=
-        1) {
+                      {{"ClusterIndex",
+                        IntegerText(kFunction, "ClusterIndex", computer->getLLTId(),
+                                    nmspc_cim::CIM_UINT16, "computer", id),
+                        nmspc_cim::CIM_UINT16}}) != 1) {
       return 0;
     }
   }

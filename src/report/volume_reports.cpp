@@ -58,8 +58,10 @@ int QDX_Report::Get_Volumes_Instances() {
     recipe.insert(
         recipe.end(),
         {
-            RM_Text("StatusCode", report_values::Decimal(volume->getStatus()), CIM_UINT16),
-            RM_Text("VolumeType", report_values::Decimal(volume->getVolumeType()), CIM_UINT16),
+            IntegerProperty(kFunction, "StatusCode", volume->getStatus(), CIM_UINT16, "volume",
+                            volume_id),
+            IntegerProperty(kFunction, "VolumeType", volume->getVolumeType(), CIM_UINT16, "volume",
+                            volume_id),
             RM_Text("TotalStorage", report_values::BytesOfKB(volume->getCapacityKB()), CIM_UINT64),
             RM_Text("AvailableStorage", report_values::BytesOfKB(volume->getFreeSpaceKB()),
                     CIM_UINT64),
@@ -75,7 +77,8 @@ int QDX_Report::Get_Volumes_Instances() {
 
     for (const auto& chunk : disk_chunk_set_) {
       if (LinkInstances("CIM_BasedOn", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
-                        {"Dependent", volume_id, kVolumes}, {"Antecedent", chunk.first, kDisks},
+                        {"Dependent", volume_id, kVolumes},
+                        {"Antecedent", PartitionKey(chunk.first), kDisks},
                         volume_id + "~" + chunk.first,
                         {{"StartingAddress", "0", CIM_UINT64},
                          {"EndingAddress", "0", CIM_UINT64},

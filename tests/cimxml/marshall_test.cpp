@@ -253,20 +253,22 @@ TEST(MarshallTest, ArraysAreWrittenThroughTheDecoders) {
       {25, "real64", "0.1", {"0.100000"}},
       {26, "datetime", "20230101", {"20230101"}},
       {27, "char16", "65,", {"65"}},
-      // empty, unreadable and missing texts write the frame alone
+      // an empty text writes the frame alone; unreadable and missing texts a NULL array
       {14, "uint8", "", {}},
-      {14, "uint8", "256", {}},
-      {20, "uint64", "x", {}},
-      {22, "string", nullptr, {}},
+      {14, "uint8", "256", {"NULL"}},
+      {20, "uint64", "x", {"NULL"}},
+      {22, "string", nullptr, {"NULL"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.typeName) + " " + (c.value != nullptr ? c.value : "(null)"));
     Property p(cim_createProperty("A", static_cast<CIMType>(c.type), c.value, nullptr, CIM_FALSE));
     std::vector<std::pair<int, std::string>> lines = {
-        {0, std::string("<PROPERTY.ARRAY NAME=\"A\" TYPE=\"") + c.typeName + "\">"},
-        {1, "<VALUE.ARRAY>"}};
-    for (const std::string& v : c.values) lines.push_back({2, "<VALUE>" + v + "</VALUE>"});
-    lines.push_back({1, "</VALUE.ARRAY>"});
+        {0, std::string("<PROPERTY.ARRAY NAME=\"A\" TYPE=\"") + c.typeName + "\">"}};
+    if (c.values != std::vector<std::string>{"NULL"}) {
+      lines.push_back({1, "<VALUE.ARRAY>"});
+      for (const std::string& v : c.values) lines.push_back({2, "<VALUE>" + v + "</VALUE>"});
+      lines.push_back({1, "</VALUE.ARRAY>"});
+    }
     lines.push_back({0, "</PROPERTY.ARRAY>"});
     EXPECT_EQ(PropertyText(p.get()), Lines(lines));
   }

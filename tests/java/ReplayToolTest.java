@@ -75,17 +75,27 @@ public final class ReplayToolTest {
 
   private static Run replayWith(String library, String name, String... args)
       throws IOException, InterruptedException {
+    return replayIn(library, null, null, name, args);
+  }
+
+  // The tool with one more JVM option (null: none) and standard output to stdout (null: a
+  // file, read back).
+  private static Run replayIn(String library, File stdout, String jvmOption, String name,
+      String... args) throws IOException, InterruptedException {
     String java = ProcessHandle.current().info().command().orElse(
         Paths.get(System.getProperty("java.home"), "bin", "java").toString());
-    List<String> command = new ArrayList<>(Arrays.asList(java, "-Xcheck:jni",
-        "-Dresdb.library=" + library, "-cp", System.getProperty("java.class.path"), TOOL));
+    List<String> command = new ArrayList<>(Arrays.asList(java, "-Xcheck:jni"));
+    if (jvmOption != null) command.add(jvmOption);
+    command.addAll(Arrays.asList("-Dresdb.library=" + library, "-cp",
+        System.getProperty("java.class.path"), TOOL));
     command.addAll(Arrays.asList(args));
     Path out = work.resolve(name + ".out");
     Path err = work.resolve(name + ".err");
     Process process = new ProcessBuilder(command)
-        .redirectOutput(out.toFile()).redirectError(err.toFile()).start();
+        .redirectOutput(stdout != null ? stdout : out.toFile()).redirectError(err.toFile())
+        .start();
     int exit = process.waitFor();
-    return new Run(name, exit, read(out), read(err));
+    return new Run(name, exit, stdout != null ? "" : read(out), read(err));
   }
 
   private static Run replay(String name, String... args) throws IOException, InterruptedException {
@@ -186,6 +196,29 @@ public final class ReplayToolTest {
     }
   }
 
+  // A name outside the Basic Multilingual Plane reaches a CIM client as the same Java string.
+  private static void characterOutsideTheBmp(Path host) throws Exception {
+    String name = "Caf\u00e9\u20ac\ud83d\ude00x";
+    Path scan = Files.createDirectories(work.resolve("emoji"));
+    for (String method : ADD_METHODS) {
+      String text = read(host.resolve(method + ".txt"));
+      Files.write(scan.resolve(method + ".txt"), text.replace("ShareName=projects",
+          "ShareName=" + name).getBytes(StandardCharsets.UTF_8));
+    }
+    Path report = work.resolve("emoji.xml");
+    check(replay("emoji", "--report", report.toString(), scan.toString()), new Expect(0));
+    String xml = read(report);
+    if (!xml.contains(value("Caf\u00e9\u20ac&#x1F600;x"))) fail("emoji: no character reference");
+    org.w3c.dom.NodeList values = javax.xml.parsers.DocumentBuilderFactory.newInstance()
+        .newDocumentBuilder().parse(new org.xml.sax.InputSource(
+            new java.io.StringReader("<R>" + xml + "</R>"))).getElementsByTagName("VALUE");
+    boolean found = false;
+    for (int i = 0; i < values.getLength(); i++) {
+      found |= values.item(i).getTextContent().equals(name);
+    }
+    if (!found) fail("emoji: the parsed report lacks the share's name " + name);
+  }
+
   private static void unsignedDiskExample(Path scan) throws Exception {
     String[] methods = {"addComputer", "addDisk", "addDiskChunk", "addVolume", "addFileSystem",
                         "addMountpoint", "addShare"};
@@ -242,6 +275,23 @@ public final class ReplayToolTest {
     check(replay("not-utf8", latin1.toString()),
         new Expect(2).err("addComputer.txt is not UTF-8 text"));
 
+    // A tuple file's name on what is no regular file, and a file too large for the heap.
+    Path irregular = Files.createDirectories(work.resolve("irregular"));
+    Files.copy(host.resolve("addComputer.txt"), irregular.resolve("addComputer.txt"));
+    Files.createDirectory(irregular.resolve("addDisk.txt"));
+    Files.createSymbolicLink(irregular.resolve("addShare.txt"), work.resolve("no-such-file"));
+    check(replay("irregular", irregular.toString()), new Expect(2).err("ScanReplay: in "
+        + irregular + ": addDisk.txt is a folder; addShare.txt is a broken link (a tuple file"));
+    Path large = Files.createDirectories(work.resolve("large"));
+    Files.write(large.resolve("addDisk.txt"), new byte[5 << 20]);
+    check(replayIn(System.getProperty("resdb.library"), null, "-Xmx32m", "too-large",
+        large.toString()), new Expect(2).err(large.resolve("addDisk.txt") + " is too large: "
+        + (5 << 20) + " bytes (a tuple file may have at most "));
+    // A serialize that cannot write its text fails the replay.
+    check(replayIn(System.getProperty("resdb.library"), new File("/dev/full"), null,
+        "serialize-fails", "--serialize", "--report", work.resolve("full.xml").toString(),
+        host.toString()), new Expect(1).err("serialize: 0\n", "ScanReplay: serialize answered 0"));
+
     check(replay("unknown-option", "--bogus", host.toString()),
         new Expect(2).err("ScanReplay: unknown option --bogus"));
     check(replay("no-folder"), new Expect(2).err("ScanReplay: no folder given"));
@@ -250,7 +300,7 @@ public final class ReplayToolTest {
 
     // Help needs no library.
     Expect help = new Expect(0).out("Usage: ScanReplay [--report FILE] [--serialize] FOLDER",
-        "--serialize", "Exit status");
+        "--serialize", "Exit status", "no tuple file", "a broken link");
     for (String method : ADD_METHODS) {
       help.out("  " + method + ".txt\n");
     }
@@ -270,6 +320,7 @@ public final class ReplayToolTest {
         Paths.get(System.getProperty("java.io.tmpdir")), "replay-tool-test");
     hostExample(examples.resolve("host"));
     unsignedDiskExample(examples.resolve("unsigned-disk"));
+    characterOutsideTheBmp(examples.resolve("host"));
     failureCases(examples.resolve("host"));
     if (failures > 0) {
       System.err.println(failures + " check(s) failed; outputs kept in " + work);

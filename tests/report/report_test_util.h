@@ -169,17 +169,24 @@ class InspectableReport : public QDX_Report {
   const std::map<std::string, CCIMInstance*>& category(int c) const {
     return category_maps_[c == 0 ? 1 : c];
   }
-  const std::map<std::string, CCIMInstance*>& associations() const { return associations_; }
-  // The instance filed under id in category c, or the association filed under key; null when
-  // there is none.
-  const CCIMInstance* Filed(int c, const std::string& id) const {
-    const auto& map = category(c);
-    auto it = map.find(id);
-    return it == map.end() ? nullptr : it->second;
+  // The associations by their ids joined by "~" (without what tells kinds apart).
+  std::map<std::string, CCIMInstance*> associations() const {
+    std::map<std::string, CCIMInstance*> plain;
+    for (const auto& e : associations_)
+      plain.emplace(e.first.substr(0, e.first.find('\0')), e.second);
+    return plain;
   }
+  // The first instance filed under id in category c, or association filed under key; null
+  // when there is none. A map key may carry more after a NUL (what tells kinds apart).
+  static const CCIMInstance* First(const std::map<std::string, CCIMInstance*>& map,
+                                   const std::string& id) {
+    auto it = map.lower_bound(id);
+    bool hit = it != map.end() && it->first.substr(0, it->first.find('\0')) == id;
+    return hit ? it->second : nullptr;
+  }
+  const CCIMInstance* Filed(int c, const std::string& id) const { return First(category(c), id); }
   const CCIMInstance* Association(const std::string& key) const {
-    auto it = associations_.find(key);
-    return it == associations_.end() ? nullptr : it->second;
+    return First(associations_, key);
   }
   CCIMList* list() const { return instance_list_; }
   // Lets a test set the shared state a pass reads without running the earlier passes.

@@ -63,8 +63,9 @@ public final class ScanFolder {
 
   /**
    * Reads the scan in {@code folder}. Fails when the folder is missing or no folder, holds an
-   * entry that is not a known tuple file, holds no tuple file at all, or a file cannot be read
-   * or is not UTF-8 text.
+   * entry that is not a known tuple file, a tuple file name that is no regular file (a folder,
+   * a broken link), no tuple file at all, or a file that cannot be read, is larger than
+   * {@link #largestFileBytes()} or is not UTF-8 text.
    */
   public static ScanFolder read(Path folder) throws ScanFolderException {
     if (!Files.exists(folder)) {
@@ -75,6 +76,7 @@ public final class ScanFolder {
     }
     Map<AddMethod, Path> files = new EnumMap<>(AddMethod.class);
     TreeSet<String> unknown = new TreeSet<>();
+    TreeSet<String> irregular = new TreeSet<>();  // tuple file names that are no regular file
     try (Stream<Path> entries = Files.list(folder)) {
       for (Path entry : (Iterable<Path>) entries::iterator) {
         String name = entry.getFileName().toString();
@@ -82,8 +84,10 @@ public final class ScanFolder {
           continue;
         }
         AddMethod method = AddMethod.forFileName(name);
-        if (method == null || !Files.isRegularFile(entry)) {
+        if (method == null) {
           unknown.add(name);
+        } else if (!Files.isRegularFile(entry)) {
+          irregular.add(name + " is " + whatInstead(entry));
         } else {
           files.put(method, entry);
         }
@@ -95,6 +99,10 @@ public final class ScanFolder {
       throw new ScanFolderException("unknown file name" + (unknown.size() > 1 ? "s" : "") + " in "
           + folder + ": " + String.join(", ", unknown) + " (expected one file per add method: "
           + knownFileNames() + ")");
+    }
+    if (!irregular.isEmpty()) {
+      throw new ScanFolderException("in " + folder + ": " + String.join("; ", irregular)
+          + " (a tuple file must be a regular file)");
     }
     if (files.isEmpty()) {
       throw new ScanFolderException(
@@ -117,16 +125,37 @@ public final class ScanFolder {
     return String.join(", ", names);
   }
 
-  // Malformed bytes are refused rather than replaced, so that no text reaches the library
-  // changed behind the user's back.
-  private static String readText(Path file) throws ScanFolderException {
-    byte[] bytes;
-    try {
-      bytes = Files.readAllBytes(file);
-    } catch (IOException e) {
-      throw new ScanFolderException("cannot read " + file + ": " + e.getMessage());
+  /**
+   * The largest tuple file read, in bytes: an eighth of the Java heap's limit (-Xmx). Reading a
+   * file of n bytes takes n for its bytes and up to 4n for its characters while they are
+   * decoded; the scan's texts are all held while it is replayed, and the report print returns
+   * is larger still.
+   */
+  public static long largestFileBytes() {
+    return Runtime.getRuntime().maxMemory() / 8;
+  }
+
+  // Why an entry named like a tuple file is not one.
+  private static String whatInstead(Path entry) {
+    if (Files.isSymbolicLink(entry) && !Files.exists(entry)) {
+      return "a broken link";
     }
+    return Files.isDirectory(entry) ? "a folder" : "not a regular file";
+  }
+
+  // Malformed bytes are refused rather than replaced, so that no text reaches the library
+  // changed behind the user's back. A file larger than largestFileBytes() is refused before it
+  // is read, and one that still does not fit the heap is refused too, never half read.
+  private static String readText(Path file) throws ScanFolderException {
+    long limit = largestFileBytes();
+    String tooLarge = " (a tuple file may have at most " + limit
+        + " bytes, an eighth of the Java heap; give java a larger -Xmx)";
     try {
+      long size = Files.size(file);
+      if (size > limit) {
+        throw new ScanFolderException(file + " is too large: " + size + " bytes" + tooLarge);
+      }
+      byte[] bytes = Files.readAllBytes(file);
       return StandardCharsets.UTF_8.newDecoder()
           .onMalformedInput(CodingErrorAction.REPORT)
           .onUnmappableCharacter(CodingErrorAction.REPORT)
@@ -134,6 +163,10 @@ public final class ScanFolder {
           .toString();
     } catch (CharacterCodingException e) {
       throw new ScanFolderException(file + " is not UTF-8 text");
+    } catch (IOException e) {
+      throw new ScanFolderException("cannot read " + file + ": " + e.getMessage());
+    } catch (OutOfMemoryError e) {
+      throw new ScanFolderException(file + " does not fit the Java heap" + tooLarge);
     }
   }
 }

@@ -17,11 +17,13 @@ public final class ScanLifecycle {
   public static final class Outcome {
     private final List<String> steps;
     private final int failedAdds;
+    private final boolean serializeFailed;
     private final String report;
 
-    Outcome(List<String> steps, int failedAdds, String report) {
+    Outcome(List<String> steps, int failedAdds, boolean serializeFailed, String report) {
       this.steps = Collections.unmodifiableList(steps);
       this.failedAdds = failedAdds;
+      this.serializeFailed = serializeFailed;
       this.report = report;
     }
 
@@ -37,6 +39,12 @@ public final class ScanLifecycle {
     /** How many add methods answered something other than "The operation succeeded.". */
     public int failedAdds() {
       return failedAdds;
+    }
+
+    /** True when {@code serialize} was called and answered 0: the serialized database on
+     *  standard output is missing or cut short. */
+    public boolean serializeFailed() {
+      return serializeFailed;
     }
 
     /** What {@code print} returned: the CIM-XML report, or an error text such as "ERROR 2". */
@@ -83,13 +91,16 @@ public final class ScanLifecycle {
         record.accept(batch.method().methodName() + ": " + result);
       }
       record.accept("resolveDatabase: " + db.resolveDatabase(handle));
+      boolean serializeFailed = false;
       if (serialize) {
         System.out.flush();
-        record.accept("serialize: " + db.serialize(handle));
+        int serialized = db.serialize(handle);
+        serializeFailed = serialized == 0;
+        record.accept("serialize: " + serialized);
       }
       String report = db.print(handle);
       record.accept("print: " + summarize(report));
-      return new Outcome(lines, failedAdds, report);
+      return new Outcome(lines, failedAdds, serializeFailed, report);
     } finally {
       db.destroy(handle);
     }

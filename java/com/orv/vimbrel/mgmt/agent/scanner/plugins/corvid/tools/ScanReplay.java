@@ -17,8 +17,8 @@ import java.nio.file.Paths;
 public final class ScanReplay {
   /** The report was written. */
   public static final int EXIT_REPORTED = 0;
-  /** The replay ran but failed: the library did not load, an add method failed, or the report
-   *  was refused or could not be written. */
+  /** The replay ran but failed: the library did not load, an add method or serialize failed,
+   *  the report was refused or could not be written, or the heap ran out. */
   public static final int EXIT_FAILED = 1;
   /** The command line or the folder is wrong; nothing was replayed. */
   public static final int EXIT_USAGE = 2;
@@ -57,9 +57,11 @@ public final class ScanReplay {
       + "(java -Dresdb.library=/absolute/path/to/libresdb.so ...), else from java.library.path.\n"
       + "\n"
       + "Exit status: 0 the report was written; 1 the replay failed (the library could not be\n"
-      + "loaded, an add method failed, the report was refused or could not be written); 2 the\n"
-      + "command line or the folder is wrong (no such folder, an unknown file name, a file that\n"
-      + "is not UTF-8 text).\n";
+      + "loaded, an add method or serialize failed, the report was refused or could not be\n"
+      + "written), with the reason on standard error; 2 the command line or the folder is wrong\n"
+      + "(no such folder, an unknown file name, a tuple file that is a folder or a broken link,\n"
+      + "no tuple file, a file larger than an eighth of the Java heap (-Xmx), a file that is\n"
+      + "not UTF-8).\n";
 
   private ScanReplay() {}
 
@@ -114,6 +116,10 @@ public final class ScanReplay {
     } catch (IllegalStateException e) {
       err.println(NAME + ": " + e.getMessage());
       return EXIT_FAILED;
+    } catch (OutOfMemoryError e) {
+      scan = null;  // lets the texts go before the message is made
+      err.println(NAME + ": the Java heap ran out during the replay; give java a larger -Xmx");
+      return EXIT_FAILED;
     }
     if (outcome.reportRefused()) {
       err.println(NAME + ": report refused: " + explainRefusal(outcome.report()));
@@ -128,6 +134,12 @@ public final class ScanReplay {
     if (outcome.failedAdds() > 0) {
       err.println(NAME + ": " + outcome.failedAdds() + " add method(s) failed (see above); the "
           + "report leaves out what they could not load");
+      return EXIT_FAILED;
+    }
+    if (outcome.serializeFailed()) {
+      err.println(NAME + ": serialize answered 0: the serialized database on standard output is "
+          + "missing or cut short (standard output could not be written, or the library ran out "
+          + "of memory)");
       return EXIT_FAILED;
     }
     return EXIT_REPORTED;
