@@ -10,14 +10,18 @@ std::string Name(const RecordKey& key) {
   return std::string(KindNameOf(key.first)) + " " + key.second;
 }
 
+bool EndsWith(const std::string& text, const std::string& suffix) {
+  return text.size() > suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 // The finding as the error the library filed with it, said after the record it names.
 std::string DescribeFinding(Inventory* inventory, const std::string& finding,
                             const std::string& id) {
   const SrmError* filed = FindFiledError(inventory->db(), finding);
   std::string text = finding;
   const std::string suffix = ": " + id;
-  if (text.size() > suffix.size() &&
-      text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0) {
+  if (EndsWith(text, suffix)) {
     text.erase(text.size() - suffix.size());
   }
   if (filed == nullptr) return text;
@@ -35,9 +39,7 @@ std::string DescribeArrival(Inventory* inventory, const RecordKey& key) {
   const std::string suffix = ": " + key.second;
   for (const auto& owner : inventory->db()->getErrorList()->getAllErrors()) {
     for (const auto& error : owner.second) {
-      const std::string& d = error->getDescription();
-      if (d.size() > suffix.size() &&
-          d.compare(d.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      if (EndsWith(error->getDescription(), suffix)) {
         text += "; filed: " + DescribeError(*error);
       }
     }
