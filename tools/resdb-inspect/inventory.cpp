@@ -168,9 +168,9 @@ bool Inventory::Load(const std::string& path, bool trace, Progress* progress, st
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) {
-    *error = path + (ec && ec != std::errc::no_such_file_or_directory
-                         ? ": cannot read: " + ec.message()
-                         : ": no such file or folder");
+    *error =
+        path + (ec && ec != std::errc::no_such_file_or_directory ? ": cannot read: " + ec.message()
+                                                                 : ": no such file or folder");
     return false;
   }
   if (!fs::is_directory(status)) return LoadDatabase(path, progress, error);
