@@ -34,9 +34,11 @@ bool HasHeld(SrmResourceList* list, SrmResourceType kind) {
 }
 
 // The dependent record takes the whole flags word of the record it rests on.
-void CopyFlags(const SrmResource* from, SrmResource* to, int* count) {
+void CopyFlags(const SrmResource* from, SrmResource* to, int* count,
+               SrmResolutionWatcher* watcher) {
   to->setFlags(from->getFlags());
   ++*count;
+  if (watcher != nullptr) watcher->flagsCopied(*from, *to);
 }
 
 // Hands records the flags of the records of one kind that they name, in the order they are
@@ -47,8 +49,9 @@ void CopyFlags(const SrmResource* from, SrmResource* to, int* count) {
 // are borrowed until then.
 class FlagCopier {
  public:
-  FlagCopier(const SrmResourceList* all, SrmResourceType kind, int* count)
-      : all_(all), kind_(kind), count_(count) {}
+  FlagCopier(const SrmResourceList* all, SrmResourceType kind, int* count,
+             SrmResolutionWatcher* watcher)
+      : all_(all), kind_(kind), count_(count), watcher_(watcher) {}
   FlagCopier(const FlagCopier&) = delete;
   FlagCopier& operator=(const FlagCopier&) = delete;
 
@@ -62,7 +65,7 @@ class FlagCopier {
     SrmResource* found[kBatch];
     all_->findResources(kind_, ids_, pending_, found);
     for (size_t i = 0; i < pending_; ++i) {
-      if (found[i] != nullptr) CopyFlags(found[i], records_[i], count_);
+      if (found[i] != nullptr) CopyFlags(found[i], records_[i], count_, watcher_);
     }
     pending_ = 0;
   }
@@ -72,6 +75,7 @@ class FlagCopier {
   const SrmResourceList* all_;
   SrmResourceType kind_;
   int* count_;
+  SrmResolutionWatcher* watcher_;  // borrowed, may be null
   SrmResource* records_[kBatch];
   const std::string* ids_[kBatch];
   size_t pending_ = 0;
@@ -86,6 +90,7 @@ void SrmResourceDatabase::withdraw(SrmResource* r, const std::string& message) {
   setErrorInfo(22, message, r);
   addError(host_name_, message, 22, 2);
   r->setReport(false);
+  if (watcher_ != nullptr) watcher_->withdrawn(*r, message);
 }
 
 // Running out of memory ends the resolution with 0 and code 12 in the last-error slot; the
@@ -98,9 +103,9 @@ int SrmResourceDatabase::resolveDatabase() try {
   ForEach<SrmVolumeGroup>(all, SRM_VOLUMEGROUP, [&](SrmVolumeGroup* group) {
     if (!HasHeld(group->getDiskList(), SRM_DISK)) return;
     ForEach<SrmResource>(group->getDiskList(), SRM_DISK,
-                         [&](SrmResource* disk) { CopyFlags(group, disk, &count); });
+                         [&](SrmResource* disk) { CopyFlags(group, disk, &count, watcher_); });
     ForEach<SrmResource>(group->getVolumeList(), SRM_VOLUME,
-                         [&](SrmResource* volume) { CopyFlags(group, volume, &count); });
+                         [&](SrmResource* volume) { CopyFlags(group, volume, &count, watcher_); });
   });
 
   // 2. A disk without a signature or without a name is withdrawn.
@@ -111,7 +116,7 @@ int SrmResourceDatabase::resolveDatabase() try {
   });
 
   // 3. Disks to their chunks. (A list finds a record of a large kind through its hash index.)
-  FlagCopier fromDisk(all, SRM_DISK, &count);
+  FlagCopier fromDisk(all, SRM_DISK, &count, watcher_);
   ForEach<SrmDiskChunk>(all, SRM_DISKCHUNK,
                         [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
 
@@ -123,7 +128,7 @@ int SrmResourceDatabase::resolveDatabase() try {
   fromDisk.flush();  // the volumes' flags are read from here on
 
   // 5 to 7. Volumes to the file systems, mount points and shares on them.
-  FlagCopier fromVolume(all, SRM_VOLUME, &count);
+  FlagCopier fromVolume(all, SRM_VOLUME, &count, watcher_);
   ForEach<SrmFileSystem>(all, SRM_FILESYSTEM,
                          [&](SrmFileSystem* fs) { fromVolume.add(fs, fs->getVolume()); });
   ForEach<SrmMountPoint>(all, SRM_MOUNTPOINT, [&](SrmMountPoint* mount) {

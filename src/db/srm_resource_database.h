@@ -24,6 +24,16 @@ class CSRMTupleFDStream;
 class SrmComputer;
 class SrmServiceGroup;
 
+// Told what a resolution does as it does it, for tools that explain its outcome: each whole
+// flags word copied from a record to the record resting on it, and each record withdrawn with
+// its finding. Read only; a database borrows its watcher.
+class SrmResolutionWatcher {
+ public:
+  virtual ~SrmResolutionWatcher() = default;
+  virtual void flagsCopied(const SrmResource& from, const SrmResource& to) = 0;
+  virtual void withdrawn(const SrmResource& record, const std::string& finding) = 0;
+};
+
 class SrmResourceDatabase {
  public:
   static constexpr int kFormatBufferLength = 2049;
@@ -130,6 +140,8 @@ class SrmResourceDatabase {
   int resolveDatabase();
   int checkIntegrity();
   int mergeResourceDatabase(SrmResourceDatabase* other);
+  // Borrowed; null (the default) watches nothing.
+  void setResolutionWatcher(SrmResolutionWatcher* watcher) { watcher_ = watcher; }
 
   // Cluster header values.
   std::string cluster_alias;
@@ -182,6 +194,7 @@ class SrmResourceDatabase {
   SrmResource* last_error_resource_ = nullptr;  // one reference
   std::string last_error_message_;
   bool logging_enabled_ = false;
+  SrmResolutionWatcher* watcher_ = nullptr;  // borrowed
 };
 
 #endif  // RESDB_DB_SRM_RESOURCE_DATABASE_H_
