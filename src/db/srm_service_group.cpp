@@ -129,7 +129,8 @@ int SrmServiceGroup::mergeServiceGroup(SrmServiceGroup* other) {
       if (SrmResource* mine = database_->findResource(kind, entry.first)) addResource(mine);
     }
   }
-  if (other->child_ != nullptr) setNextServiceGroup(groupNamed(other->child_->getName()));
+  SrmServiceGroup* child = other->child_ ? groupNamed(other->child_->getName()) : nullptr;
+  if (child != nullptr) setNextServiceGroup(child);
   return 1;
 }
 
@@ -138,7 +139,9 @@ SrmServiceGroup* SrmServiceGroup::groupNamed(const std::string& name) {
   if (SrmServiceGroup* found = database_->findServiceGroup(name)) return found;
   // Filed empty under its name; the database's reference keeps it alive.
   SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(name));
-  return database_->addServiceGroup(made.get()) ? made.get() : nullptr;
+  SrmServiceGroup* group = made.get();
+  if (!database_->addServiceGroup(group)) return nullptr;
+  return group;
 }
 
 int SrmServiceGroup::checkIntegrity() {
