@@ -215,6 +215,7 @@ TEST(DbFaultsMergeTest, MergedDatabasesHoldOnlyTheirOwnAndOutliveEachOther) {
     SrmResourceDatabase* kept = destroy_merged ? other.get() : mine.get();
     int rc = 0, after = 0;
     const std::string before = Text(kept, &rc);
+    EXPECT_EQ(1, rc);
     gone.reset();
     EXPECT_EQ(before, Text(kept, &after));  // no group emptied, no child list dropped
     EXPECT_EQ(1, after);
