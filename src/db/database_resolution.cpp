@@ -216,18 +216,17 @@ int SrmResourceDatabase::mergeResourceDatabase(SrmResourceDatabase* other) {
   if (other == nullptr || other == this) return other == this ? 1 : 0;
   if (!resource_list_.mergeResources(&other->resource_list_)) return 0;
 
-  for (auto& entry : other->service_groups_) {
-    if (SrmServiceGroup* mine = findServiceGroup(entry.first)) {
-      mine->mergeServiceGroup(entry.second);
-    } else {
-      addServiceGroup(entry.second);
-    }
-  }
+  // Each group of other is folded into this database's group of its name, made here when
+  // there is none: the two databases never share a group, and the members and child each group
+  // here holds are this database's (mergeServiceGroup finds them by kind, Id and name).
   for (auto& entry : other->service_groups_) {
     SrmServiceGroup* mine = findServiceGroup(entry.first);
-    if (mine != nullptr && mine != entry.second && entry.second->getNextServiceGroup()) {
-      mine->setNextServiceGroup(entry.second->getNextServiceGroup());
+    if (mine == nullptr) {
+      SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(entry.first));
+      if (!addServiceGroup(made.get())) continue;
+      mine = made.get();
     }
+    mine->mergeServiceGroup(entry.second);
   }
   computer_list_.mergeResources(&other->computer_list_);
   return 1;

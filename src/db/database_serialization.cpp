@@ -11,6 +11,7 @@
 #include "db/srm_service_group.h"
 #include "kinds/computer.h"
 #include "kinds/kind_factory.h"
+#include "kinds/virtual_server.h"
 #include "kinds/volume.h"
 #include "model/tuple_fields.h"
 #include "model/tuple_line.h"
@@ -45,12 +46,21 @@ size_t ResumeWalk(CSRMReportTuple* tuple, size_t taken) {
   return position;
 }
 
+// True when tuple has a State element (read position left at the start).
+bool CarriesState(CSRMReportTuple* tuple) {
+  bool found = false;
+  SrmForEachElementView(tuple, [&found](int key, std::string_view) { found |= key == kKeyState; });
+  tuple->resetNext();
+  return found;
+}
+
 }  // namespace
 
 // Running out of memory anywhere in a write or a load ends it with code 12 in the last-error
 // slot; nothing is rolled back (what was written stays written, what loaded stays loaded).
 int SrmResourceDatabase::serialize(int fd, int flags) try {
   if (!attachStream(fd)) return 0;
+  adoptUnlinkedRecords();  // records a merged database left behind write through this one
   version = "1.0";
 
   int expected = error_list_.getErrorCount();
@@ -79,6 +89,11 @@ int SrmResourceDatabase::serialize(int fd, int flags) try {
       serialized_volumes_.clear();
       for (auto& entry : *records) {
         if (static_cast<SrmVolume*>(entry.second)->getHierType() == kSubVolumeHierType) continue;
+        if (!serializeVolumes(entry.second, fd, flags, &written)) return 0;
+      }
+      // Sub-volumes no written volume lists (their parent was refused, say) follow, each once.
+      for (auto& entry : *records) {
+        if (serialized_volumes_.count(entry.first) != 0) continue;
         if (!serializeVolumes(entry.second, fd, flags, &written)) return 0;
       }
       continue;
@@ -223,6 +238,9 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) try {
       SrmHeld<SrmResource> record(kind == SRM_NO_TYPE ? nullptr : SrmNewResource(kind));
       if (!record) continue;
       record->setDatabase(this);
+      // A written State is the whole flags word the record had: kinds that OR a collected State
+      // into their initial flags take it whole here, so that a withdrawn record stays withdrawn.
+      if (kind != SRM_ALIAS && CarriesState(tuple.get())) record->setFlags(0);
       SrmComputer* previous_computer = this_computer_;
       if (kind == SRM_COMPUTER) setThisComputer(static_cast<SrmComputer*>(record.get()));
       bool read = false;
@@ -275,6 +293,11 @@ int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) try {
     groups_loaded += addServiceGroup(group.get());
   }
   detachStream(fd);
+  // Virtual servers come before the groups they name: they take them now.
+  if (SrmResourceList::IdMap* servers = resource_list_.getSrmResourceIdMap(SRM_VIRTUALSERVER)) {
+    for (auto& entry : *servers)
+      static_cast<SrmVirtualServer*>(entry.second)->linkPendingServiceGroup();
+  }
   if (groups_loaded != expected_groups) {
     setErrorInfo(22, "Failed to deserialize required number of service groups", nullptr);
     return 0;

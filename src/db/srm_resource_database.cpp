@@ -13,6 +13,7 @@
 #include "kinds/file_system.h"
 #include "kinds/mount_point.h"
 #include "kinds/share.h"
+#include "kinds/virtual_server.h"
 #include "kinds/volume.h"
 #include "kinds/volume_group.h"
 #include "tuple/key_vocabulary.h"
@@ -66,18 +67,8 @@ SrmResourceDatabase::~SrmResourceDatabase() {
   service_groups_.clear();
   if (last_error_resource_ != nullptr) last_error_resource_->Release();
   last_error_resource_ = nullptr;
-  // Volumes can hold each other as sub-volumes; dropping their child links first lets a
-  // cycle of volumes die with the lists below. Records another database took over (by
-  // merging) keep theirs.
-  ForEachOfKind(&resource_list_, SRM_VOLUME, [this](SrmResource* r) { releaseChildrenOf(r); });
-  ForEachOfKind(&resource_list_, SRM_VOLUMEGROUP, [this](SrmResource* r) { releaseChildrenOf(r); });
-  // So do the containers that left the list while a cycle or another record still held them.
-  for (SrmResource* r : departed_containers_) releaseChildrenOf(r);
-  for (SrmResource* r : departed_containers_) r->Release();
-  departed_containers_.clear();
   this_computer_ = nullptr;
-  computer_list_.removeAllResources();
-  resource_list_.removeAllResources();
+  releaseRecords();
   freeStaticKeys();
 }
 
@@ -496,6 +487,13 @@ int SrmResourceDatabase::removeServiceGroup(const std::string& name) {
     if (entry.second->getNextServiceGroup() == doomed) entry.second->setNextServiceGroup(nullptr);
   }
   service_groups_.erase(it);
+  // A group and its virtual servers hold each other: the servers let go of the group, and the
+  // group, as the database's end does for the groups it still holds, of its members.
+  ForEachOfKind(&resource_list_, SRM_VIRTUALSERVER, [doomed](SrmResource* r) {
+    auto* server = static_cast<SrmVirtualServer*>(r);
+    if (server->getServiceGroup() == doomed) server->clearServiceGroup();
+  });
+  if (doomed->getDatabase() == this) doomed->removeAllResources();
   doomed->Release();
   return 1;
 }

@@ -78,6 +78,10 @@ class SrmResourceDatabase {
 
   // --- This computer ---
   void setThisComputer(SrmComputer* c);
+  // The computer made this one, or null; unlike getThisComputer, no fallback and no record.
+  SrmComputer* getCurrentComputer() const { return this_computer_; }
+  // Puts back what getCurrentComputer answered (null included), undoing a setThisComputer.
+  void restoreThisComputer(SrmComputer* c) { this_computer_ = c; }
   // This computer, or the only computer when none was made current; fills the host name once.
   // Null (with 22 "Not current computer found.") when there are several or none.
   SrmComputer* getThisComputer();
@@ -175,6 +179,12 @@ class SrmResourceDatabase {
   void releaseLeaving(SrmResource* leaving);
   // Breaks the child links of a volume or volume group of this database.
   void releaseChildrenOf(SrmResource* r);
+  // Drops this database's references on its records (its end). A record something else still
+  // holds keeps its child lists and loses its link to this database; volumes held only by each
+  // other have their child links broken, so that they are freed.
+  void releaseRecords() noexcept;
+  // Binds to this database the records it holds whose database has ended (their link null).
+  void adoptUnlinkedRecords();
 
   SrmErrorList error_list_;
   SrmResourceList resource_list_;

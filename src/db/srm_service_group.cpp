@@ -100,7 +100,8 @@ int SrmServiceGroup::setNextServiceGroup(SrmServiceGroup* g) {
       database_->setErrorInfo(22, "Invalid Service Group Dependency provided", nullptr);
     return 0;
   }
-  if (checkCircDependency(g)) {
+  // A group cannot depend on itself, nor on a group recorded among its parents.
+  if (g == this || checkCircDependency(g)) {
     if (database_ != nullptr)
       database_->setErrorInfo(22, "Circular Service Sroup Dependency reported", nullptr);
     return 0;
@@ -112,9 +113,35 @@ int SrmServiceGroup::setNextServiceGroup(SrmServiceGroup* g) {
 int SrmServiceGroup::mergeServiceGroup(SrmServiceGroup* other) {
   if (other == nullptr) return 0;
   if (other == this) return 1;  // merging a group into itself would mark its members merged
-  resources_->mergeResources(other->resources_.get());
-  if (other->child_ != nullptr) setNextServiceGroup(other->child_);
+  const bool foreign = database_ != nullptr && other->database_ != database_;
+  if (!foreign) {
+    resources_->mergeResources(other->resources_.get());
+    if (other->child_ != nullptr) setNextServiceGroup(other->child_);
+    return 1;
+  }
+  // A group of another database: its members and its child are taken by kind and Id, and by
+  // name, in this group's database, so that nothing here points into the other one. Members
+  // this database does not hold are left out.
+  for (SrmResourceType kind : kMemberKinds) {
+    const SrmResourceList::IdMap* members = other->resources_->getSrmResourceIdMap(kind);
+    if (members == nullptr) continue;
+    for (const auto& entry : *members) {
+      if (SrmResource* mine = database_->findResource(kind, entry.first)) addResource(mine);
+    }
+  }
+  SrmServiceGroup* child = other->child_ ? groupNamed(other->child_->getName()) : nullptr;
+  if (child != nullptr) setNextServiceGroup(child);
   return 1;
+}
+
+SrmServiceGroup* SrmServiceGroup::groupNamed(const std::string& name) {
+  if (name.empty()) return nullptr;
+  if (SrmServiceGroup* found = database_->findServiceGroup(name)) return found;
+  // Filed empty under its name; the database's reference keeps it alive.
+  SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(name));
+  SrmServiceGroup* group = made.get();
+  if (!database_->addServiceGroup(group)) return nullptr;
+  return group;
 }
 
 int SrmServiceGroup::checkIntegrity() {
@@ -189,19 +216,17 @@ int SrmServiceGroup::deserialize(int /*fd*/, CSRMReportTuple* t) {
       case kKeyResourceCount:
         count = SrmParseInt32(value);
         break;
-      case kKeyChildServiceGroup: {
+      case kKeyChildServiceGroup:
         if (value.empty()) break;  // names no group
-        SrmServiceGroup* child = database_->findServiceGroup(value);
-        if (child != nullptr) {
-          setNextServiceGroup(child);
+        // A group naming itself (while it is read it is not filed yet) is refused as a cycle,
+        // rather than filing an empty group of its own name in its place.
+        if (value == name_) {
+          setNextServiceGroup(this);
           break;
         }
-        // A child the database does not hold yet is filed there, empty, under its name; it
-        // becomes the child only once the database keeps it alive.
-        SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(value));
-        if (database_->addServiceGroup(made.get())) setNextServiceGroup(made.get());
+        // A child the database does not hold yet is filed there, empty, under its name.
+        if (SrmServiceGroup* child = groupNamed(value)) setNextServiceGroup(child);
         break;
-      }
       default:
         break;
     }

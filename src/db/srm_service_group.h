@@ -40,10 +40,13 @@ class SrmServiceGroup : public SrmRef {
   int addParentGroup(SrmServiceGroup* parent);
   // 1 when g is recorded among this group's parents, directly or further up.
   int checkCircDependency(SrmServiceGroup* g);
-  // Sets the child once (null clears it, with result 0); see the failure messages recorded in
-  // the database's last-error slot.
+  // Sets the child once (null clears it, with result 0); the group itself is refused as a
+  // circular dependency. See the failure messages recorded in the database's last-error slot.
   int setNextServiceGroup(SrmServiceGroup* g);
   SrmServiceGroup* getNextServiceGroup() const { return child_; }
+  // Folds other's members and child into this group. A group of another database gives this
+  // group the records and the child of the same kind and Id, and name, in this group's
+  // database (a child it lacks is filed there, empty); members it lacks are left out.
   int mergeServiceGroup(SrmServiceGroup* other);
   // 1 when every reported member is filed under its own kind and held by the database.
   int checkIntegrity();
@@ -62,6 +65,10 @@ class SrmServiceGroup : public SrmRef {
   ~SrmServiceGroup() override;
 
  private:
+  // The database's group of that name, filed there empty when it has none; null for an empty
+  // name or when it cannot be filed. Requires the database link.
+  SrmServiceGroup* groupNamed(const std::string& name);
+
   std::unique_ptr<SrmResourceList> resources_;  // owned members
   std::string name_;
   SrmServiceGroup* child_ = nullptr;                 // borrowed

@@ -27,7 +27,8 @@ SrmResource* createLinked(SrmResourceDatabase* db) {
 }
 
 // A record bound to its database before it reads itself, so that a disk or volume it names by
-// global id is stored under that record's Id; it is filed only when it is added.
+// global id is stored under that record's Id, and a computer reads the reference lines that
+// follow it; it is filed only when it is added.
 template <class Record>
 SrmResource* createBound(SrmResourceDatabase* db) {
   Record* record = new Record();
@@ -64,7 +65,7 @@ constexpr char kSystemAttachMessage[] =
 const JniAddMethod kJniAddAlias = {
     createUnlinked<SrmId>, findById<SRM_ALIAS>, insertResource, {kSystemAttachMessage, nullptr}};
 
-const JniAddMethod kJniAddComputer = {createUnlinked<SrmComputer>,
+const JniAddMethod kJniAddComputer = {createBound<SrmComputer>,
                                       findById<SRM_COMPUTER>,
                                       insertComputer,
                                       {kSystemAttachMessage, nullptr}};

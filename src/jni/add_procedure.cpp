@@ -58,18 +58,53 @@ int attachCollectionStream(SrmResourceDatabase* db, int fd) {
   return db->attachStream(fd);
 }
 
-// Turns every tuple of the attached stream into a record and merges or adds it.
-const char* loadTuples(SrmResourceDatabase* db, int fd, const JniAddMethod& method) {
+// Files the method's collection-failure messages under host_name, as a scan error of this
+// computer (nothing is filed while no host name is known).
+void fileCollectionFailure(SrmResourceDatabase* db, const std::string& host_name,
+                           const JniAddMethod& method, bool all_messages) {
+  for (const char* message : method.attach_failure_messages) {
+    if (message == nullptr) continue;
+    db->addError(host_name, message, kAttachErrorCode, kAttachErrorSeverity);
+    if (!all_messages) break;
+  }
+}
+
+// Keeps the database's own computer as it was while a record reads itself: a computer read by
+// an add method is bound to the database (to read its references) but is never made this
+// computer by its TIM, and must not be left as this computer when it is merged and released.
+class ThisComputerKept {
+ public:
+  explicit ThisComputerKept(SrmResourceDatabase* db) : db_(db), kept_(db->getCurrentComputer()) {}
+  ThisComputerKept(const ThisComputerKept&) = delete;
+  ThisComputerKept& operator=(const ThisComputerKept&) = delete;
+  ~ThisComputerKept() { db_->restoreThisComputer(kept_); }
+
+ private:
+  SrmResourceDatabase* const db_;
+  SrmComputer* const kept_;
+};
+
+// Turns every tuple of the attached stream into a record and merges or adds it. The end of the
+// text answers success; a reader that ran out of memory answers kJniAddNoMemory; any other
+// reader failure (a read error, text cut inside a tuple or inside a record's references) files
+// the method's collection failure and answers its text. Records read before stay.
+const char* loadTuples(SrmResourceDatabase* db, int fd, const JniAddMethod& method,
+                       const std::string& host_name) {
   CSRMReportTupleStreamReader* reader = db->getTupleStream();
   if (reader == nullptr) return kJniAddSucceeded;
   CSRMReportTuple tuple;  // every tuple of the batch is read into the same buffers
   for (;;) {
     const unsigned long rc = reader->ReadNextTuple(&tuple);
-    // The end of the text and a read failure both end the batch.
-    if (rc != CSRM_OK) return kJniAddSucceeded;
+    if (rc == CSRM_END_OF_DATA) return kJniAddSucceeded;
+    if (rc == CSRM_NO_MEMORY) return kJniAddNoMemory;
+    if (rc != CSRM_OK) {
+      fileCollectionFailure(db, host_name, method, false);
+      return method.attach_failure_messages[0];
+    }
 
     NewRecord record(method.create(db));
     if (!record) return kJniAddNoMemory;
+    ThisComputerKept own_computer(db);  // goes before the record is released
     // A tuple that does not read as a record of this kind is dropped.
     if (record->deserialize(fd, &tuple) == 0) continue;
     SrmResource* existing = method.find ? method.find(db, record.get()) : nullptr;
@@ -103,15 +138,12 @@ const char* jniAddBatch(SrmResourceDatabase* db, const char* text, const JniAddM
 
     int fd = fileno(file.get());
     if (!steps.attach(db, fd)) {
-      for (const char* message : method.attach_failure_messages) {
-        if (message != nullptr)
-          db->addError(host_name, message, kAttachErrorCode, kAttachErrorSeverity);
-      }
+      fileCollectionFailure(db, host_name, method, true);
       return kJniAddAttachFailed;
     }
     // Detached before the file closes (locals go in reverse order).
     StreamAttachment attachment(db, fd);
-    return loadTuples(db, fd, method);
+    return loadTuples(db, fd, method, host_name);
   } catch (...) {
     // Records and tuples are released on the way out; allocation is what fails here.
     return kJniAddNoMemory;

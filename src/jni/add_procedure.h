@@ -26,7 +26,8 @@ struct JniAddMethod {
   // Files the new record in the database (taking the database's own references); 1 or 0.
   int (*insert)(SrmResourceDatabase* db, SrmResource* record);
   // The errors filed under this computer's host name when the stream cannot be attached,
-  // in order; the second may be null.
+  // in order; the second may be null. The first is also the method's collection-failure
+  // text: filed, and answered, when the reader fails inside the batch.
   const char* attach_failure_messages[2];
 };
 
@@ -44,9 +45,11 @@ struct JniStagingSteps {
 const JniStagingSteps& jniDefaultStagingSteps();
 
 // Loads text (a NUL-terminated batch of tuple text, not null) into db (not null) as method says
-// and returns one of the four result texts above (a static string). Tuples that fail to
-// deserialize are dropped; a read failure ends the batch like its end does; both still answer
-// success. Nothing is added when the text cannot be staged whole. No exception escapes.
+// and returns one of the four result texts above, or the method's collection-failure text (a
+// static string). Tuples that fail to deserialize are dropped and still answer success. A
+// reader failure ends the batch: out of memory answers "Memory allocation error", any other
+// failure files the collection-failure text under the host name and answers it; records read
+// before stay. Nothing is added when the text cannot be staged whole. No exception escapes.
 const char* jniAddBatch(SrmResourceDatabase* db, const char* text, const JniAddMethod& method,
                         const JniStagingSteps& steps = jniDefaultStagingSteps());
 

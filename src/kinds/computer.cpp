@@ -154,39 +154,39 @@ int SrmComputer::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   });
   if (resource_count > 0 || group_count > 0) {
     if (getDatabase() == nullptr || getTupleStream() == nullptr) return 0;
-    if (!readResourceReferences(resource_count)) return 0;
-    if (!readServiceGroupReferences(group_count)) return 0;
+    readResourceReferences(resource_count);
+    readServiceGroupReferences(group_count);
   }
-  // Only a computer that read completely becomes the database's own: one that fails is
-  // released by its reader, and the database must not keep pointing at it.
+  // Only a computer that read becomes the database's own: one that fails is released by its
+  // reader, and the database must not keep pointing at it.
   if (getDatabase() != nullptr && tim != 0) getDatabase()->setThisComputer(this);
   return 1;
 }
 
-int SrmComputer::readResourceReferences(int count) {
+// A reference that names no record of this database (not loaded yet, or of a kind a computer
+// does not hold) is passed over: the line is still consumed as a reference, never read as a
+// record of its own, and the computer keeps the references that resolve.
+void SrmComputer::readResourceReferences(int count) {
   SrmResourceDatabase* db = getDatabase();
-  int added = 0;
   SrmReadReferences(getTupleStream(), count, [&](const SrmReference& ref) {
-    SrmResourceType kind = SrmKindOfReference(ref.type_key);
+    // A computer's volume managers are written among its children and read back with them.
+    SrmResourceType kind =
+        ref.type_key == kKeyVolumeManager ? SRM_VOLUMEMANAGER : SrmKindOfReference(ref.type_key);
     if (kind == SRM_NO_TYPE) return;
-    SrmResource* r = db->findResource(kind, ref.id);
-    if (r != nullptr && addResource(r) == 1) ++added;
+    if (SrmResource* r = db->findResource(kind, ref.id)) addResource(r);
   });
-  return added == count ? 1 : 0;
 }
 
-int SrmComputer::readServiceGroupReferences(int count) {
+void SrmComputer::readServiceGroupReferences(int count) {
   SrmResourceDatabase* db = getDatabase();
-  int added = 0;
   SrmReadReferences(getTupleStream(), count, [&](const SrmReference& ref) {
     if (ref.id.empty()) return;  // a reference without a name names no group
     SrmServiceGroup* g = db->findServiceGroup(ref.id);
     if (g != nullptr) {
-      added += addServiceGroup(g);
+      addServiceGroup(g);
       return;
     }
     SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(ref.id));
-    if (db->addServiceGroup(made.get())) added += addServiceGroup(made.get());
+    if (db->addServiceGroup(made.get())) addServiceGroup(made.get());
   });
-  return added == count ? 1 : 0;
 }

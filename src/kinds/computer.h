@@ -34,10 +34,11 @@ class SrmComputer : public SrmResource {
   // database, on a short write, or when a child fails to write.
   int serialize(int fd, int flags) override;
   // Reads the tuple, then the ResourceCount child and SGCount group references that follow it
-  // through the database's reader. 0 for a null tuple, for announced references without a
-  // database or reader, or when fewer references than announced resolve; groups a reference
-  // names that the database lacks are created there. A TIM of nonzero makes a computer that
-  // read completely the database's own computer.
+  // through the database's reader: every announced line is consumed as a reference (up to the
+  // end of the input). A child reference to a record the database lacks is passed over; groups
+  // a reference names that the database lacks are created there. 0 for a null tuple, or for
+  // announced references without a database or reader. A TIM of nonzero makes a computer that
+  // read the database's own computer.
   int deserialize(int fd, CSRMReportTuple* tuple) override;
 
   // Stores r (any kind but a computer) among the children, taking a reference. 0 for null r or
@@ -100,9 +101,9 @@ class SrmComputer : public SrmResource {
 
  private:
   static const SrmRecordCodec<SrmComputer>& codec();
-  // The closing steps: reads the announced child and group references. 1 when all resolve.
-  int readResourceReferences(int count);
-  int readServiceGroupReferences(int count);
+  // The closing steps: read the announced child and group references.
+  void readResourceReferences(int count);
+  void readServiceGroupReferences(int count);
 
   std::unique_ptr<SrmResourceList> resources_;  // owned; children, one reference each
   ServiceGroupMap service_groups_;              // one reference per group

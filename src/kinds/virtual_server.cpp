@@ -37,6 +37,19 @@ void SrmVirtualServer::setServiceGroup(SrmServiceGroup* g) {
   service_group_ = g;
 }
 
+void SrmVirtualServer::clearServiceGroup() {
+  if (service_group_ != nullptr) service_group_->Release();
+  service_group_ = nullptr;
+}
+
+void SrmVirtualServer::linkPendingServiceGroup() {
+  if (pending_group_.empty() || getDatabase() == nullptr) return;
+  SrmServiceGroup* g = getDatabase()->findServiceGroup(pending_group_);
+  if (g == nullptr) return;
+  setServiceGroup(g);
+  pending_group_.clear();
+}
+
 int SrmVirtualServer::mergeResource(SrmResource* other) {
   return codec().merge(this, other);
 }
@@ -52,7 +65,9 @@ int SrmVirtualServer::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
   codec().read(this, tuple, [this](int key, const std::string& value) {
     if (key != kKeyServiceGroup || getDatabase() == nullptr) return;
-    setServiceGroup(getDatabase()->findServiceGroup(value));
+    SrmServiceGroup* g = getDatabase()->findServiceGroup(value);
+    setServiceGroup(g);
+    pending_group_ = g == nullptr ? value : std::string();
   });
   return 1;
 }

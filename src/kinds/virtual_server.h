@@ -26,14 +26,20 @@ class SrmVirtualServer : public SrmResource {
   // Full tuple (with the group's name as ServiceGroup), or the reference tuple (Type, Id) with
   // flags bit 1. 0 without a database or on a short write.
   int serialize(int fd, int flags) override;
-  // A ServiceGroup element takes the database's group of that name, if there is one. 0 only
-  // for a null tuple.
+  // A ServiceGroup element takes the database's group of that name, if there is one; the name
+  // of a group the database does not hold yet is kept for linkPendingServiceGroup. 0 only for
+  // a null tuple.
   int deserialize(int fd, CSRMReportTuple* tuple) override;
 
   // Holds g (taking a reference) in place of the group held so far (released). Null or the
   // group already held changes nothing.
   void setServiceGroup(SrmServiceGroup* g);
   SrmServiceGroup* getServiceGroup() const { return service_group_; }
+  // Releases the group held, if any (a group being removed from the database).
+  void clearServiceGroup();
+  // Takes the database's group of the name read when there was none yet (a serialized
+  // database lists its groups after its virtual servers); nothing when there still is none.
+  void linkPendingServiceGroup();
 
   const std::string& getName() const { return name_; }
   void setName(const std::string& name) { name_ = name; }
@@ -52,6 +58,7 @@ class SrmVirtualServer : public SrmResource {
   static const SrmRecordCodec<SrmVirtualServer>& codec();
 
   SrmServiceGroup* service_group_ = nullptr;  // one reference
+  std::string pending_group_;                 // named by the tuple, not yet in the database
   std::string name_;
   std::string ip_addr_;
   std::string host_name_;

@@ -269,8 +269,10 @@ TEST_F(ResolutionTest, MergingDatabases) {
   SrmResource* added = db.findResource(SRM_DISK, "d2");
   ASSERT_NE(nullptr, added);
   EXPECT_EQ(&db, added->getDatabase());
-  EXPECT_EQ(g_child, db.findServiceGroup("child")) << "a new group is shared, not copied";
-  EXPECT_EQ(g_child, g_mine->getNextServiceGroup());
+  SrmServiceGroup* child_here = db.findServiceGroup("child");  // made here, not shared
+  ASSERT_NE(nullptr, child_here);
+  EXPECT_NE(g_child, child_here);
+  EXPECT_EQ(child_here, g_mine->getNextServiceGroup());
   g_child->Release();
   g_mine->Release();
   g_theirs->Release();

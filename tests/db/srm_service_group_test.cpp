@@ -164,11 +164,6 @@ TEST_F(ServiceGroupTest, DependantResourcesFollowTheChildChainAndEndOnCycles) {
     EXPECT_EQ(1, start->getDependantResourceList(&cycle_disks, SRM_DISK));
     EXPECT_EQ(2, cycle_disks.getResourceCount());
   }
-  SrmServiceGroup* self = Group("self");
-  ASSERT_EQ(1, self->setNextServiceGroup(self));
-  SrmResourceList none(&db_);
-  EXPECT_EQ(1, self->getDependantResourceList(&none));
-  EXPECT_EQ(0, none.getResourceCount());
 }
 
 TEST_F(ServiceGroupTest, MemberListsByKind) {

@@ -23,7 +23,7 @@ struct MethodCase {
 
 const MethodCase kMethods[] = {
     {"addAlias", &kJniAddAlias, SRM_ALIAS, false, 1},
-    {"addComputer", &kJniAddComputer, SRM_COMPUTER, false, 1},
+    {"addComputer", &kJniAddComputer, SRM_COMPUTER, true, 1},
     {"addDisk", &kJniAddDisk, SRM_DISK, true, 2},
     {"addDiskChunk", &kJniAddDiskChunk, SRM_DISKCHUNK, true, 1},
     {"addFileSystem", &kJniAddFileSystem, SRM_FILESYSTEM, true, 1},

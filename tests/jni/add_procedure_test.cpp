@@ -118,7 +118,6 @@ TEST_F(AddProcedureTest, LoadsBatches) {
       {"no lookup replaces", "a,;\na,;\n", &kUnmatched, 1, 0},
       {"unreadable dropped", "bad,;\na,;\nbad,;\n", &kMatched, 1, 0},
       {"all unreadable", "bad,;\nbad,;\n", &kMatched, 0, 0},
-      {"cut short after one", "a,;\nb", &kMatched, 1, 0},
   };
   for (const BatchCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -153,10 +153,12 @@ class LifecycleAllocFailureTest : public ::testing::Test {
       if (!earlier && !now) {
         EXPECT_EQ(first_.added[i], result) << kNativeAddMethods[batch.method].name;
       } else {
-        // A tuple the reader could not allocate ends the batch as its end does; a staging
-        // file whose path cannot be allocated is a file that cannot be opened.
+        // A tuple the reader could not allocate answers the allocation error, a read that
+        // failed the method's collection failure; a staging file whose path cannot be
+        // allocated is a file that cannot be opened. A failure the library gets past (a
+        // message it could not keep) still answers success.
         EXPECT_TRUE(result == kSucceeded || result == kNoMemory || result == kNoStagingFile ||
-                    result == kAttachFailed)
+                    result == kAttachFailed || result.rfind("Failed to collect", 0) == 0)
             << kNativeAddMethods[batch.method].name << ": " << result;
       }
     }

@@ -1,0 +1,250 @@
+// Faults once found in loading, writing, reloading, merging and destroying databases, each
+// driven through the native methods where they reach it, else at the database level.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "db/srm_resource_database.h"
+#include "db/srm_service_group.h"
+#include "fake_jni.h"
+#include "jni/native_methods.h"
+#include "kinds/computer.h"
+#include "kinds/virtual_server.h"
+#include "kinds/volume_manager.h"
+#include "native_lifecycle.h"
+#include "temp_dir.h"
+
+namespace {
+
+using Db = std::unique_ptr<SrmResourceDatabase>;
+
+// What db->serialize writes, and (through *rc) its result.
+std::string Text(SrmResourceDatabase* db, int* rc) {
+  FILE* file = std::tmpfile();
+  *rc = db->serialize(fileno(file), 0);
+  std::string text(static_cast<size_t>(lseek(fileno(file), 0, SEEK_END)), '\0');
+  if (pread(fileno(file), &text[0], text.size(), 0) < 0) text.clear();
+  std::fclose(file);
+  return text;
+}
+
+Db Load(const std::string& text, int expected = 1) {
+  Db db(new SrmResourceDatabase());
+  FILE* file = std::tmpfile();
+  std::fputs(text.c_str(), file);
+  std::fflush(file);
+  std::rewind(file);
+  EXPECT_EQ(expected, db->deserialize(fileno(file), nullptr));
+  std::fclose(file);
+  return db;
+}
+
+// db serializes; the text loads into a new database, which writes the same text back.
+std::string ExpectRoundTrip(SrmResourceDatabase* db) {
+  int rc = 0, again = 0;
+  std::string text = Text(db, &rc);
+  EXPECT_EQ(1, rc) << text;
+  Db loaded = Load(text);
+  EXPECT_EQ(text, Text(loaded.get(), &again));
+  EXPECT_EQ(1, again);
+  return text;
+}
+
+const char kHeader[] =
+    "\"SrmResourceDbVersion=1.0\",\"ResourceCount=%d\",\"ClusterAlias=\","
+    "\"ClusterId=\",\"ClusterName=\",\"ClusterVersion=\",\"MemberCount=0\","
+    "\"SGCount=%d\",;\n";
+std::string Header(int records, int groups) {
+  char line[256];
+  std::snprintf(line, sizeof line, kHeader, records, groups);
+  return line;
+}
+
+class DbFaultsTest : public ::testing::Test {
+ protected:
+  DbFaultsTest() { handle_ = RESDB_NATIVE_NAME(create)(jni_.env(), nullptr); }
+  ~DbFaultsTest() override { RESDB_NATIVE_NAME(destroy)(jni_.env(), nullptr, handle_); }
+  std::string add(const char* method, const std::string& text) {
+    for (const NativeAddMethod& m : kNativeAddMethods) {
+      if (std::string(m.name) == method)
+        return jni_.text(m.call(jni_.env(), nullptr, handle_, jni_.newJavaString(text)));
+    }
+    return "no method";
+  }
+  SrmResourceDatabase* db() { return reinterpret_cast<SrmResourceDatabase*>(handle_); }
+
+  ScopedTempDir dir_;
+  ScopedEnv tmpdir_{"TMPDIR", dir_.path().c_str()};
+  FakeJni jni_;
+  jlong handle_ = 0;
+};
+
+TEST_F(DbFaultsTest, AReaderFailureAnswersTheCollectionFailureAndKeepsWhatWasRead) {
+  ASSERT_EQ("The operation succeeded.",
+            add("addComputer", "\"Type=System\",\"Id=h1\",\"HostName=h1\",;\n"));
+  const struct {
+    const char* method;
+    const char* text;
+    const char* answer;
+    SrmResourceType kind;
+  } cases[] = {
+      {"addDisk", "\"Type=Disk\",\"Id=a\",;\n\"Type=Disk\",\"Id=cut\"",
+       "Failed to collect disk information", SRM_DISK},
+      // Cut inside the references of a volume.
+      {"addVolume",
+       "\"Type=Volume\",\"Id=a\",;\n\"Type=Volume\",\"Id=b\",\"SubVolumeCount=2\",;\n"
+       "\"Type=Volume\",\"Id=s\",;\n\"Type=Vol",
+       "Failed to collect volume information, couldn't attach collection stream", SRM_VOLUME},
+  };
+  int errors = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.method);
+    EXPECT_EQ(c.answer, add(c.method, c.text));
+    EXPECT_NE(nullptr, db()->findResource(c.kind, "a"));
+    EXPECT_EQ(++errors, db()->getErrorList()->getErrorCount("h1"));
+  }
+}
+
+TEST_F(DbFaultsTest, AComputersReferenceLinesAreNeverReadAsComputers) {
+  add("addDisk", "\"Type=Disk\",\"Id=d1\",;\n");
+  add("addVolumeManagerInfo", "\"Type=VolumeManager\",\"Id=vm1\",;\n");
+  EXPECT_EQ("The operation succeeded.",
+            add("addComputer",
+                "\"Type=System\",\"Id=h1\",\"TIM=1\",\"ResourceCount=3\",\"SGCount=1\",;\n"
+                "\"Type=Disk\",\"Id=d1\",;\n\"Type=Disk\",\"Id=d9\",;\n"
+                "\"Type=VolumeManager\",\"Id=vm1\",;\n\"Type=ServiceGroup\",\"Id=g1\",;\n"));
+  EXPECT_EQ(1, db()->getComputerList()->getResourceCount());
+  auto* h1 = static_cast<SrmComputer*>(db()->findResource(SRM_COMPUTER, "h1"));
+  ASSERT_NE(nullptr, h1);
+  EXPECT_EQ(2, h1->getResourceList()->getResourceCount());  // d1 and vm1; d9 is not held
+  EXPECT_EQ(nullptr, db()->getCurrentComputer());           // an added computer is not made current
+  ExpectRoundTrip(db());  // a computer holding a volume manager and a group reloads whole
+}
+
+TEST_F(DbFaultsTest, AnOrphanedSubVolumeIsWrittenAndReloads) {
+  add("addComputer", "\"Type=System\",\"Id=h1\",;\n");
+  add("addVolume", "\"Type=Volume\",\"Id=v2\",\"HierType=4\",;\n\"Type=Volume\",\"Id=v1\",;\n");
+  EXPECT_NE(std::string::npos, ExpectRoundTrip(db()).find("\"Id=v2\""));
+}
+
+TEST_F(DbFaultsTest, EveryBuiltDatabaseReloadsAsTheSameText) {
+  for (const char* example : {"/host", "/unsigned-disk"}) {
+    SCOPED_TRACE(example);
+    jlong handle = RESDB_NATIVE_NAME(create)(jni_.env(), nullptr);
+    RunLifecycle(jni_.env(), handle, LoadScan(std::string(RESDB_EXAMPLES_DIR) + example));
+    ExpectRoundTrip(reinterpret_cast<SrmResourceDatabase*>(handle));
+    RESDB_NATIVE_NAME(destroy)(jni_.env(), nullptr, handle);
+  }
+  FILE* file = std::fopen(RESDB_EXAMPLES_DIR "/scanner-warning/database.txt", "r");
+  ASSERT_NE(nullptr, file);
+  SrmResourceDatabase warned;
+  EXPECT_EQ(1, warned.deserialize(fileno(file), nullptr));
+  std::fclose(file);
+  ExpectRoundTrip(&warned);
+
+  // 10 000 records: per disk a chunk, a volume on it, a file system and a mount point; then
+  // service groups of virtual servers (which a scan cannot carry: they come with a database).
+  std::string computer = "\"Type=System\",\"Id=h1\",\"HostName=h1\",\"TIM=1\",;\n";
+  std::string disks, chunks, volumes, file_systems, mounts;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string n = std::to_string(i);
+    disks += "\"Type=Disk\",\"Id=d" + n + "\",\"Name=sd" + n + "\",\"Sign=" + n + "\",;\n";
+    chunks += "\"Type=DiskChunk\",\"Id=c" + n + "\",\"Disk=d" + n + "\",;\n";
+    volumes += "\"Type=Volume\",\"Id=v" + n +
+               "\",\"DiskChunkCount=1\",;\n\"Type=DiskChunk\",\"Id=c" + n + "\",;\n";
+    file_systems += "\"Type=FileSystem\",\"Id=f" + n + "\",\"Volume=v" + n + "\",;\n";
+    mounts += "\"Type=MountPoint\",\"Id=m" + n + "\",\"VolumeId=v" + n + "\",;\n";
+  }
+  for (auto batch : {std::make_pair("addComputer", computer),
+                     {"addDisk", disks},
+                     {"addDiskChunk", chunks},
+                     {"addVolume", volumes},
+                     {"addFileSystem", file_systems},
+                     {"addMountpoint", mounts}})
+    ASSERT_EQ("The operation succeeded.", add(batch.first, batch.second));
+  SrmComputer* host = db()->getThisComputer();
+  for (int g = 0; g < 40; ++g) {
+    SrmHeld<SrmServiceGroup> group(new SrmServiceGroup("sg" + std::to_string(g)));
+    ASSERT_EQ(1, db()->addServiceGroup(group.get()));
+    host->addServiceGroup(group.get());
+    group->addResource(db()->findResource(SRM_VOLUME, "v" + std::to_string(g)));
+    if (g % 2 == 1) db()->setChildServiceGroup("sg" + std::to_string(g - 1), group->getName());
+    SrmHeld<SrmVirtualServer> server(new SrmVirtualServer("vs" + std::to_string(g)));
+    server->setServiceGroup(group.get());
+    db()->addResource(server.get());
+    group->addResource(server.get());
+  }
+  ASSERT_EQ(10041, db()->getResourceCount());
+  ExpectRoundTrip(db());
+}
+
+TEST(DbFaultsMergeTest, MergedDatabasesHoldOnlyTheirOwnAndOutliveEachOther) {
+  const std::string other_text =
+      Header(6, 2) +
+      "\"Type=Disk\",\"Id=d1\",\"Name=sda\",;\n\"Type=DiskChunk\",\"Id=c1\",\"Disk=d1\",;\n"
+      "\"Type=Volume\",\"Id=v2\",;\n"
+      "\"Type=Volume\",\"Id=v1\",\"DiskChunkCount=1\",\"SubVolumeCount=1\",;\n"
+      "\"Type=DiskChunk\",\"Id=c1\",;\n\"Type=Volume\",\"Id=v2\",;\n"
+      "\"Type=VolumeGroup\",\"Id=vg\",\"DiskCount=1\",\"VolumeCount=1\",;\n"
+      "\"Type=Disk\",\"Id=d1\",;\n\"Type=Volume\",\"Id=v1\",;\n"
+      "\"Type=VirtualServer\",\"Id=vs\",\"ServiceGroup=sg1\",;\n"
+      "\"Type=ServiceGroup\",\"Id=sg1\",\"ChildServiceGroup=sg2\",\"ResourceCount=2\",;\n"
+      "\"Type=Disk\",\"Id=d1\",;\n\"Type=VirtualServer\",\"Id=vs\",;\n"
+      "\"Type=ServiceGroup\",\"Id=sg2\",\"ResourceCount=1\",;\n\"Type=Volume\",\"Id=v1\",;\n";
+  const std::string this_text = Header(1, 1) + "\"Type=Disk\",\"Id=d1\",;\n" +
+                                "\"Type=ServiceGroup\",\"Id=sg1\",\"ResourceCount=0\",;\n";
+  for (bool destroy_merged : {false, true}) {
+    SCOPED_TRACE(destroy_merged ? "the merged database goes first" : "the other goes first");
+    Db mine = Load(this_text), other = Load(other_text);
+    ASSERT_EQ(1, mine->mergeResourceDatabase(other.get()));
+    for (const auto& entry : mine->getServiceGroups()) {  // nothing points into other
+      SrmServiceGroup* g = entry.second;
+      EXPECT_NE(other->findServiceGroup(entry.first), g);
+      SrmServiceGroup* child = g->getNextServiceGroup();
+      EXPECT_EQ(child ? mine->findServiceGroup(child->getName()) : nullptr, child);
+      for (SrmResourceType kind : {SRM_DISK, SRM_VOLUME, SRM_VIRTUALSERVER}) {
+        const auto* members = g->getResourceList()->getSrmResourceIdMap(kind);
+        for (const auto& m : members ? *members : SrmResourceList::IdMap())
+          EXPECT_EQ(mine->findResource(kind, m.first), m.second);
+      }
+    }
+    Db& gone = destroy_merged ? mine : other;
+    SrmResourceDatabase* kept = destroy_merged ? other.get() : mine.get();
+    int rc = 0, after = 0;
+    const std::string before = Text(kept, &rc);
+    EXPECT_EQ(1, rc);
+    gone.reset();
+    EXPECT_EQ(before, Text(kept, &after));  // no group emptied, no child list dropped
+    EXPECT_EQ(1, after);
+  }
+}
+
+TEST(DbFaultsGroupTest, AGroupIsNeverItsOwnChildAndARemovedGroupIsFreed) {
+  Db db = Load(Header(1, 1) + "\"Type=Disk\",\"Id=d1\",;\n" +
+               "\"Type=ServiceGroup\",\"Id=g1\",\"ChildServiceGroup=g1\",\"ResourceCount=1\",;\n"
+               "\"Type=Disk\",\"Id=d1\",;\n");
+  SrmServiceGroup* g1 = db->findServiceGroup("g1");
+  ASSERT_NE(nullptr, g1);
+  EXPECT_EQ(1, g1->getResourceList()->getResourceCount());
+  EXPECT_EQ(0, db->setChildServiceGroup("g1", "g1") && g1->getNextServiceGroup() != nullptr);
+  std::string message;
+  db->getLastErrorInfo(nullptr, &message, nullptr);
+  EXPECT_EQ("Circular Service Sroup Dependency reported", message);
+  ExpectRoundTrip(db.get());
+
+  // A removed group whose virtual server points back at it.
+  SrmHeld<SrmVirtualServer> server(new SrmVirtualServer("vs"));
+  server->setServiceGroup(g1);
+  db->addResource(server.get());
+  g1->addResource(server.get());
+  g1->AddRef();
+  SrmHeld<SrmServiceGroup> watched(g1);
+  ASSERT_EQ(1, db->removeServiceGroup("g1"));
+  EXPECT_EQ(1, watched->getRefCount());  // only the test's: nothing keeps it in a cycle
+  EXPECT_EQ(nullptr, server->getServiceGroup());
+}
+
+}  // namespace
