@@ -87,6 +87,11 @@ TEST(DbEdgesTest, LoadingShortCutOrInconsistentText) {
       {"\"ResourceCount=1\",;\n\"Type=Nonsense\",\"Id=x\",;\n", 0,
        "Failed to deserialize required number of resources", 0, 0},
       {"\"SGCount=1\",;\n", 0, "Failed to deserialize required number of service groups", 0, 0},
+      // A service-group reference without a name fails its computer; an empty child is none.
+      {"\"ResourceCount=1\",\"SGCount=1\",;\n\"Type=System\",\"Id=h\",\"SGCount=1\",;\n"
+       "\"Type=ServiceGroup\",;\n\"Type=ServiceGroup\",\"Id=g\",\"ChildServiceGroup=\",;\n",
+       0, "Failed to deserialize required number of resources", 0, 0},
+      {"\"SGCount=1\",;\n\"Type=ServiceGroup\",\"Id=g\",\"ChildServiceGroup=\",;\n", 1, "", 0, 1},
       {"\"SGCount=1\",;\n\"Type=Disk\",\"Id=g\",;\n", 0,
        "Failed to deserialize required number of service groups", 0, 0},
       {"\"ResourceCount=2\",\"SGCount=2\",;\n" + disks +

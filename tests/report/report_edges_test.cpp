@@ -256,6 +256,8 @@ TEST(ReportEdgesTest, InstanceBuilderFailures) {
     b->Release();
   }
   auto* b = new RM_CIM_Report();
+  EXPECT_EQ(0, b->Initialize("C", 2, nullptr));  // keys announced, no table
+  EXPECT_EQ(0u, Captured().find("1|Initialize()|"));
   ASSERT_EQ(1, b->Initialize("Assoc", 2, rm_antdep_asso_keys));
   EXPECT_EQ(0, b->SetProperty("Dependent", nullptr, nmspc_cim::CIM_REFERENCE, true, false));
   EXPECT_EQ(0, b->SetProperty("Odd", "v", static_cast<CIMType>(99), false, true));
