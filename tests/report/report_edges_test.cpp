@@ -108,13 +108,14 @@ TEST(ReportEdgesTest, InstanceMaps) {
       Captured());
   CCIMInstance* first[3] = {bare(), bare(), bare()};
   CCIMInstance* second[3] = {bare(), bare(), bare()};
-  for (int c : {0, 2, 9}) {
-    ASSERT_EQ(1, report.UpdateCIMInstMaps(first[c % 3], "x", c));
-    ASSERT_EQ(1, report.UpdateCIMInstMaps(second[c % 3], "x", c));
+  const int categories[3] = {0, 2, 9};  // 0 files among the systems (map 1)
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(1, report.UpdateCIMInstMaps(first[i], "x", categories[i]));
+    ASSERT_EQ(1, report.UpdateCIMInstMaps(second[i], "x", categories[i]));
   }
   EXPECT_EQ(second[0], report.FindCIMInstance("x", 1));  // systems: the newer replaces
-  EXPECT_EQ(first[2], report.FindCIMInstance("x", 2));   // others: the first is kept
-  EXPECT_EQ(first[0], report.FindCIMInstance("x", 9));
+  EXPECT_EQ(first[1], report.FindCIMInstance("x", 2));   // others: the first is kept
+  EXPECT_EQ(first[2], report.FindCIMInstance("x", 9));
   EXPECT_EQ(second[0], report.FindCIMInstance("x", 0));  // every map, systems first
   EXPECT_EQ("", Captured());
   EXPECT_EQ(nullptr, report.FindCIMInstance("x", 3));
