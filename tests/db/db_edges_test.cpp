@@ -370,6 +370,51 @@ TEST(DbEdgesTest, ServiceGroupLinks) {
   EXPECT_EQ(0, a->getDependantResourceList(nullptr));
 }
 
+// The database calls no native method reaches (kept for the agent's other users).
+TEST(DbEdgesTest, CallsOutsideTheNativeMethods) {
+  SrmResourceDatabase db;
+  auto* host = new SrmComputer("h1");
+  ASSERT_EQ(1, db.addComputer(host, 1));
+  host->Release();
+  SrmDisk* disk = Add<SrmDisk>(&db, {"Id=d1", "LId=g1"});
+  db.unsetAllResourceState(SRM_FLAG_REPORT | SRM_FLAG_VIRTUAL_REPORT);
+  EXPECT_EQ(SRM_FLAG_MARKED, disk->getFlags());
+  EXPECT_EQ(0, host->shouldReport() + host->shouldVirtualReport());
+  db.setAllResourceState(SRM_FLAG_LOADED);
+  EXPECT_EQ(SRM_FLAG_MARKED | SRM_FLAG_LOADED, disk->getFlags());
+  EXPECT_EQ(2, host->shouldReport() + host->shouldVirtualReport());
+
+  std::string id = "keep";
+  EXPECT_EQ(1, db.getGlobalId(SRM_DISK, "g1", &id));
+  EXPECT_EQ("d1", id);
+  EXPECT_EQ(0, db.getGlobalId(SRM_DISK, "g2", &id));
+  EXPECT_EQ(0, db.getGlobalId(SRM_ALIAS, "g1", &id));
+  EXPECT_EQ(0, db.addGlobalId(SRM_DISK, "g1", "d2"));  // never replaced
+  EXPECT_EQ(0, db.addGlobalId(SRM_DISK, "same", "same"));
+  EXPECT_EQ(0, db.addGlobalId(SRM_DISK, "", "d2"));
+  EXPECT_EQ(0, db.addGlobalId(SRM_ALIAS, "g9", "a1"));
+  EXPECT_EQ(disk, db.findGlobalResource(SRM_DISK, "g1"));
+  EXPECT_EQ(disk, db.findGlobalResource(SRM_DISK, "d1"));
+
+  SrmServiceGroup* parent = Group(&db, "p");
+  SrmServiceGroup* child = Group(&db, "c");
+  auto* twin = new SrmServiceGroup("c");
+  EXPECT_EQ(0, db.addServiceGroup(twin));  // filed once per name
+  twin->Release();
+  EXPECT_EQ(0, db.setChildServiceGroup("p", "none"));
+  EXPECT_EQ(0, db.setChildServiceGroup("", "c"));
+  EXPECT_EQ(1, db.setChildServiceGroup("p", "c"));
+  EXPECT_EQ(child, parent->getNextServiceGroup());
+  EXPECT_EQ(1, db.addServiceGroupResource("p", disk));
+  EXPECT_EQ(1, db.addServiceGroupResource("c", disk));
+  EXPECT_EQ(0, db.addServiceGroupResource("none", disk));
+  EXPECT_EQ(2, db.removeAllServiceGroupResources());
+  EXPECT_EQ(0, db.removeServiceGroup(""));
+  EXPECT_EQ(1, db.removeServiceGroup("c"));
+  EXPECT_EQ(0, db.removeServiceGroup("c"));
+  EXPECT_EQ(nullptr, parent->getNextServiceGroup());
+}
+
 // A group held by its own member (a virtual server naming it, a computer running it) is still
 // released with the database.
 TEST(DbEdgesTest, DatabaseReleasesGroupsHeldByTheirMembers) {
