@@ -342,6 +342,7 @@ TEST(DbEdgesTest, ServiceGroupLinks) {
   EXPECT_EQ(nullptr, g[0]->getNextServiceGroup());
 
   // A group refuses an ancestor as its child; looping parent links end the search.
+  EXPECT_EQ(0, g[0]->addParentGroup(nullptr) + g[0]->checkCircDependency(nullptr));
   EXPECT_EQ(1, g[0]->addParentGroup(g[1]));
   EXPECT_EQ(0, g[0]->addParentGroup(g[1]));
   EXPECT_EQ(1, g[1]->addParentGroup(g[2]));
