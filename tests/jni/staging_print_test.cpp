@@ -97,6 +97,13 @@ TEST(PrintReportTest, ModifiedUtf8) {
       {"\xC0\x81", false},
       {"\xE2\x28\xA1", false},
       {"01234567890123456789012345678901234567\xFF", false},
+      {"\xFF"
+       "0123456789012345678901234567890123456789",
+       false},  // in a 32-byte run
+      {"\xFF"
+       "0123456789",
+       false},  // in an 8-byte run
+      {"0123456789012345678901234567890\xC3\xA9", true},
   };
   for (const auto& c : cases) EXPECT_EQ(c.valid, IsModifiedUtf8(c.text)) << c.text;
 }

@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "db/srm_resource_database.h"
+#include "db/srm_service_group.h"
+#include "kinds/computer.h"
 #include "kinds/kind_factory.h"
 #include "kinds/volume.h"
 #include "model/srm_resource.h"
+#include "tuple/report_tuple.h"
 
 namespace {
 
@@ -42,6 +45,48 @@ TEST(KindEdgesTest, EveryKindRefusesWhatItCannotTake) {
     EXPECT_EQ(0, r->deserialize(-1, nullptr));
     EXPECT_EQ(0, r->serialize(-1, 0));
     EXPECT_EQ(0, r->serialize(-1, 1));
+  }
+}
+
+TEST(KindEdgesTest, ContainersRefuseWhatTheyCannotHold) {
+  Held<SrmComputer> host(new SrmComputer("h1")), other(new SrmComputer("h2"));
+  Held<SrmServiceGroup> group(new SrmServiceGroup("g"));
+  EXPECT_EQ(0, host->addResource(nullptr) + host->addResource(other.get()));
+  EXPECT_EQ(0, host->removeResource(nullptr) + host->addServiceGroup(nullptr));
+  EXPECT_EQ(1, host->addServiceGroup(group.get()));
+  EXPECT_EQ(0, host->addServiceGroup(group.get()));  // held once by name
+  EXPECT_EQ(0, host->removeServiceGroup("") + host->removeServiceGroup("none"));
+  EXPECT_EQ(1, host->removeServiceGroup("g"));
+  EXPECT_EQ(0, group->mergeServiceGroup(nullptr));
+
+  Held<SrmVolume> v(new SrmVolume("v")), sub(new SrmVolume("s"));
+  Held<SrmResource> chunk(SrmNewResource(SRM_DISKCHUNK));
+  chunk->setId("c");
+  EXPECT_EQ(0,
+            v->addDiskChunk(nullptr) + v->addDiskChunk(sub.get()) + v->addSubVolume(chunk.get()));
+  EXPECT_EQ(0, v->removeDiskChunk(nullptr) + v->removeSubVolume(chunk.get()));
+  EXPECT_EQ(0, v->mergeDiskChunkList(nullptr) + v->mergeSubVolumeList(nullptr));
+  v->releaseChildren();
+  EXPECT_EQ(0, v->addDiskChunk(chunk.get()) + v->addSubVolume(sub.get()));
+  // Announced references need a database and a stream; a negative count cancels nothing.
+  const struct {
+    SrmResourceType kind;
+    std::vector<std::string> counts;
+    int read;
+  } cases[] = {
+      {SRM_VOLUME, {"DiskChunkCount=-1", "SubVolumeCount=1"}, 0},
+      {SRM_VOLUME, {"DiskChunkCount=-1", "SubVolumeCount=0"}, 1},
+      {SRM_VOLUMEGROUP, {"DiskCount=-1", "VolumeCount=1"}, 0},
+      {SRM_VOLUMEGROUP, {"DiskCount=-1", "VolumeCount=-1"}, 1},
+      {SRM_COMPUTER, {"SGCount=1"}, 0},
+      {SRM_COMPUTER, {"ResourceCount=1"}, 0},
+  };
+  for (const auto& c : cases) {
+    Held<SrmResource> r(SrmNewResource(c.kind));
+    CSRMReportTuple tuple;
+    tuple.addElement("\"Id=x\"");
+    for (const std::string& e : c.counts) tuple.addElement("\"" + e + "\"");
+    EXPECT_EQ(c.read, r->deserialize(-1, &tuple)) << c.counts[0];
   }
 }
 
