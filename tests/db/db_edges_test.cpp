@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -204,17 +205,14 @@ TEST(DbEdgesTest, RefusalsAndTheLastErrorSlot) {
 
   EXPECT_EQ("", db.getLowestLLTNodeIp());
   EXPECT_EQ("Get Lowest LLT node ip failed", LastMessage(db));
-  for (const char* c : {"Id=c1,LLTId=2,IPAddr=10.0.0.1", "Id=c2,LLTId=1,IPAddr=10.0.0.2"}) {
-    std::string s(c);
-    auto* computer = new SrmComputer();
-    CSRMReportTuple tuple;
-    for (size_t at = 0, end; at != std::string::npos; at = end == std::string::npos ? end : end + 1)
-      tuple.addElement("\"" + s.substr(at, (end = s.find(',', at)) - at) + "\"");
-    computer->deserialize(-1, &tuple);
+  for (const char* llt : {"2", "1"}) {
+    auto* computer = new SrmComputer(std::string("c") + llt);
+    computer->setLLTId(std::atoi(llt));
+    computer->setIPAddr(std::string("10.0.0.") + llt);
     EXPECT_EQ(1, db.addComputer(computer, 0));
     computer->Release();
   }
-  EXPECT_EQ("10.0.0.2", db.getLowestLLTNodeIp());
+  EXPECT_EQ("10.0.0.1", db.getLowestLLTNodeIp());
   EXPECT_EQ(nullptr, db.getThisComputer());  // two computers, none made current
   EXPECT_EQ("Not current computer found.", LastMessage(db));
 }

@@ -37,14 +37,6 @@ namespace {
 
 const std::string kGoldenDir = RESDB_EXAMPLES_DIR "/../tests/data/golden";
 
-std::string ReadFile(const std::string& path, bool* found = nullptr) {
-  std::ifstream in(path, std::ios::binary);
-  if (found != nullptr) *found = static_cast<bool>(in);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 bool Exists(const std::string& path) {
   return access(path.c_str(), F_OK) == 0;
 }
@@ -61,24 +53,21 @@ void Check(const std::string& dir, const std::string& name, const std::string& t
     }
     return;
   }
-  bool found = false;
-  std::string expected = ReadFile(path, &found);
-  ASSERT_TRUE(found || text.empty()) << path << " is missing (make golden writes it)";
-  EXPECT_EQ(expected, text) << path << " differs (after an intended change: make golden)";
-}
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
+  std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in || text.empty()) << path << " is missing (make golden writes it)";
+  std::ostringstream expected;
+  expected << in.rdbuf();
+  EXPECT_EQ(expected.str(), text) << path << " differs (after an intended change: make golden)";
 }
 
 // The report with this machine's name (each reference's HOST element) made neutral.
-std::string Neutral(const std::string& report) {
+std::string Neutral(std::string report) {
   char host[256] = {};
   gethostname(host, sizeof host - 1);
-  return Replace(report, "<HOST>" + std::string(host) + "</HOST>", "<HOST>@HOST@</HOST>");
+  const std::string from = "<HOST>" + std::string(host) + "</HOST>", to = "<HOST>@HOST@</HOST>";
+  for (size_t at = 0; (at = report.find(from, at)) != std::string::npos; at += to.size())
+    report.replace(at, from.size(), to);
+  return report;
 }
 
 // What the provider kept since the last call, one line each, then forgotten.
