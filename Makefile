@@ -13,7 +13,7 @@ REPLAY_ARGS ?=
 
 .PHONY: all deps build demo test asan asan-build check-format clean fuzz fuzz-build fuzz-ci tsan valgrind \
   alloc-failure \
-  validate-report
+  validate-report golden
 
 all: build
 
@@ -37,6 +37,12 @@ demo: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# Rewrites the expected files of the golden scans (tests/data/golden) from what the library
+# gives now, after an intended change; review the diff like code.
+golden: build
+	cmake --build $(BUILD) -j$(JOBS) --target jni_tests
+	cd $(BUILD)/tests && RESDB_UPDATE_GOLDEN=1 RESDB_LOG_STDERR=0 ./jni_tests --gtest_filter='Scans/*'
 
 # The tests again, built by clang under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: asan-build

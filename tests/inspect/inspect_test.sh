@@ -42,7 +42,7 @@ check graph-host 0 graph examples/host
 check graph-unsigned 0 graph examples/unsigned-disk --format=dot
 check diff-host-unsigned 1 diff examples/host examples/unsigned-disk
 check diff-unsigned-host 1 diff examples/unsigned-disk examples/host --format json
-check diff-scan-database 1 diff examples/unsigned-disk "$db"
+check diff-scan-database 0 diff examples/unsigned-disk "$db"
 check missing 2 summary "$work/nothing"
 check unknown-names 2 explain "$work/unknown"
 check empty-folder 2 graph "$work/empty"

@@ -1,0 +1,181 @@
+// What the golden scans cannot show of the record kinds: refusals of every kind (merging
+// nothing, another kind or itself; writing to a bad descriptor; reading no tuple), and volumes
+// that hold each other being freed with their database.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/srm_resource_database.h"
+#include "db/srm_service_group.h"
+#include "kinds/computer.h"
+#include "kinds/kind_factory.h"
+#include "kinds/volume.h"
+#include "model/srm_resource.h"
+#include "tuple/report_tuple.h"
+
+namespace {
+
+struct ReleaseRef {
+  void operator()(SrmRef* r) const { r->Release(); }
+};
+template <class T>
+using Held = std::unique_ptr<T, ReleaseRef>;
+
+const SrmResourceType kKinds[] = {SRM_COMPUTER,      SRM_DISK,        SRM_DISKCHUNK,
+                                  SRM_VOLUME,        SRM_VOLUMEGROUP, SRM_VOLUMEMANAGER,
+                                  SRM_FILESYSTEM,    SRM_MOUNTPOINT,  SRM_SHARE,
+                                  SRM_VIRTUALSERVER, SRM_ALIAS};
+
+TEST(KindEdgesTest, EveryKindRefusesWhatItCannotTake) {
+  SrmResourceDatabase db;
+  for (SrmResourceType kind : kKinds) {
+    SCOPED_TRACE(kind);
+    Held<SrmResource> r(SrmNewResource(kind));
+    ASSERT_NE(nullptr, r);
+    EXPECT_EQ(kind, r->getType());
+    r->setId("x");
+    r->setDatabase(&db);
+    Held<SrmResource> other(SrmNewResource(kind == SRM_DISK ? SRM_SHARE : SRM_DISK));
+    other->setId("x");
+    EXPECT_EQ(0, r->mergeResource(nullptr));
+    EXPECT_EQ(0, r->mergeResource(other.get()));
+    EXPECT_EQ(1, r->mergeResource(r.get()));
+    EXPECT_EQ(0, r->deserialize(-1, nullptr));
+    EXPECT_EQ(0, r->serialize(-1, 0));
+    EXPECT_EQ(0, r->serialize(-1, 1));
+  }
+}
+
+TEST(KindEdgesTest, ContainersRefuseWhatTheyCannotHold) {
+  Held<SrmComputer> host(new SrmComputer("h1")), other(new SrmComputer("h2"));
+  Held<SrmServiceGroup> group(new SrmServiceGroup("g"));
+  EXPECT_EQ(0, host->addResource(nullptr) + host->addResource(other.get()));
+  EXPECT_EQ(0, host->removeResource(nullptr) + host->addServiceGroup(nullptr));
+  EXPECT_EQ(1, host->addServiceGroup(group.get()));
+  EXPECT_EQ(0, host->addServiceGroup(group.get()));  // held once by name
+  EXPECT_EQ(0, host->removeServiceGroup("") + host->removeServiceGroup("none"));
+  EXPECT_EQ(1, host->removeServiceGroup("g"));
+  EXPECT_EQ(0, group->mergeServiceGroup(nullptr));
+
+  Held<SrmVolume> v(new SrmVolume("v")), sub(new SrmVolume("s"));
+  Held<SrmResource> chunk(SrmNewResource(SRM_DISKCHUNK));
+  chunk->setId("c");
+  EXPECT_EQ(0,
+            v->addDiskChunk(nullptr) + v->addDiskChunk(sub.get()) + v->addSubVolume(chunk.get()));
+  EXPECT_EQ(0, v->removeDiskChunk(nullptr) + v->removeSubVolume(chunk.get()));
+  EXPECT_EQ(0, v->mergeDiskChunkList(nullptr) + v->mergeSubVolumeList(nullptr));
+  v->releaseChildren();
+  EXPECT_EQ(0, v->addDiskChunk(chunk.get()) + v->addSubVolume(sub.get()));
+  // Announced references need a database and a stream; a negative count cancels nothing.
+  const struct {
+    SrmResourceType kind;
+    std::vector<std::string> counts;
+    int read;
+  } cases[] = {
+      {SRM_VOLUME, {"DiskChunkCount=-1", "SubVolumeCount=1"}, 0},
+      {SRM_VOLUME, {"DiskChunkCount=-1", "SubVolumeCount=0"}, 1},
+      {SRM_VOLUMEGROUP, {"DiskCount=-1", "VolumeCount=1"}, 0},
+      {SRM_VOLUMEGROUP, {"DiskCount=-1", "VolumeCount=-1"}, 1},
+      {SRM_COMPUTER, {"SGCount=1"}, 0},
+      {SRM_COMPUTER, {"ResourceCount=1"}, 0},
+  };
+  for (const auto& c : cases) {
+    Held<SrmResource> r(SrmNewResource(c.kind));
+    CSRMReportTuple tuple;
+    tuple.addElement("\"Id=x\"");
+    for (const std::string& e : c.counts) tuple.addElement("\"" + e + "\"");
+    EXPECT_EQ(c.read, r->deserialize(-1, &tuple)) << c.counts[0];
+  }
+}
+
+// A volume that counts its destructions, to show that cycles are freed.
+class CountedVolume : public SrmVolume {
+ public:
+  CountedVolume(const std::string& id, int* destroyed) : SrmVolume(id), destroyed_(destroyed) {}
+
+ protected:
+  ~CountedVolume() override { ++*destroyed_; }
+
+ private:
+  int* destroyed_;
+};
+
+TEST(KindEdgesTest, DatabaseFreesCyclesOfSubVolumes) {
+  int destroyed = 0;
+  auto db = std::make_unique<SrmResourceDatabase>();
+  std::vector<SrmVolume*> v;
+  for (const char* id : {"a", "b", "self", "x", "y", "z"}) {
+    Held<SrmVolume> volume(new CountedVolume(id, &destroyed));
+    ASSERT_EQ(1, db->addResource(volume.get()));
+    v.push_back(volume.get());
+  }
+  v[0]->addSubVolume(v[1]);
+  v[1]->addSubVolume(v[0]);
+  v[2]->addSubVolume(v[2]);
+  v[3]->addSubVolume(v[4]);
+  v[4]->addSubVolume(v[5]);
+  v[5]->addSubVolume(v[3]);
+  db.reset();
+  EXPECT_EQ(6, destroyed);
+}
+
+// Volumes that leave the database's list (replaced by a record with their Id, or removed)
+// while a cycle or a parent still holds them go with the database; one held by nothing else
+// goes at once.
+TEST(KindEdgesTest, DepartedVolumesAreFreedWithTheDatabase) {
+  const struct {
+    bool replaced, self_cycle, parent_holds;
+    int destroyed_at_once;
+  } cases[] = {
+      {true, true, false, 0},  {true, true, true, 0},   {true, false, true, 0},
+      {true, false, false, 1}, {false, true, false, 0}, {false, true, true, 0},
+  };
+  for (const auto& c : cases) {
+    int destroyed = 0;
+    auto db = std::make_unique<SrmResourceDatabase>();
+    Held<SrmVolume> leaving(new CountedVolume("v", &destroyed));
+    Held<SrmVolume> parent(new CountedVolume("p", &destroyed));
+    ASSERT_EQ(1, db->addResource(leaving.get()));
+    ASSERT_EQ(1, db->addResource(parent.get()));
+    if (c.self_cycle) leaving->addSubVolume(leaving.get());
+    if (c.parent_holds) parent->addSubVolume(leaving.get());
+    leaving.reset();  // the database's reference is the only one outside the links
+    if (c.replaced) {
+      Held<SrmVolume> twin(new CountedVolume("v", &destroyed));
+      ASSERT_EQ(1, db->addResource(twin.get()));
+      EXPECT_EQ(twin.get(), db->findResource(SRM_VOLUME, "v"));
+    } else {
+      ASSERT_EQ(1, db->removeResource(SRM_VOLUME, "v"));
+      EXPECT_EQ(nullptr, db->findResource(SRM_VOLUME, "v"));
+    }
+    EXPECT_EQ(c.destroyed_at_once, destroyed);
+    parent.reset();
+    db.reset();
+    EXPECT_EQ(c.replaced ? 3 : 2, destroyed);
+  }
+}
+
+// Merging volumes whose sub-volumes lead back to them ends, and merges each pair once.
+TEST(KindEdgesTest, MergeAcrossCyclesEnds) {
+  int destroyed = 0;
+  {
+    Held<SrmVolume> a1(new CountedVolume("a", &destroyed)), b1(new CountedVolume("b", &destroyed));
+    Held<SrmVolume> a2(new CountedVolume("a", &destroyed)), b2(new CountedVolume("b", &destroyed));
+    a1->addSubVolume(b1.get());
+    b1->addSubVolume(a1.get());
+    a2->addSubVolume(b2.get());
+    b2->addSubVolume(a2.get());
+    a2->setMgmtURL("u");
+    b2->setMgmtURL("w");
+    ASSERT_EQ(1, a1->mergeResource(a2.get()));
+    EXPECT_EQ("u", a1->getMgmtURL());
+    EXPECT_EQ("w", b1->getMgmtURL());
+    EXPECT_TRUE(a2->isMerged() && b2->isMerged());
+    for (SrmVolume* v : {a1.get(), b1.get(), a2.get(), b2.get()}) v->releaseChildren();
+  }
+  EXPECT_EQ(4, destroyed);
+}
+
+}  // namespace
