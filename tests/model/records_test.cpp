@@ -1,5 +1,5 @@
-// What every record is built on: number parsing, the canonical line and its write loop, the
-// reference tuples after a container, and errors with their list.
+// What every record is built on: number parsing, the canonical line and its write loop, and
+// errors with their list.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -11,7 +11,6 @@
 
 #include "char_sources.h"
 #include "db/srm_resource_database.h"
-#include "model/reference_reader.h"
 #include "model/srm_error.h"
 #include "model/tuple_fields.h"
 #include "model/tuple_line.h"
@@ -84,30 +83,6 @@ TEST(SrmTupleLineTest, WritesTheCanonicalLineWhole) {
   EXPECT_EQ(0, SrmWriteAll(fds[1], "abc"));
   EXPECT_EQ(0, SrmWriteAll(-1, "abc"));
   EXPECT_EQ(1, SrmWriteAll(-1, ""));
-}
-
-TEST(ReferenceReaderTest, YieldsTheLastTypeAndIdOfEachTupleUpToTheCount) {
-  const std::string text =
-      "\"Type=Disk\",\"Id=d1\",;\"Id=x\",\"Type=Volume\",\"Id=v1\",\"Type=Share\",;"
-      "\"Id=bare\",;\"Unknown=System\",\"Id=h1\",;\"Type=Disk\",\"Id=next\",;\"Type=";
-  for (const int count : {-3, 0, 4, 9}) {
-    StringStream stream(text);
-    CSRMReportTupleStreamReader reader;
-    reader.SetTupleStream(&stream);
-    std::string seen;
-    const int visited = SrmReadReferences(&reader, count, [&](const SrmReference& r) {
-      seen += std::to_string(SrmKindOfReference(r.type_key)) + ":" + r.id + " ";
-    });
-    const std::string all = "2:d1 10:v1 0:bare 1:h1 2:next ";  // SrmResourceType numbers
-    EXPECT_EQ(count <= 0 ? 0 : count == 4 ? 4 : 5, visited) << count;
-    EXPECT_EQ(count <= 0 ? "" : count == 4 ? all.substr(0, 23) : all, seen) << count;
-  }
-  EXPECT_EQ(0, SrmReadReferences(nullptr, 2, [](const SrmReference&) { FAIL(); }));
-  for (int key : {kKeyDiskChunk, kKeyVolume, kKeyFileSystem, kKeyMountPoint, kKeyVirtualServer,
-                  kKeyVolumeGroup}) {
-    EXPECT_NE(SRM_NO_TYPE, SrmKindOfReference(key)) << key;
-  }
-  EXPECT_EQ(SRM_NO_TYPE, SrmKindOfReference(kKeyVolumeManager));
 }
 
 TEST(SrmErrorTest, WrittenErrorsReadBack) {
