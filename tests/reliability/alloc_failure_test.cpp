@@ -40,24 +40,22 @@ void EveryFailure(Step step, Check check) {
 
 // An instance with a blank key, whose "0" the marshaller allocates, and a plain property.
 TEST(AllocFailureTest, EveryFailedAllocationFailsTheDocument) {
-  {
-    std::unique_ptr<CCIMList, void (*)(CCIMList*)> list(cim_createInstanceList(),
-                                                        cim_freeInstanceList);
-    CCIMInstance* instance = cim_createInstance("Alias");
-    cim_addProperty(instance, cim_createProperty("Id", CIM_STRING, "", nullptr, CIM_TRUE));
-    cim_addProperty(instance, cim_createProperty("Name", CIM_STRING, "a", nullptr, CIM_FALSE));
-    list.reset(cim_addInstance(list.release(), instance));
-    std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(1));  // grows on the first line
-    int result = 0;
-    EveryFailure([&] { result = marshallInstanceList(buffer.get(), list.get(), 0); },
-                 [&](bool failed) {
-                   EXPECT_EQ(failed ? -1 : 0, result);
-                   EXPECT_TRUE(failed || strstr(buffer->data, "<VALUE>0</VALUE>") != nullptr);
-                   buffer.reset(sbufCreate(1));
-                   // The key's value is "0" now: blank it again for the next run.
-                   static_cast<CCIMProperty*>(instance->properties->data)->value[0] = '\0';
-                 });
-  }
+  std::unique_ptr<CCIMList, void (*)(CCIMList*)> list(cim_createInstanceList(),
+                                                      cim_freeInstanceList);
+  CCIMInstance* instance = cim_createInstance("Alias");
+  cim_addProperty(instance, cim_createProperty("Id", CIM_STRING, "", nullptr, CIM_TRUE));
+  cim_addProperty(instance, cim_createProperty("Name", CIM_STRING, "a", nullptr, CIM_FALSE));
+  list.reset(cim_addInstance(list.release(), instance));
+  std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(1));  // grows on the first line
+  int result = 0;
+  EveryFailure([&] { result = marshallInstanceList(buffer.get(), list.get(), 0); },
+               [&](bool failed) {
+                 EXPECT_EQ(failed ? -1 : 0, result);
+                 EXPECT_TRUE(failed || strstr(buffer->data, "<VALUE>0</VALUE>") != nullptr);
+                 buffer.reset(sbufCreate(1));
+                 // The key's value is "0" now: blank it again for the next run.
+                 static_cast<CCIMProperty*>(instance->properties->data)->value[0] = '\0';
+               });
 }
 
 TEST(AllocFailureTest, FailedLargeGrowthKeepsTheText) {

@@ -29,14 +29,12 @@ int MemFile(const std::string& text) {
 // One answer as text: the result's name, then the elements (or the raw text) handed over in
 // brackets, joined by '|'; nothing for a null tuple or an unchanged text.
 std::string Answer(unsigned long rc, bool handed, const std::vector<std::string>& elements) {
-  const char* name = rc == CSRM_OK               ? "ok"
-                     : rc == CSRM_END_OF_DATA    ? "end"
-                     : rc == CSRM_NO_MEMORY      ? "nomem"
-                     : rc == CSRM_BAD_STATE      ? "bad"
-                     : rc == CSRM_READ_FAILED    ? "fail"
-                     : rc == CSRM_NULL_ARGUMENT  ? "null"
-                     : rc == CSRM_INVALID_STREAM ? "invalid"
-                                                 : "?";
+  const char* name = rc == CSRM_OK            ? "ok"
+                     : rc == CSRM_END_OF_DATA ? "end"
+                     : rc == CSRM_NO_MEMORY   ? "nomem"
+                     : rc == CSRM_BAD_STATE   ? "bad"
+                     : rc == CSRM_READ_FAILED ? "fail"
+                                              : "?";
   std::string text = name;
   if (!handed) return text;
   text += '[';
