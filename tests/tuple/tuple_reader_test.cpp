@@ -215,8 +215,7 @@ TEST(TupleFDStreamTest, ReadsOneBlockAtATimeAndEndsForGoodUntilReset) {
     std::string text;
     for (int i = 0; i < 3000 / block + 45; ++i) text.push_back(static_cast<char>('a' + i % 26));
     const int fd = MemFile(text);
-    CSRMTupleFDStream stream;
-    ASSERT_EQ(CSRM_OK, block == 1024 ? CSRM_OK : stream.SetBufferSize(block));
+    CSRMTupleFDStream stream(block == 1024 ? 0 : block);  // 0: the default block
     ASSERT_EQ(CSRM_OK, stream.SetFileDescriptor(fd));
     for (size_t i = 0; i < text.size(); ++i) {
       ASSERT_EQ(text.substr(i, 1), Take(&stream, 1));
@@ -248,6 +247,8 @@ TEST(TupleFDStreamTest, DescriptorsBufferSizesAndResets) {
   EXPECT_EQ(0, stream.IsValid());
   EXPECT_EQ(CSRM_BAD_STATE, stream.SetFileDescriptor(-1));
   EXPECT_EQ(CSRM_READ_FAILED, stream.SetBufferSize(0));
+  EXPECT_EQ(CSRM_OK, stream.SetBufferSize(1));
+  EXPECT_EQ(CSRM_OK, stream.SetBufferSize(CSRMTupleFDStream::kDefaultBufferSize));
   const int first = MemFile("abc"), second = MemFile(std::string(100, 'x'));
   ASSERT_EQ(CSRM_OK, stream.SetFileDescriptor(first));
   EXPECT_NE(0, stream.IsValid());
