@@ -1,248 +1,145 @@
-// Tests of the growable string buffer: growth steps, appending with NUL bytes and from the
-// buffer itself, formatting, copies, and null arguments.
+// The growable string buffer: growth steps and their limit, NUL bytes, appending its own text
+// across growth, formatting errors, null arguments, and the large steps that grow a reserved
+// address range in place.
 #include "cimxml/sbuf.h"
+
+#include <wchar.h>
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 
-#include <wchar.h>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <functional>
-#include <string>
+#include "cimxml/text_reservation.h"
 
 namespace {
 
-// The buffer's text including NUL bytes inside it.
-std::string contents(const sbuf* b) {
-  return std::string(sbufGetString(b), sbufGetSize(b));
+using Buffer = std::unique_ptr<sbuf, SbufDeleter>;
+
+std::string Contents(const Buffer& b) {
+  return std::string(sbufGetString(b.get()), sbufGetSize(b.get()));
 }
 
-// Frees a buffer at the end of a test.
-struct BufferGuard {
-  sbuf* b;
-  ~BufferGuard() { sbufDestroy(b); }
-};
-
-TEST(SbufTest, CreateHoldsTheEmptyText) {
-  EXPECT_EQ(sbufCreate(0), nullptr);
-  sbuf* b = sbufCreate(8192);
-  BufferGuard guard{b};
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(sbufGetCapacity(b), 8192u);
-  EXPECT_EQ(sbufGetSize(b), 0u);
-  EXPECT_STREQ(sbufGetString(b), "");
-}
-
-TEST(SbufTest, CapacityOneGrowsOnFirstAppend) {
-  sbuf* b = sbufCreate(1);
-  BufferGuard guard{b};
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(sbufAppend(b, "ab"), b);
-  EXPECT_EQ(sbufGetCapacity(b), 4u);
-  EXPECT_EQ(sbufGetSize(b), 2u);
-  EXPECT_STREQ(sbufGetString(b), "ab");
-}
-
-TEST(SbufTest, FillsTheRoomBeforeGrowing) {
-  sbuf* b = sbufCreate(8);
-  BufferGuard guard{b};
-  EXPECT_EQ(sbufAppend(b, "abc"), b);
-  EXPECT_EQ(sbufAppend(b, "defg"), b);  // exactly capacity - 1 - size
-  EXPECT_EQ(sbufGetCapacity(b), 8u);
-  EXPECT_EQ(sbufGetSize(b), 7u);
-  EXPECT_EQ(sbufAppend(b, "h"), b);
-  EXPECT_EQ(sbufGetCapacity(b), 18u);
-  EXPECT_STREQ(sbufGetString(b), "abcdefgh");
-}
-
-TEST(SbufTest, LongAppendGrowsStepByStep) {
-  sbuf* b = sbufCreate(2);
-  BufferGuard guard{b};
-  std::string text(100, 'x');
-  EXPECT_EQ(sbufAppend(b, text.c_str()), b);
-  EXPECT_EQ(sbufGetCapacity(b), 126u);  // 2, 6, 14, 30, 62, 126
-  EXPECT_EQ(contents(b), text);
-}
-
-TEST(SbufTest, PrintfGrowsTwiceThenAppendsOnce) {
-  sbuf* b = sbufCreate(8192);
-  BufferGuard guard{b};
-  std::string big(20000, 'q');
-  EXPECT_EQ(sbufPrintf(b, "<%s>", big.c_str()), b);
-  EXPECT_EQ(sbufGetCapacity(b), 32774u);
-  EXPECT_EQ(sbufGetSize(b), 20002u);
-  EXPECT_EQ(contents(b), "<" + big + ">");
-  EXPECT_EQ(sbufPrintf(b, "%d-%s", 42, "z"), b);
-  EXPECT_EQ(contents(b), "<" + big + ">42-z");
-}
-
-TEST(SbufTest, GrowthRuleAndItsLimit) {
-  struct Case {
-    unsigned int capacity;
-    int ok;
-    unsigned int next;
-  };
-  const Case cases[] = {
-      {0, 1, 2},
-      {1, 1, 4},
-      {8192, 1, 16386},
-      {16386, 1, 32774},
-      {32774, 1, 65550},
-      {UINT_MAX / 2 - 1, 1, UINT_MAX - 1},
-      {UINT_MAX / 2, 0, 0},
-      {UINT_MAX - 1, 0, 0},
-      {UINT_MAX, 0, 0},
-  };
-  for (const Case& c : cases) {
+TEST(SbufTest, GrowthStepsAndTheirLimit) {
+  const unsigned int cases[][3] = {{0, 1, 2},
+                                   {1, 1, 4},
+                                   {8192, 1, 16386},
+                                   {UINT_MAX / 2 - 1, 1, UINT_MAX - 1},
+                                   {UINT_MAX / 2, 0, 0},
+                                   {UINT_MAX, 0, 0}};
+  for (const auto& c : cases) {
     unsigned int next = 0;
-    EXPECT_EQ(sbufNextCapacity(c.capacity, &next), c.ok) << c.capacity;
-    if (c.ok) {
-      EXPECT_EQ(next, c.next) << c.capacity;
-    }
+    EXPECT_EQ(static_cast<int>(c[1]), sbufNextCapacity(c[0], &next)) << c[0];
+    EXPECT_EQ(c[2], next) << c[0];
   }
+  EXPECT_EQ(nullptr, sbufCreate(0));
+  // capacity, text appended first, room asked for, capacity after (0: the reserve fails)
+  const unsigned int reserves[][4] = {
+      {8, 3, 4, 8}, {8, 3, 5, 18}, {2, 1, 100, 126}, {8, 0, 0, 8}, {8, 3, UINT_MAX, 0}};
+  for (const auto& c : reserves) {
+    Buffer b(sbufCreate(c[0]));
+    ASSERT_EQ(b.get(), sbufAppend(b.get(), std::string(c[1], 'a').c_str()));
+    EXPECT_EQ(c[3] != 0, sbufReserve(b.get(), c[2]) == b.get()) << c[2];
+    EXPECT_TRUE(c[3] == 0 || c[3] == sbufGetCapacity(b.get())) << c[2];
+    EXPECT_EQ(c[3] == 0 ? 1 : 0, sbufHadTrouble(b.get())) << c[2];
+    EXPECT_EQ(std::string(c[1], 'a'), Contents(b)) << c[2];
+  }
+  Buffer b(sbufCreate(8));
+  ASSERT_EQ(b.get(), sbufAppend(b.get(), "abcdefg"));  // fills the room before growing
+  EXPECT_EQ(8u, sbufGetCapacity(b.get()));
+  ASSERT_EQ(b.get(), sbufAppend(b.get(), "h"));
+  EXPECT_EQ(18u, sbufGetCapacity(b.get()));
+  const std::string big(20000, 'q');
+  EXPECT_EQ(b.get(), sbufPrintf(b.get(), "<%s>%d", big.c_str(), 42));
+  EXPECT_EQ("abcdefgh<" + big + ">42", Contents(b));
+  EXPECT_EQ(b.get(), sbufClear(b.get()));
+  EXPECT_EQ(20478u, sbufGetCapacity(b.get()));
+  EXPECT_STREQ("", sbufGetString(b.get()));
 }
 
-TEST(SbufTest, ReserveGrowsByTheGrowthStepsAndKeepsTheText) {
-  struct Case {
-    unsigned int capacity;
-    const char* text;  // appended first
-    unsigned int n;
-    bool ok;
-    unsigned int capacityAfter;
-  };
-  const Case cases[] = {
-      {8, "abc", 4, true, 8},         // exactly the room left
-      {8, "abc", 5, true, 18},        // one step
-      {2, "a", 100, true, 126},       // 2 -> 6 -> 14 -> 30 -> 62 -> 126
-      {8, "", 0, true, 8},            // nothing asked
-      {8, "abc", UINT_MAX, false, 0}  // more than any capacity: fails, text kept
-  };
-  for (const Case& c : cases) {
-    sbuf* b = sbufCreate(c.capacity);
-    BufferGuard guard{b};
-    ASSERT_EQ(sbufAppend(b, c.text), b);
-    EXPECT_EQ(sbufReserve(b, c.n) == b, c.ok) << c.n;
-    if (c.ok) {
-      EXPECT_EQ(sbufGetCapacity(b), c.capacityAfter) << c.n;
-    }
-    EXPECT_GE(sbufGetCapacity(b) - sbufGetSize(b) - 1, c.ok ? c.n : 0u) << c.n;
-    EXPECT_EQ(sbufHadTrouble(b), c.ok ? 0 : 1) << c.n;
-    EXPECT_STREQ(sbufGetString(b), c.text) << c.n;
-  }
-  EXPECT_EQ(sbufReserve(nullptr, 1), nullptr);
-}
-
-TEST(SbufTest, NulInsideAppendedBytesGivesTheSameTextAtAnyCapacity) {
-  const char source[] = {'a', 'b', '\0', 'c', 'd'};
-  const std::string expected("ab\0\0\0", 5);
+TEST(SbufTest, NulBytesOwnTextAndFormatterErrors) {
   for (unsigned int capacity = 1; capacity <= 8; ++capacity) {
-    sbuf* b = sbufCreate(capacity);
-    BufferGuard guard{b};
-    EXPECT_EQ(sbufAppendN(b, source, 5), b);
-    EXPECT_EQ(contents(b), expected) << "capacity " << capacity;
-    EXPECT_EQ(sbufGetString(b)[5], '\0');
+    Buffer b(sbufCreate(capacity));
+    EXPECT_EQ(b.get(), sbufAppendN(b.get(), "ab\0cd", 5));  // strncpy: NUL bytes after a NUL
+    EXPECT_EQ(std::string("ab\0\0\0", 5), Contents(b)) << capacity;
+    EXPECT_EQ('\0', sbufGetString(b.get())[5]);
   }
+  Buffer b(sbufCreate(4));
+  sbufAppend(b.get(), "abc");
+  EXPECT_EQ(b.get(), sbufAppend(b.get(), sbufGetString(b.get())));  // grows under its source
+  EXPECT_EQ(b.get(), sbufAppendN(b.get(), sbufGetString(b.get()) + 1, 4));
+  EXPECT_EQ(b.get(), sbufAppendN(b.get(), "xyz", 0));
+  EXPECT_EQ("abcabcbcab", Contents(b));
+  char* copy = sbufGetStringCopy(b.get());
+  EXPECT_STREQ("abcabcbcab", copy);
+  free(copy);
+  const unsigned int capacity = sbufGetCapacity(b.get());
+  const wchar_t wide[] = {static_cast<wchar_t>(0x4e2d), 0};  // not convertible in the C locale
+  EXPECT_EQ(nullptr, sbufPrintf(b.get(), "%ls", wide));
+  EXPECT_EQ("abcabcbcab", Contents(b));
+  EXPECT_EQ(capacity, sbufGetCapacity(b.get()));
+  const char* no_text = nullptr;
+  EXPECT_EQ(nullptr, sbufAppendN(b.get(), no_text, 3));
+  EXPECT_EQ(nullptr, sbufAppend(b.get(), no_text));
+  EXPECT_EQ(nullptr, sbufPrintf(b.get(), no_text, 1));
+  EXPECT_EQ(0, sbufHadTrouble(b.get()));
+  sbufSetTrouble(b.get());
+  EXPECT_EQ(1, sbufHadTrouble(b.get()));
+  EXPECT_EQ(nullptr, sbufAppendN(nullptr, "a", 1));
+  EXPECT_EQ(nullptr, sbufAppend(nullptr, "a"));
+  EXPECT_EQ(nullptr, sbufPrintf(nullptr, "%d", 1));
+  EXPECT_EQ(nullptr, sbufReserve(nullptr, 1));
+  EXPECT_EQ(nullptr, sbufClear(nullptr));
+  EXPECT_EQ(nullptr, sbufGetString(nullptr));
+  EXPECT_EQ(nullptr, sbufGetStringCopy(nullptr));
+  EXPECT_EQ(0u, sbufGetSize(nullptr) + sbufGetCapacity(nullptr));
+  EXPECT_EQ(0, sbufHadTrouble(nullptr));
+  sbufSetTrouble(nullptr);
+  sbufDestroy(nullptr);
 }
 
-TEST(SbufTest, AppendNZeroAndNullText) {
-  sbuf* b = sbufCreate(4);
-  BufferGuard guard{b};
-  EXPECT_EQ(sbufAppendN(b, "xyz", 0), b);
-  EXPECT_EQ(sbufGetSize(b), 0u);
-  EXPECT_EQ(sbufAppendN(b, nullptr, 3), nullptr);
-  EXPECT_EQ(sbufAppend(b, nullptr), nullptr);
-  const char* noFormat = nullptr;
-  EXPECT_EQ(sbufPrintf(b, noFormat, 1), nullptr);
-  EXPECT_EQ(sbufGetSize(b), 0u);
-}
-
-TEST(SbufTest, AppendsItsOwnTextAcrossGrowth) {
-  sbuf* b = sbufCreate(4);
-  BufferGuard guard{b};
-  sbufAppend(b, "abc");
-  EXPECT_EQ(sbufAppend(b, sbufGetString(b)), b);
-  EXPECT_EQ(contents(b), "abcabc");
-  EXPECT_EQ(sbufAppendN(b, sbufGetString(b) + 1, 4), b);
-  EXPECT_EQ(contents(b), "abcabcbcab");
-}
-
-// Past a few megabytes the text moves once into a block of another kind, which later steps
-// grow in place: the text, NUL bytes and an append of the buffer's own text must come through
-// the move and those steps as they do below it.
+// Past a few megabytes the text moves once into a reserved range, which later steps grow in
+// place: the text, NUL bytes and an append of the buffer's own text must come through as they
+// do below it.
 TEST(SbufTest, LargeGrowthStepsKeepTheText) {
-  sbuf* b = sbufCreate(8192);
-  BufferGuard guard{b};
+  Buffer b(sbufCreate(8192));
   std::string expected;
   for (int i = 0; expected.size() < (3u << 20); ++i) expected += "line " + std::to_string(i) + "\n";
-  ASSERT_EQ(sbufAppendN(b, expected.data(), static_cast<unsigned int>(expected.size())), b);
-  ASSERT_EQ(contents(b), expected);
-  const unsigned int before = sbufGetCapacity(b);
-  ASSERT_LT(before, 2 * expected.size());  // the next appends cross the larger steps
-  // The buffer's whole text appended to itself, twice, then a NUL inside appended bytes.
+  ASSERT_EQ(b.get(), sbufAppendN(b.get(), expected.data(), expected.size()));
+  const unsigned int before = sbufGetCapacity(b.get());
   for (int round = 0; round < 2; ++round) {
-    ASSERT_EQ(sbufAppendN(b, sbufGetString(b), sbufGetSize(b)), b) << round;
+    ASSERT_EQ(b.get(), sbufAppendN(b.get(), sbufGetString(b.get()), sbufGetSize(b.get())));
     expected += expected;
   }
-  ASSERT_EQ(sbufAppendN(b, "a\0b", 3), b);
+  ASSERT_EQ(b.get(), sbufAppendN(b.get(), "a\0b", 3));
   expected += std::string("a\0\0", 3);
-  EXPECT_GT(sbufGetCapacity(b), 4 * before);
-  EXPECT_EQ(contents(b), expected);
-  EXPECT_EQ(sbufGetString(b)[sbufGetSize(b)], '\0');
-  EXPECT_EQ(sbufHadTrouble(b), 0);
+  EXPECT_GT(sbufGetCapacity(b.get()), 4 * before);
+  EXPECT_EQ(textReservationLimit() != 0, b->reserved != 0);  // moved where the system allows
+  EXPECT_EQ(expected, Contents(b));
+  EXPECT_EQ('\0', sbufGetString(b.get())[sbufGetSize(b.get())]);
+  EXPECT_EQ(0, sbufHadTrouble(b.get()));
 }
 
-TEST(SbufTest, FormatterErrorLeavesTheTextUnchanged) {
-  sbuf* b = sbufCreate(16);
-  BufferGuard guard{b};
-  sbufAppend(b, "keep");
-  // In the C locale a wide character beyond ASCII cannot be converted.
-  const wchar_t wide[] = {static_cast<wchar_t>(0x4e2d), 0};
-  EXPECT_EQ(sbufPrintf(b, "%ls", wide), nullptr);
-  EXPECT_EQ(contents(b), "keep");
-  EXPECT_EQ(sbufGetCapacity(b), 16u);
-}
-
-TEST(SbufTest, ClearKeepsTheCapacity) {
-  sbuf* b = sbufCreate(4);
-  BufferGuard guard{b};
-  sbufAppend(b, "abcdefgh");
-  unsigned int capacity = sbufGetCapacity(b);
-  EXPECT_EQ(sbufClear(b), b);
-  EXPECT_EQ(sbufGetSize(b), 0u);
-  EXPECT_STREQ(sbufGetString(b), "");
-  EXPECT_EQ(sbufGetCapacity(b), capacity);
-  EXPECT_EQ(sbufAppend(b, "z"), b);
-  EXPECT_STREQ(sbufGetString(b), "z");
-}
-
-TEST(SbufTest, CopyOutlivesTheBuffer) {
-  sbuf* b = sbufCreate(2);
-  sbufAppendN(b, "a\0b", 3);
-  char* copy = sbufGetStringCopy(b);
-  sbufDestroy(b);
-  ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(std::string(copy, 4), std::string("a\0\0\0", 4));
-  free(copy);
-}
-
-TEST(SbufTest, NullBufferIsHarmlessEverywhere) {
-  struct Case {
-    const char* call;
-    std::function<bool()> harmless;
-  };
-  const Case cases[] = {
-      {"sbufAppendN", [] { return sbufAppendN(nullptr, "a", 1) == nullptr; }},
-      {"sbufAppend", [] { return sbufAppend(nullptr, "a") == nullptr; }},
-      {"sbufGetString", [] { return sbufGetString(nullptr) == nullptr; }},
-      {"sbufGetStringCopy", [] { return sbufGetStringCopy(nullptr) == nullptr; }},
-      {"sbufGetSize", [] { return sbufGetSize(nullptr) == 0; }},
-      {"sbufGetCapacity", [] { return sbufGetCapacity(nullptr) == 0; }},
-      {"sbufClear", [] { return sbufClear(nullptr) == nullptr; }},
-      {"sbufPrintf", [] { return sbufPrintf(nullptr, "%d", 1) == nullptr; }},
-      {"sbufDestroy", [] { return sbufDestroy(nullptr), true; }},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(c.harmless()) << c.call;
+TEST(TextReservationTest, GrowthKeepsWhatEveryStepWroteAndStopsAtTheLimit) {
+  const size_t limit = textReservationLimit();
+  if (limit == 0) GTEST_SKIP() << "no reservations on this system";
+  const size_t kMiB = size_t{1} << 20;
+  const size_t steps[] = {4 * kMiB + 3, 8 * kMiB, 8 * kMiB + 1, 16 * kMiB + 5, 40 * kMiB};
+  EXPECT_EQ(nullptr, textReservationCreate(limit + 1));
+  char* range = textReservationCreate(steps[0]);
+  ASSERT_NE(nullptr, range);
+  range[0] = 'x';
+  for (size_t i = 0; i < 5; ++i) {
+    ASSERT_TRUE(textReservationGrow(range, i ? steps[i - 1] : steps[0], steps[i])) << i;
+    range[steps[i] - 1] = static_cast<char>('a' + i);
+  }
+  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(static_cast<char>('a' + i), range[steps[i] - 1]);
+  EXPECT_FALSE(textReservationGrow(range, steps[4], limit + 1));
+  EXPECT_EQ('x', range[0]);
+  textReservationRelease(range);
+  textReservationRelease(nullptr);
 }
 
 }  // namespace

@@ -4,14 +4,13 @@
 // Input: byte 0 picks the stream's buffer size (1 to 16), byte 1 the size of the pieces the
 // descriptor delivers (1 to the buffer size), byte 2 the grammar (even: tuples, odd: raw
 // texts); the rest is the tuple text.
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "char_sources.h"
 #include "fuzz_support.h"
 #include "tuple/report_tuple.h"
 #include "tuple/result_codes.h"
@@ -20,55 +19,8 @@
 
 namespace {
 
-// Hands out the characters of a string one by one, then CSRM_END_OF_DATA.
-class StringStream : public CSRMTupleStream {
- public:
-  explicit StringStream(const std::string& text) : text_(text) {}
-  int IsValid() override { return 1; }
-  unsigned long GetNextCharacter(char& c) override {
-    if (at_ >= text_.size()) return CSRM_END_OF_DATA;
-    c = text_[at_++];
-    return CSRM_OK;
-  }
-  unsigned long ResetToStart() override {
-    at_ = 0;
-    return CSRM_OK;
-  }
-
- private:
-  const std::string& text_;
-  size_t at_ = 0;
-};
-
-// The most packets a socket is asked to hold (it holds somewhat more with the larger send
-// buffer asked for below).
+// The most packets a socket is asked to hold.
 constexpr size_t kMaxPieces = 2048;
-
-// A descriptor whose every read() returns at most one piece: a sequenced-packet socket that
-// already holds the whole text in pieces, its writing end closed. text must not need more
-// than kMaxPieces pieces.
-class PieceSource {
- public:
-  PieceSource(const std::string& text, size_t piece) {
-    int fds[2];
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds) != 0) std::abort();
-    read_fd_ = fds[0];
-    int room = 1 << 22;
-    setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
-    for (size_t at = 0; at < text.size(); at += piece) {
-      size_t n = std::min(piece, text.size() - at);
-      if (send(fds[1], text.data() + at, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) std::abort();
-    }
-    close(fds[1]);
-  }
-  ~PieceSource() { close(read_fd_); }
-  PieceSource(const PieceSource&) = delete;
-  PieceSource& operator=(const PieceSource&) = delete;
-  int fd() const { return read_fd_; }
-
- private:
-  int read_fd_ = -1;
-};
 
 // Everything a reader hands out, call by call, until it stops answering 0.
 std::vector<std::string> ReadAll(CSRMTupleStream* stream, bool raw) {

@@ -22,7 +22,8 @@ namespace {
 
 class NativeEdgesTest : public ::testing::Test {
  protected:
-  std::string call(NativeAddCall method, jlong handle, jstring text) {
+  std::string call(jstring (*method)(JNIEnv*, jobject, jlong, jstring), jlong handle,
+                   jstring text) {
     jstring result = method(jni_.env(), nullptr, handle, text);
     return result ? jni_.text(result) : std::string("<null>");
   }

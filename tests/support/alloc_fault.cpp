@@ -1,9 +1,6 @@
-// The switch of alloc_fault.h, the replaced operator new and delete, and the malloc family's
-// wrappers. The program is linked with --wrap for malloc, calloc and realloc: its own calls
-// (and those of the static libraries it links) reach __wrap_*, and __real_* is the C library's
-// (or a sanitizer's) allocator. operator new takes its memory from __real_malloc, so each
-// allocation is counted once. Memory taken from the system directly counts too: mmap, and
-// mprotect, which makes reserved memory usable, are wrapped the same way.
+// The switch of alloc_fault.h. The program is linked with --wrap for malloc, calloc, realloc,
+// mmap and mprotect: its own calls reach __wrap_*, and __real_* is the C library's (or a
+// sanitizer's). operator new takes its memory from __real_malloc, so each allocation counts once.
 #include "alloc_fault.h"
 
 #include <sys/mman.h>
@@ -18,15 +15,8 @@ extern "C" {
 void* __real_malloc(std::size_t size);
 void* __real_calloc(std::size_t count, std::size_t size);
 void* __real_realloc(void* p, std::size_t size);
-void* __wrap_malloc(std::size_t size);
-void* __wrap_calloc(std::size_t count, std::size_t size);
-void* __wrap_realloc(void* p, std::size_t size);
-void* __real_mmap(void* address, std::size_t length, int protection, int flags, int fd,
-                  off_t offset);
-int __real_mprotect(void* address, std::size_t length, int protection);
-void* __wrap_mmap(void* address, std::size_t length, int protection, int flags, int fd,
-                  off_t offset);
-int __wrap_mprotect(void* address, std::size_t length, int protection);
+void* __real_mmap(void* address, std::size_t length, int prot, int flags, int fd, off_t offset);
+int __real_mprotect(void* address, std::size_t length, int prot);
 }
 
 namespace {
@@ -35,12 +25,7 @@ thread_local long t_countdown = -1;  // -1 disarmed; 0 the next allocation fails
 thread_local bool t_repeat = true;   // after a failure, keep failing
 thread_local bool t_failed = false;
 thread_local long t_count = 0;
-thread_local int t_paused = 0;  // depth of ScopedAllocPause scopes
-
-// Called at each injected failure: a place for a debugger's breakpoint.
-__attribute__((noinline)) void FailureInjected() {
-  asm volatile("");
-}
+thread_local int t_paused = 0;
 
 // Counts one allocation and answers whether it is to fail.
 bool ShouldFail() {
@@ -52,14 +37,18 @@ bool ShouldFail() {
     return false;
   }
   t_failed = true;
-  FailureInjected();
   if (!t_repeat) t_countdown = -1;
   return true;
 }
 
+void Arm(long n, bool repeat) {
+  t_countdown = n < 0 ? -1 : n;
+  t_repeat = repeat;
+  t_failed = false;
+}
+
 void* Allocate(std::size_t size) {
-  if (ShouldFail()) return nullptr;
-  return __real_malloc(size != 0 ? size : 1);
+  return ShouldFail() ? nullptr : __real_malloc(size != 0 ? size : 1);
 }
 
 void* AllocateOrThrow(std::size_t size) {
@@ -71,44 +60,31 @@ void* AllocateOrThrow(std::size_t size) {
 }  // namespace
 
 void AllocFailAfter(long n) {
-  t_countdown = n < 0 ? -1 : n;
-  t_repeat = true;
-  t_failed = false;
+  Arm(n, true);
 }
-
 void AllocFailNth(long n) {
-  t_countdown = n < 0 ? -1 : n;
-  t_repeat = false;
-  t_failed = false;
+  Arm(n, false);
 }
-
 bool AllocDisarm() {
-  t_countdown = -1;
   const bool failed = t_failed;
-  t_failed = false;
+  Arm(-1, true);
   return failed;
 }
-
 bool AllocFailedYet() {
   return t_failed;
 }
-
 long AllocCount() {
   return t_count;
 }
-
 ScopedAllocPause::ScopedAllocPause() {
   ++t_paused;
 }
-
 ScopedAllocPause::~ScopedAllocPause() {
   --t_paused;
 }
-
 ScopedAllocResume::ScopedAllocResume() : paused_(t_paused) {
   t_paused = 0;
 }
-
 ScopedAllocResume::~ScopedAllocResume() {
   t_paused = paused_;
 }
@@ -116,32 +92,25 @@ ScopedAllocResume::~ScopedAllocResume() {
 extern "C" void* __wrap_malloc(std::size_t size) {
   return ShouldFail() ? nullptr : __real_malloc(size);
 }
-
 extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
   return ShouldFail() ? nullptr : __real_calloc(count, size);
 }
-
 extern "C" void* __wrap_realloc(void* p, std::size_t size) {
   return ShouldFail() ? nullptr : __real_realloc(p, size);
 }
-
-extern "C" void* __wrap_mmap(void* address, std::size_t length, int protection, int flags, int fd,
+extern "C" void* __wrap_mmap(void* address, std::size_t length, int prot, int flags, int fd,
                              off_t offset) {
-  if (ShouldFail()) {
-    errno = ENOMEM;
-    return MAP_FAILED;
-  }
-  return __real_mmap(address, length, protection, flags, fd, offset);
+  if (!ShouldFail()) return __real_mmap(address, length, prot, flags, fd, offset);
+  errno = ENOMEM;
+  return MAP_FAILED;
+}
+extern "C" int __wrap_mprotect(void* address, std::size_t length, int prot) {
+  if (!ShouldFail()) return __real_mprotect(address, length, prot);
+  errno = ENOMEM;
+  return -1;
 }
 
-extern "C" int __wrap_mprotect(void* address, std::size_t length, int protection) {
-  if (ShouldFail()) {
-    errno = ENOMEM;
-    return -1;
-  }
-  return __real_mprotect(address, length, protection);
-}
-
+// Every form of new and delete, so that memory from __real_malloc always goes back to free.
 void* operator new(std::size_t size) {
   return AllocateOrThrow(size);
 }

@@ -9,19 +9,17 @@
 
 namespace {
 
-constexpr size_t kSlotCount = sizeof(JNINativeInterface_) / sizeof(void*);
-
 // Stands in for every function the fake does not implement; names the slot and stops.
 template <size_t kSlot>
-void unexpectedCall() {
+void UnexpectedCall() {
   std::fprintf(stderr, "FakeJni: unexpected call of JNIEnv function slot %zu\n", kSlot);
   std::abort();
 }
 
 template <size_t... kSlots>
-void fillWithAborts(JNINativeInterface_* table, std::index_sequence<kSlots...>) {
+void FillWithAborts(JNINativeInterface_* table, std::index_sequence<kSlots...>) {
   using Slot = void (*)();
-  const Slot slots[] = {&unexpectedCall<kSlots>...};
+  const Slot slots[] = {&UnexpectedCall<kSlots>...};
   static_assert(sizeof(slots) == sizeof(JNINativeInterface_), "one entry per slot");
   std::memcpy(static_cast<void*>(table), slots, sizeof(slots));
 }
@@ -29,11 +27,11 @@ void fillWithAborts(JNINativeInterface_* table, std::index_sequence<kSlots...>) 
 }  // namespace
 
 FakeJni::FakeJni() {
-  fillWithAborts(&table_, std::make_index_sequence<kSlotCount>());
+  FillWithAborts(&table_, std::make_index_sequence<sizeof(table_) / sizeof(void*)>());
   table_.GetStringUTFChars = &FakeJni::GetStringUTFChars;
   table_.ReleaseStringUTFChars = &FakeJni::ReleaseStringUTFChars;
   table_.NewStringUTF = &FakeJni::NewStringUTF;
-  table_.ExceptionCheck = &FakeJni::ExceptionCheck;
+  table_.ExceptionCheck = [](JNIEnv* env) -> jboolean { return self(env)->exception_pending_; };
   env_.env.functions = &table_;
   env_.owner = this;
 }
@@ -45,38 +43,23 @@ FakeJni::~FakeJni() {
   }
 }
 
-jstring FakeJni::newJavaString(const std::string& text) {
-  return store(text);
-}
-
 std::string FakeJni::text(jstring s) const {
-  const std::string* found = findKnown(s);
+  const std::string* found = find(s);
   return found != nullptr ? *found : std::string();
 }
 
 std::string FakeJni::takeText(jstring s) {
-  // The strings are this FakeJni's own; findKnown answers const so that text() can use it too.
-  auto* found = const_cast<std::string*>(findKnown(s));
+  std::string* found = find(s);
   return found != nullptr ? std::move(*found) : std::string();
 }
 
-FakeJni* FakeJni::self(JNIEnv* env) {
-  return reinterpret_cast<Env*>(env)->owner;
-}
-
-const std::string* FakeJni::findKnown(jstring s) const {
-  const std::string* found = find(s);
-  if (found == nullptr) {
-    ADD_FAILURE() << "not a string of this FakeJni: " << static_cast<const void*>(s);
-  }
-  return found;
-}
-
-const std::string* FakeJni::find(jstring s) const {
-  if (s == nullptr) return nullptr;
+std::string* FakeJni::find(jstring s) const {
   for (const std::string& candidate : strings_) {
-    if (reinterpret_cast<jstring>(const_cast<std::string*>(&candidate)) == s) return &candidate;
+    if (reinterpret_cast<jstring>(const_cast<std::string*>(&candidate)) == s) {
+      return const_cast<std::string*>(&candidate);  // the strings are this FakeJni's own
+    }
   }
+  ADD_FAILURE() << "not a string of this FakeJni: " << static_cast<const void*>(s);
   return nullptr;
 }
 
@@ -94,10 +77,7 @@ const char* JNICALL FakeJni::GetStringUTFChars(JNIEnv* env, jstring s, jboolean*
   fake->checkNoPendingException("GetStringUTFChars");
   ++fake->get_chars_calls_;
   const std::string* text = fake->find(s);
-  if (text == nullptr) {
-    ADD_FAILURE() << "GetStringUTFChars of an unknown string";
-    return nullptr;
-  }
+  if (text == nullptr) return nullptr;
   if (fake->fail_get_chars_) {
     fake->exception_pending_ = true;
     return nullptr;
@@ -127,10 +107,5 @@ jstring JNICALL FakeJni::NewStringUTF(JNIEnv* env, const char* chars) {
   FakeJni* fake = self(env);
   fake->checkNoPendingException("NewStringUTF");
   ++fake->new_string_calls_;
-  if (chars == nullptr) return nullptr;
-  return fake->store(chars);
-}
-
-jboolean JNICALL FakeJni::ExceptionCheck(JNIEnv* env) {
-  return self(env)->exception_pending_ ? JNI_TRUE : JNI_FALSE;
+  return chars != nullptr ? fake->store(chars) : nullptr;
 }

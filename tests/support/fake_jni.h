@@ -1,10 +1,9 @@
 // FakeJni: a JNIEnv for calling the native methods inside a test process. It implements the
-// few functions the library may use (GetStringUTFChars, ReleaseStringUTFChars, NewStringUTF,
-// ExceptionCheck) and checks how they are used: every character array handed out must come
-// back once, to the string it came from, and nothing may be called while an exception is
-// pending. Any other function of the table aborts the test, naming its slot.
-// Java strings are test-owned texts identified by opaque jstring handles valid for the life
-// of the FakeJni. Not thread safe; one FakeJni per test.
+// functions the library may use (GetStringUTFChars, ReleaseStringUTFChars, NewStringUTF,
+// ExceptionCheck) and checks their use: every character array handed out must come back once,
+// to its string, and nothing may be called while an exception is pending. Any other function
+// of the table aborts, naming its slot. Java strings are texts the FakeJni owns, behind opaque
+// jstring handles valid for its life. Not thread safe; one FakeJni per test or thread.
 #ifndef RESDB_TESTS_SUPPORT_FAKE_JNI_H_
 #define RESDB_TESTS_SUPPORT_FAKE_JNI_H_
 
@@ -23,47 +22,38 @@ class FakeJni {
   ~FakeJni();
 
   JNIEnv* env() { return &env_.env; }
-
   // A Java string holding text, to pass to a native method.
-  jstring newJavaString(const std::string& text);
-  // The text of a string made by newJavaString or NewStringUTF; fails the test for null or
-  // for a handle this FakeJni did not make.
+  jstring newJavaString(const std::string& text) { return store(text); }
+  // The text of a string of this FakeJni; fails the test for null or a foreign handle.
   std::string text(jstring s) const;
-  // The same text moved out, the string left empty: for a large result read once, without
-  // holding it twice.
+  // The same text moved out (the string left empty): a large result read once.
   std::string takeText(jstring s);
 
   // What GetStringUTFChars reports through its copy flag (JNI_TRUE by default).
   void setCopyFlag(jboolean is_copy) { copy_flag_ = is_copy; }
-  // While on, GetStringUTFChars answers null and, as a virtual machine out of memory does,
-  // leaves an exception pending.
+  // While on, GetStringUTFChars answers null with an exception pending, as when out of memory.
   void setFailGetChars(bool fail) { fail_get_chars_ = fail; }
   bool exceptionPending() const { return exception_pending_; }
   void clearException() { exception_pending_ = false; }
-
   int getCharsCalls() const { return get_chars_calls_; }
   int releaseCharsCalls() const { return release_chars_calls_; }
   int outstandingChars() const { return static_cast<int>(handed_out_.size()); }
   int newStringCalls() const { return new_string_calls_; }
 
  private:
-  // The JNIEnv with a way back to its FakeJni; env must stay the first member.
   struct Env {
-    JNIEnv env;
+    JNIEnv env;  // first member: a JNIEnv* is an Env*
     FakeJni* owner;
   };
-  static FakeJni* self(JNIEnv* env);
-  const std::string* find(jstring s) const;
-  // find, failing the test when s is null or not a string of this FakeJni.
-  const std::string* findKnown(jstring s) const;
+  static FakeJni* self(JNIEnv* env) { return reinterpret_cast<Env*>(env)->owner; }
+  // The string behind s, or null; fails the test when s is not one of this FakeJni's.
+  std::string* find(jstring s) const;
   jstring store(std::string text);
-  // Fails the test when a function is called with an exception pending.
   void checkNoPendingException(const char* function) const;
 
   static const char* JNICALL GetStringUTFChars(JNIEnv* env, jstring s, jboolean* is_copy);
   static void JNICALL ReleaseStringUTFChars(JNIEnv* env, jstring s, const char* chars);
   static jstring JNICALL NewStringUTF(JNIEnv* env, const char* chars);
-  static jboolean JNICALL ExceptionCheck(JNIEnv* env);
 
   JNINativeInterface_ table_;
   Env env_;

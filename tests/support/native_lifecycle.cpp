@@ -24,42 +24,33 @@ std::vector<ScanBatch> LoadScan(const std::string& dir) {
   std::vector<ScanBatch> batches;
   for (int i = 0; i < kNativeAddMethodCount; ++i) {
     std::ifstream in(dir + "/" + kNativeAddMethods[i].name + ".txt", std::ios::binary);
-    if (!in) continue;
     std::ostringstream text;
-    text << in.rdbuf();
-    batches.push_back({i, text.str()});
+    if (in && text << in.rdbuf()) batches.push_back({i, text.str()});
   }
   return batches;
 }
 
 std::string CaptureStdoutOf(void (*write)(void*), void* context) {
   std::fflush(stdout);
-  int file = memfd_create("stdout", 0);
-  int saved = dup(1);
-  if (file < 0 || saved < 0 || dup2(file, 1) < 0) {
-    if (file >= 0) close(file);
-    if (saved >= 0) close(saved);
-    write(context);
-    return std::string();
-  }
+  const int file = memfd_create("stdout", 0), saved = dup(1);
+  const bool swapped = file >= 0 && saved >= 0 && dup2(file, 1) >= 0;
   write(context);
-  dup2(saved, 1);
-  close(saved);
   std::string text;
-  char chunk[4096];
-  ssize_t n;
-  lseek(file, 0, SEEK_SET);
-  while ((n = read(file, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(n));
-  close(file);
+  if (swapped) {
+    dup2(saved, 1);
+    text.resize(static_cast<size_t>(lseek(file, 0, SEEK_END)));
+    if (pread(file, &text[0], text.size(), 0) != static_cast<ssize_t>(text.size())) text.clear();
+  }
+  for (int fd : {file, saved}) {
+    if (fd >= 0) close(fd);
+  }
   return text;
 }
 
 namespace {
 
-// A string made by the native methods, as text; null (an exception pending) is "<null>".
 std::string TextOf(JNIEnv* env, jstring s) {
-  if (s == nullptr) return "<null>";
-  const char* chars = env->GetStringUTFChars(s, nullptr);
+  const char* chars = s != nullptr ? env->GetStringUTFChars(s, nullptr) : nullptr;
   if (chars == nullptr) return "<null>";
   std::string text(chars);
   env->ReleaseStringUTFChars(s, chars);
@@ -72,8 +63,8 @@ LifecycleResult RunLifecycle(JNIEnv* env, jlong handle, const std::vector<ScanBa
   LifecycleResult result;
   for (const ScanBatch& batch : batches) {
     jstring text = env->NewStringUTF(batch.text.c_str());
-    jstring answer = kNativeAddMethods[batch.method].call(env, nullptr, handle, text);
-    result.added.push_back(TextOf(env, answer));
+    result.added.push_back(
+        TextOf(env, kNativeAddMethods[batch.method].call(env, nullptr, handle, text)));
   }
   result.resolved = RESDB_NATIVE_NAME(resolveDatabase)(env, nullptr, handle);
   result.serialized_text = CaptureStdout(

@@ -1,7 +1,6 @@
-// A whole scan driven through the exported native methods, as the Java class drives it:
-// create, the add methods batch by batch, resolveDatabase, serialize, print, destroy. Shared by
-// the reliability tests and the fuzz targets. Batches are read from a folder of tuple files,
-// one per add method, named after the method (addComputer.txt, ...).
+// A whole scan driven through the exported native methods, as the Java class drives it: create,
+// the add methods batch by batch, resolveDatabase, serialize, print, destroy. A scan is a folder
+// of tuple files, one per add method, named after it (addComputer.txt, ...).
 #ifndef RESDB_TESTS_SUPPORT_NATIVE_LIFECYCLE_H_
 #define RESDB_TESTS_SUPPORT_NATIVE_LIFECYCLE_H_
 
@@ -10,17 +9,15 @@
 #include <string>
 #include <vector>
 
-using NativeAddCall = jstring (*)(JNIEnv*, jobject, jlong, jstring);
-
 // One add method: its name and its exported function.
 struct NativeAddMethod {
   const char* name;
-  NativeAddCall call;
+  jstring (*call)(JNIEnv*, jobject, jlong, jstring);
 };
 
 // The ten add methods in the order a scan is replayed (computers first, aliases last).
-extern const NativeAddMethod kNativeAddMethods[10];
 constexpr int kNativeAddMethodCount = 10;
+extern const NativeAddMethod kNativeAddMethods[kNativeAddMethodCount];
 
 // One batch of a scan: the index of its method in kNativeAddMethods and its text.
 struct ScanBatch {
@@ -33,7 +30,7 @@ std::vector<ScanBatch> LoadScan(const std::string& dir);
 
 // What one lifecycle answered.
 struct LifecycleResult {
-  std::vector<std::string> added;  // the add methods' result texts, batch by batch
+  std::vector<std::string> added;  // the add methods' result texts; "<null>" for null
   int resolved = 0;
   int serialized = 0;
   std::string serialized_text;  // what serialize wrote to standard output
@@ -41,16 +38,12 @@ struct LifecycleResult {
 };
 
 // Runs every batch through its add method on handle, then resolveDatabase, serialize (its
-// standard output captured) and print. env must answer GetStringUTFChars,
-// ReleaseStringUTFChars and NewStringUTF; a null result text is recorded as "<null>".
+// standard output captured) and print.
 LifecycleResult RunLifecycle(JNIEnv* env, jlong handle, const std::vector<ScanBatch>& batches);
 
-// Runs write() with the process's standard output sent to an anonymous file, and returns
-// what was written there. Not for concurrent use: it swaps descriptor 1 for the whole process.
-template <class Write>
-std::string CaptureStdout(Write write);
+// What write() wrote to the process's standard output, which goes to an anonymous file
+// meanwhile. Not for concurrent use: it swaps descriptor 1 for the whole process.
 std::string CaptureStdoutOf(void (*write)(void*), void* context);
-
 template <class Write>
 std::string CaptureStdout(Write write) {
   return CaptureStdoutOf([](void* w) { (*static_cast<Write*>(w))(); }, &write);

@@ -5,47 +5,35 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
-#include <system_error>
+
+namespace fs = std::filesystem;
 
 ScopedTempDir::ScopedTempDir() {
   char pattern[] = "/tmp/resdb-test-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) {
-    ADD_FAILURE() << "cannot make a temporary directory";
-    return;
-  }
-  path_ = pattern;
+  if (mkdtemp(pattern) != nullptr) path_ = pattern;
+  EXPECT_FALSE(path_.empty()) << "cannot make a temporary directory";
 }
 
 ScopedTempDir::~ScopedTempDir() {
-  if (path_.empty()) return;
   std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  if (!path_.empty()) fs::remove_all(path_, ignored);
 }
 
 int ScopedTempDir::entryCount() const {
   std::error_code error;
-  std::filesystem::directory_iterator it(path_, error);
-  if (error) return -1;
-  return static_cast<int>(std::distance(it, std::filesystem::directory_iterator()));
+  fs::directory_iterator it(path_, error);
+  return error ? -1 : static_cast<int>(std::distance(it, fs::directory_iterator()));
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
   const char* old = std::getenv(name);
-  if (old != nullptr) {
-    was_set_ = true;
-    old_value_ = old;
-  }
-  if (value != nullptr) {
-    setenv(name, value, 1);
-  } else {
-    unsetenv(name);
-  }
+  was_set_ = old != nullptr;
+  if (was_set_) old_value_ = old;
+  if (value != nullptr) setenv(name, value, 1);
+  if (value == nullptr) unsetenv(name);
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (was_set_) {
-    setenv(name_.c_str(), old_value_.c_str(), 1);
-  } else {
-    unsetenv(name_.c_str());
-  }
+  if (was_set_) setenv(name_.c_str(), old_value_.c_str(), 1);
+  if (!was_set_) unsetenv(name_.c_str());
 }

@@ -1,137 +1,150 @@
+// A tuple's elements and read position, and the key vocabulary's lookups and element split.
 #include "tuple/report_tuple.h"
 
+#include <atomic>
+#include <climits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "alloc_fault.h"
-#include "tuple/result_codes.h"
+#include "tuple/key_vocabulary.h"
 
 namespace {
 
 using Elements = std::vector<std::string>;
 
-// Reads the remaining elements through getNextElement.
 Elements ReadRest(CSRMReportTuple* tuple) {
   Elements out;
   std::string element;
   while (tuple->getNextElement(&element) == CSRM_OK) out.push_back(element);
+  EXPECT_EQ(CSRM_END_OF_DATA, tuple->getNextElement(&element));
   return out;
 }
 
-CSRMReportTuple MakeTuple(const Elements& elements) {
+TEST(ReportTupleTest, ReadPositionThroughAddsResetsClearsAndCopies) {
   CSRMReportTuple tuple;
-  for (const std::string& e : elements) EXPECT_EQ(CSRM_OK, tuple.addElement(e));
-  return tuple;
-}
-
-TEST(ReportTupleTest, EmptyTupleEndsAtOnceAndLeavesOutputAlone) {
-  CSRMReportTuple tuple;
-  std::string element = "keep";
-  EXPECT_EQ(0u, tuple.getElementCount());
-  EXPECT_EQ(CSRM_END_OF_DATA, tuple.getNextElement(&element));
-  EXPECT_EQ("keep", element);
-}
-
-TEST(ReportTupleTest, ElementsComeBackInOrderThenEndOfData) {
-  CSRMReportTuple tuple = MakeTuple({"\"A=1\"", "", "\"B=2\""});
-  EXPECT_EQ((Elements{"\"A=1\"", "", "\"B=2\""}), ReadRest(&tuple));
   std::string element = "keep";
   EXPECT_EQ(CSRM_END_OF_DATA, tuple.getNextElement(&element));
   EXPECT_EQ("keep", element);
-}
-
-TEST(ReportTupleTest, AddElementRestartsTheWalkAtTheFirstElement) {
-  CSRMReportTuple tuple = MakeTuple({"a", "b"});
-  std::string element;
-  ASSERT_EQ(CSRM_OK, tuple.getNextElement(&element));
-  ASSERT_EQ(CSRM_OK, tuple.getNextElement(&element));
-  tuple.addElement("c");
-  EXPECT_EQ((Elements{"a", "b", "c"}), ReadRest(&tuple));
-}
-
-TEST(ReportTupleTest, ResetNextRewindsAndGetAllKeepsThePosition) {
-  CSRMReportTuple tuple = MakeTuple({"a", "b", "c"});
-  std::string element;
+  for (const char* e : {"a", "", "b"}) EXPECT_EQ(CSRM_OK, tuple.addElement(std::string(e)));
   ASSERT_EQ(CSRM_OK, tuple.getNextElement(&element));
   Elements all = {"old"};
-  EXPECT_EQ(CSRM_OK, tuple.getAllElements(&all));
-  EXPECT_EQ((Elements{"a", "b", "c"}), all);
-  EXPECT_EQ((Elements{"b", "c"}), ReadRest(&tuple));
+  EXPECT_EQ(CSRM_OK, tuple.getAllElements(&all));  // the position stays
+  EXPECT_EQ((Elements{"a", "", "b"}), all);
+  CSRMReportTuple copy(tuple);  // starts at its first element, independent
+  EXPECT_EQ((Elements{"", "b"}), ReadRest(&tuple));
   EXPECT_EQ(CSRM_OK, tuple.resetNext());
-  EXPECT_EQ((Elements{"a", "b", "c"}), ReadRest(&tuple));
-}
-
-TEST(ReportTupleTest, ClearTupleEmptiesAndRewinds) {
-  CSRMReportTuple tuple = MakeTuple({"a", "b"});
-  ReadRest(&tuple);
+  EXPECT_EQ((Elements{"a", "", "b"}), ReadRest(&tuple));
+  tuple.addElement("c");  // the next read starts over
+  EXPECT_EQ((Elements{"a", "", "b", "c"}), ReadRest(&tuple));
+  EXPECT_EQ((Elements{"a", "", "b"}), ReadRest(&copy));
   EXPECT_EQ(CSRM_OK, tuple.clearTuple());
   EXPECT_EQ(0u, tuple.getElementCount());
   tuple.addElement("z");
   EXPECT_EQ((Elements{"z"}), ReadRest(&tuple));
-}
-
-TEST(ReportTupleTest, CopyStartsAtItsFirstElementAndIsIndependent) {
-  CSRMReportTuple original = MakeTuple({"a", "b"});
-  std::string element;
-  ASSERT_EQ(CSRM_OK, original.getNextElement(&element));
-  CSRMReportTuple copy(original);
-  copy.addElement("c");
-  EXPECT_EQ((Elements{"b"}), ReadRest(&original));
-  EXPECT_EQ((Elements{"a", "b", "c"}), ReadRest(&copy));
-  EXPECT_EQ(2u, original.getElementCount());
+  EXPECT_EQ(CSRM_NULL_ARGUMENT, tuple.getNextElement(nullptr));
+  EXPECT_EQ(CSRM_NULL_ARGUMENT, tuple.getAllElements(nullptr));
 }
 
 TEST(ReportTupleTest, AddElementFromCharacters) {
-  struct Case {
+  struct {
     const char* text;
     long length;
     unsigned long result;
     Elements expected;
-  };
-  const Case cases[] = {
-      {nullptr, 5, CSRM_NULL_ARGUMENT, {}},
-      {"abcdef", 3, CSRM_OK, {"abc"}},
-      {"abc", 0, CSRM_OK, {"abc"}},
-      {"abc", -4, CSRM_OK, {"abc"}},
-      {"a\0b", 3, CSRM_OK, {std::string("a\0b", 3)}},  // a length counts bytes, NULs included
-      {"", 0, CSRM_OK, {""}},
-  };
-  for (const Case& c : cases) {
+  } cases[] = {{nullptr, 5, CSRM_NULL_ARGUMENT, {}},
+               {"abcdef", 3, CSRM_OK, {"abc"}},
+               {"abc", 0, CSRM_OK, {"abc"}},
+               {"abc", -4, CSRM_OK, {"abc"}},
+               {"a\0b", 3, CSRM_OK, {std::string("a\0b", 3)}}};
+  for (const auto& c : cases) {
     CSRMReportTuple tuple;
     EXPECT_EQ(c.result, tuple.addElement(c.text, c.length)) << c.length;
-    Elements all;
-    tuple.getAllElements(&all);
-    EXPECT_EQ(c.expected, all) << c.length;
+    EXPECT_EQ(c.expected, ReadRest(&tuple)) << c.length;
   }
 }
 
-TEST(ReportTupleTest, NullOutputsAreRefused) {
-  CSRMReportTuple tuple = MakeTuple({"a"});
-  EXPECT_EQ(CSRM_NULL_ARGUMENT, tuple.getNextElement(nullptr));
-  EXPECT_EQ(CSRM_NULL_ARGUMENT, tuple.getAllElements(nullptr));
-  EXPECT_EQ((Elements{"a"}), ReadRest(&tuple));  // the refused read did not advance
-}
-
 TEST(ReportTupleTest, AllocationFailuresAreReportedAndChangeNothing) {
-  const std::string long_element(100, 'x');  // too long for the string's inline storage
-  CSRMReportTuple tuple = MakeTuple({long_element});
-  unsigned long add, add_chars, next, all;
+  const std::string long_element(100, 'x');  // too long for a string's inline storage
+  CSRMReportTuple tuple;
+  tuple.addElement(long_element);
   std::string element;
   Elements elements;
   {
     ScopedAllocFault fault(0);
-    add = tuple.addElement(long_element);
-    add_chars = tuple.addElement(long_element.c_str(), 0);
-    next = tuple.getNextElement(&element);
-    all = tuple.getAllElements(&elements);
+    EXPECT_EQ(CSRM_NO_MEMORY, tuple.addElement(long_element));
+    EXPECT_EQ(CSRM_NO_MEMORY, tuple.addElement(long_element.c_str(), 0));
+    EXPECT_EQ(CSRM_NO_MEMORY, tuple.getNextElement(&element));
+    EXPECT_EQ(CSRM_NO_MEMORY, tuple.getAllElements(&elements));
   }
-  EXPECT_EQ(CSRM_NO_MEMORY, add);
-  EXPECT_EQ(CSRM_NO_MEMORY, add_chars);
-  EXPECT_EQ(CSRM_NO_MEMORY, next);
-  EXPECT_EQ(CSRM_NO_MEMORY, all);
   EXPECT_EQ((Elements{long_element}), ReadRest(&tuple));  // still one element, not skipped
+}
+
+// First of the vocabulary's tests, so that run alone it races the construction of the maps.
+TEST(KeyVocabularyTest, EveryNameAndIdMapBothWaysFromManyThreads) {
+  ASSERT_EQ(126, glob_key_id_size);
+  std::atomic<int> ready{0}, wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      for (++ready; ready.load() < 8;) {
+      }
+      for (int i = 0; i < glob_key_id_size; ++i) {
+        const int id = (i + t * 17) % glob_key_id_size;
+        wrong += SrmResDbGetStringId(glob_key_id[id]) != id;
+        wrong += SrmResDbGetIdString(id) != glob_key_id[id];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(0, wrong.load());
+  // Ids are stored in tuple text: they never move.
+  EXPECT_EQ("SrmResourceDbVersion", SrmResDbGetIdString(96));
+  EXPECT_EQ("ClusterId", SrmResDbGetIdString(125));
+  for (const std::string name : {"type", "", "Type ", "\"Disk\"", "NoSuchKey"}) {
+    EXPECT_EQ(0, SrmResDbGetStringId(name)) << name;
+  }
+  EXPECT_EQ(0, SrmResDbGetStringId(std::string("Disk\0", 5)));
+  for (const int id : {-1, 126, INT_MIN, INT_MAX}) EXPECT_EQ("", SrmResDbGetIdString(id)) << id;
+  freeStaticKeys();  // leaves the maps for every later database
+  EXPECT_EQ(125, SrmResDbGetStringId("ClusterId"));
+}
+
+TEST(KeyVocabularyTest, SplitKeyValuePair) {
+  struct {
+    std::string element;
+    int result;
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"\"HostName=h1\"", 1, "HostName", "h1"},
+      {"HostName=h1", 1, "HostName", "h1"},
+      {"\"HostName\"", 0, "old key", "old value"},
+      {"\"", 0, "old key", "old value"},
+      {"\"a=b=c\"", 1, "a", "b=c"},
+      {"\"=\"", 1, "", ""},
+      {"\"A=x", 1, "\"A", "x"},        // quote at the front only: kept in the key
+      {"A=x\"", 1, "A", "x\""},        // quote at the end only: kept in the value
+      {" \"A=1\"", 1, " \"A", "1\""},  // nothing is trimmed
+      {"\"A=say \"hi\"\"", 1, "A", "say \"hi\""},
+  };
+  for (const auto& c : cases) {
+    std::string key = "old key", value = "old value";
+    EXPECT_EQ(c.result, SrmSplitKeyValuePair(&c.element, &key, &value)) << c.element;
+    EXPECT_EQ(c.key, key) << c.element;
+    EXPECT_EQ(c.value, value) << c.element;
+  }
+  std::string element = "\"Name=a=b\"", value;
+  EXPECT_EQ(1, SrmSplitKeyValuePair(&element, &element, &value));  // into the element itself
+  EXPECT_EQ("Name", element);
+  EXPECT_EQ("a=b", value);
+  EXPECT_EQ(1, SrmSplitKeyValuePair(&value, &value, &value));
+  EXPECT_EQ(0, SrmSplitKeyValuePair(nullptr, &element, &value));
+  EXPECT_EQ(0, SrmSplitKeyValuePair(&value, nullptr, &value));
+  EXPECT_EQ(0, SrmSplitKeyValuePair(&value, &element, nullptr));
 }
 
 }  // namespace

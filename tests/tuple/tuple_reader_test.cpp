@@ -1,4 +1,9 @@
+// The tuple reader's two grammars over every kind of source, its failures, and the descriptor
+// stream's buffering, resets and read errors.
 #include "tuple/tuple_reader.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
 
 #include <memory>
 #include <string>
@@ -7,302 +12,297 @@
 #include <gtest/gtest.h>
 
 #include "alloc_fault.h"
-#include "fd_sources.h"
-#include "tuple/result_codes.h"
+#include "char_sources.h"
 
 namespace {
 
 using State = CSRMReportTupleStreamReader::State;
-using Elements = std::vector<std::string>;
 
-// A character source over a string that can fail with a given code at a given position and
-// counts the characters it handed out.
-class StringStream : public CSRMTupleStream {
- public:
-  explicit StringStream(std::string text, size_t fail_at = std::string::npos,
-                        unsigned long fail_code = CSRM_READ_FAILED)
-      : text_(std::move(text)), fail_at_(fail_at), fail_code_(fail_code) {}
-  int IsValid() override { return valid_; }
-  unsigned long GetNextCharacter(char& c) override {
-    if (position_ == fail_at_) return fail_code_;
-    if (position_ >= text_.size()) return CSRM_END_OF_DATA;
-    c = text_[position_++];
-    return CSRM_OK;
-  }
-  unsigned long ResetToStart() override {
-    position_ = 0;
-    return CSRM_OK;
-  }
-  size_t position() const { return position_; }
-  int valid_ = 1;
-
- private:
-  std::string text_;
-  size_t position_ = 0;
-  size_t fail_at_;
-  unsigned long fail_code_;
-};
-
-// One answer of GetNextTuple: its result and the elements (or raw text) handed over; a null
-// tuple is told apart from an empty one.
-struct Answer {
-  unsigned long result;
-  bool handed_over;
-  Elements elements;
-  bool operator==(const Answer& o) const {
-    return result == o.result && handed_over == o.handed_over && elements == o.elements;
-  }
-};
-
-std::ostream& operator<<(std::ostream& os, const Answer& a) {
-  os << "{0x" << std::hex << a.result << std::dec << (a.handed_over ? " [" : " none [");
-  for (const std::string& e : a.elements) os << "<" << e << ">";
-  return os << "]}";
+// An anonymous file holding text, rewound.
+int MemFile(const std::string& text) {
+  const int fd = memfd_create("tuples", 0);
+  EXPECT_EQ(static_cast<ssize_t>(text.size()), write(fd, text.data(), text.size()));
+  lseek(fd, 0, SEEK_SET);
+  return fd;
 }
 
-Answer Tuple(unsigned long rc, Elements elements) {
-  return {rc, true, std::move(elements)};
-}
-Answer Nothing(unsigned long rc) {
-  return {rc, false, {}};
-}
-Answer Raw(unsigned long rc, std::string text) {
-  return {rc, true, {std::move(text)}};
-}
-
-Answer Received(unsigned long rc, const CSRMReportTuple* tuple) {
-  Answer answer{rc, tuple != nullptr, {}};
-  if (tuple != nullptr) tuple->getAllElements(&answer.elements);
-  return answer;
-}
-
-Answer ReceivedRaw(unsigned long rc, const std::string& text) {
-  if (text == "unchanged") return Nothing(rc);
-  return Raw(rc, text);
+// One answer as text: the result's name, then the elements (or the raw text) handed over in
+// brackets, joined by '|'; nothing for a null tuple or an unchanged text.
+std::string Answer(unsigned long rc, bool handed, const std::vector<std::string>& elements) {
+  const char* name = rc == CSRM_OK            ? "ok"
+                     : rc == CSRM_END_OF_DATA ? "end"
+                     : rc == CSRM_NO_MEMORY   ? "nomem"
+                     : rc == CSRM_BAD_STATE   ? "bad"
+                     : rc == CSRM_READ_FAILED ? "fail"
+                                              : "?";
+  std::string text = name;
+  if (!handed) return text;
+  text += '[';
+  for (size_t i = 0; i < elements.size(); ++i) text += (i ? "|" : "") + elements[i];
+  return text + ']';
 }
 
-Answer NextTuple(CSRMReportTupleStreamReader* reader) {
-  CSRMReportTuple* raw = reinterpret_cast<CSRMReportTuple*>(0x1);  // must be overwritten
-  const unsigned long rc = reader->GetNextTuple(&raw);
-  std::unique_ptr<CSRMReportTuple> tuple(raw);
-  return Received(rc, tuple.get());
-}
-
-Answer NextRaw(CSRMReportTupleStreamReader* reader) {
+// One call of the reader; with fail_after >= 0 the allocations of the call fail from the
+// fail_after-th on, and *failed tells whether one did.
+std::string Next(CSRMReportTupleStreamReader* reader, bool raw, long fail_after = -1,
+                 bool* failed = nullptr) {
   std::string text = "unchanged";
-  const unsigned long rc = reader->GetNextTuple(&text);
-  return ReceivedRaw(rc, text);
+  CSRMReportTuple* tuple = reinterpret_cast<CSRMReportTuple*>(0x1);  // must be overwritten
+  AllocFailAfter(fail_after);
+  const unsigned long rc = raw ? reader->GetNextTuple(&text) : reader->GetNextTuple(&tuple);
+  const bool did_fail = AllocDisarm();
+  if (failed != nullptr) *failed = did_fail;
+  if (raw) return Answer(rc, text != "unchanged", {text});
+  std::unique_ptr<CSRMReportTuple> owned(tuple);
+  std::vector<std::string> elements;
+  if (tuple != nullptr) tuple->getAllElements(&elements);
+  return Answer(rc, tuple != nullptr, elements);
 }
 
-// Every answer up to and including the first non-zero one, then the answer after that.
-std::vector<Answer> ReadAll(CSRMTupleStream* stream, bool raw) {
+// Every answer up to the first that is not ok, and the one after it.
+std::string ReadAll(CSRMTupleStream* stream, bool raw) {
   CSRMReportTupleStreamReader reader;
   EXPECT_EQ(CSRM_OK, reader.SetTupleStream(stream));
-  std::vector<Answer> answers;
+  std::string all, last;
   do {
-    answers.push_back(raw ? NextRaw(&reader) : NextTuple(&reader));
-  } while (answers.back().result == CSRM_OK && answers.size() < 100);
-  answers.push_back(raw ? NextRaw(&reader) : NextTuple(&reader));
-  return answers;
+    last = Next(&reader, raw);
+    all += last + ' ';
+  } while (last.rfind("ok", 0) == 0 && all.size() < 100000);
+  return all + Next(&reader, raw);
 }
 
-struct GrammarCase {
-  const char* name;
+struct Case {
   std::string input;
-  std::vector<Answer> expected;
+  std::string expected;
 };
 
-// Runs each case through an in-memory source, a file, and a socket that hands out three bytes
-// per read() into a three-byte buffer: the answers must not depend on how the input arrives.
-void RunCases(const std::vector<GrammarCase>& cases, bool raw) {
-  for (const GrammarCase& c : cases) {
-    StringStream memory(c.input);
-    EXPECT_EQ(c.expected, ReadAll(&memory, raw)) << c.name << " (memory)";
-    TempFile file(c.input);
-    CSRMTupleFDStream file_stream;
-    ASSERT_EQ(CSRM_OK, file_stream.SetFileDescriptor(file.fd()));
-    EXPECT_EQ(c.expected, ReadAll(&file_stream, raw)) << c.name << " (file)";
-    ShortReadSource source(c.input, 3);
-    CSRMTupleFDStream socket_stream;
-    ASSERT_EQ(CSRM_OK, socket_stream.SetBufferSize(3));
-    ASSERT_EQ(CSRM_OK, socket_stream.SetFileDescriptor(source.fd()));
-    EXPECT_EQ(c.expected, ReadAll(&socket_stream, raw)) << c.name << " (short reads)";
+// Each case through a plain source, a file, and a socket handing out pieces of 3 and of 2 bytes
+// into a 3-byte buffer: the answers must not depend on how the input arrives.
+void RunCases(const std::vector<Case>& cases, bool raw) {
+  for (const Case& c : cases) {
+    StringStream plain(c.input);
+    EXPECT_EQ(c.expected, ReadAll(&plain, raw)) << c.input;
+    const int fd = MemFile(c.input);
+    CSRMTupleFDStream file;
+    ASSERT_EQ(CSRM_OK, file.SetFileDescriptor(fd));
+    EXPECT_EQ(c.expected, ReadAll(&file, raw)) << c.input << " (file)";
+    close(fd);
+    for (size_t piece : {3, 2}) {
+      PieceSource source(c.input, piece);
+      CSRMTupleFDStream socket;
+      ASSERT_EQ(CSRM_OK, socket.SetBufferSize(3));
+      ASSERT_EQ(CSRM_OK, socket.SetFileDescriptor(source.fd()));
+      EXPECT_EQ(c.expected, ReadAll(&socket, raw)) << c.input << " (pieces of " << piece << ")";
+    }
   }
 }
 
-const Answer kCleanEnd = Tuple(CSRM_END_OF_DATA, {});
-const Answer kEndAgain = Nothing(CSRM_END_OF_DATA);
-const Answer kInsideTuple = Nothing(CSRM_READ_FAILED);
-const Answer kFailedAlready = Nothing(CSRM_BAD_STATE);
-
 TEST(TupleReaderTest, TupleGrammar) {
-  const std::string long_value(5000, 'v');
-  RunCases(
-      {
-          {"canonical line",
-           "\"Type=Disk\",\"Id=d1\",;\n",
-           {Tuple(0, {"\"Type=Disk\"", "\"Id=d1\""}), kCleanEnd, kEndAgain}},
-          {"empty input", "", {kCleanEnd, kEndAgain}},
-          {"missing final ;", "\"Type=Disk\",\"Id=d1\",", {kInsideTuple, kFailedAlready}},
-          {"; after a quote is text",
-           "\"A=1\";\n\"B=2\",;",
-           {Tuple(0, {"\"A=1\";\n\"B=2\""}), kCleanEnd, kEndAgain}},
-          {"separators inside quotes",
-           "\"A=x,y;z\",;",
-           {Tuple(0, {"\"A=x,y;z\""}), kCleanEnd, kEndAgain}},
-          {"empty elements", ",,;", {Tuple(0, {"", ""}), kCleanEnd, kEndAgain}},
-          {"comma after element", "\"A=1\",,;", {Tuple(0, {"\"A=1\"", ""}), kCleanEnd, kEndAgain}},
-          {"stray ; and blanks only", ";;  ;\n", {kCleanEnd, kEndAgain}},
-          {"blank after comma starts the next element",
-           "\"A=1\", \"B=2\",;",
-           {Tuple(0, {"\"A=1\"", " \"B=2\""}), kCleanEnd, kEndAgain}},
-          {"newline after the last comma", "\"A=1\",\n;", {kInsideTuple, kFailedAlready}},
-          {"blank lines, CRLF and stray ; between tuples",
-           ";\"A=1\",;\r\n\r\n \t\v\f;\"B=2\",\"C=3\",;\n\n",
-           {Tuple(0, {"\"A=1\""}), Tuple(0, {"\"B=2\"", "\"C=3\""}), kCleanEnd, kEndAgain}},
-          {"unquoted element", "A=1,;", {Tuple(0, {"A=1"}), kCleanEnd, kEndAgain}},
-          {"quotes inside an element",
-           "A=\"x,y\"z,;",
-           {Tuple(0, {"A=\"x,y\"z"}), kCleanEnd, kEndAgain}},
-          {"end inside quotes", "\"A=1,;", {kInsideTuple, kFailedAlready}},
-          {"unescaped quote in a value", "\"A=x\"y,z\",;\n", {kInsideTuple, kFailedAlready}},
-          {"high bytes are not blanks",
-           "\xa0\x85\"N=\xc3\xa9\",;",
-           {Tuple(0, {"\xa0\x85\"N=\xc3\xa9\""}), kCleanEnd, kEndAgain}},
-          {"NUL byte is text",
-           std::string("\"A=\0b\",;", 8),
-           {Tuple(0, {std::string("\"A=\0b\"", 6)}), kCleanEnd, kEndAgain}},
-          {"long element",
-           "\"A=" + long_value + "\",\"B=2\",;",
-           {Tuple(0, {"\"A=" + long_value + "\"", "\"B=2\""}), kCleanEnd, kEndAgain}},
-      },
-      false);
+  const std::string v(1000, 'v');
+  RunCases({{"\"Type=Disk\",\"Id=d1\",;\n", R"(ok["Type=Disk"|"Id=d1"] end[] end)"},
+            {"", "end[] end"},
+            {"\"Type=Disk\",\"Id=d1\",", "fail bad"},
+            {"\"A=1\";\n\"B=2\",;", "ok[\"A=1\";\n\"B=2\"] end[] end"},  // ';' after a quote
+            {R"("A=x,y;z",;)", R"(ok["A=x,y;z"] end[] end)"},
+            {",,;", "ok[|] end[] end"},
+            {";;  ;\n", "end[] end"},
+            {R"("A=1", "B=2",;)", R"(ok["A=1"| "B=2"] end[] end)"},
+            {"\"A=1\",\n;", "fail bad"},
+            {";\"A=1\",;\r\n\r\n \t\v\f;\"B=2\",\"C=3\",;\n\n",
+             R"(ok["A=1"] ok["B=2"|"C=3"] end[] end)"},
+            {R"(A="x,y"z,;)", R"(ok[A="x,y"z] end[] end)"},
+            {"\"A=1,;", "fail bad"},
+            {"\xa0\x85\"N=\xc3\xa9\",;", "ok[\xa0\x85\"N=\xc3\xa9\"] end[] end"},
+            {std::string("\"A=\0b\",;", 8), std::string("ok[\"A=\0b\"] end[] end", 20)},
+            {"\"A=" + v + "\",B=2,;", "ok[\"A=" + v + "\"|B=2] end[] end"}},
+           false);
 }
 
 TEST(TupleReaderTest, RawGrammar) {
-  RunCases(
-      {
-          {"lone ;", ";", {Raw(0, ""), Raw(CSRM_END_OF_DATA, ""), kEndAgain}},
-          {"quoted element", "\"A=1\";", {Raw(0, "\"A=1\""), Raw(CSRM_END_OF_DATA, ""), kEndAgain}},
-          {"canonical line keeps its commas",
-           "\"A=1\",\"B=2\",;\n",
-           {Raw(0, "\"A=1\",\"B=2\","), Raw(CSRM_END_OF_DATA, ""), kEndAgain}},
-          {"; inside quotes",
-           " \"a;b\"c;",
-           {Raw(0, "\"a;b\"c"), Raw(CSRM_END_OF_DATA, ""), kEndAgain}},
-          {"blanks and stray ;",
-           "  ;\n;",
-           {Raw(0, ""), Raw(0, ""), Raw(CSRM_END_OF_DATA, ""), kEndAgain}},
-          {"blank inside text", "a b ;", {Raw(0, "a b "), Raw(CSRM_END_OF_DATA, ""), kEndAgain}},
-          {"empty input", "\n", {Raw(CSRM_END_OF_DATA, ""), kEndAgain}},
-          {"no final ;", "abc", {Nothing(CSRM_READ_FAILED), kFailedAlready}},
-          {"end inside quotes", "\"a;", {Nothing(CSRM_READ_FAILED), kFailedAlready}},
-      },
-      true);
-}
-
-TEST(TupleReaderTest, ReadsOneCharacterAtATimeAndNoFurtherThanTheTuple) {
-  StringStream stream("\"A=1\",;X");
-  CSRMReportTupleStreamReader reader;
-  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&stream));
-  EXPECT_EQ(Tuple(0, {"\"A=1\""}), NextTuple(&reader));
-  EXPECT_EQ(7u, stream.position());  // the X is still the stream's
-  EXPECT_EQ(State::Start, reader.GetState());
-  std::string raw;
-  EXPECT_EQ(CSRM_READ_FAILED, reader.GetNextTuple(&raw));
-  EXPECT_EQ(State::Failed, reader.GetState());
+  RunCases({{";", "ok[] end[] end"},
+            {"\"A=1\",\"B=2\",;\n", R"(ok["A=1","B=2",] end[] end)"},
+            {" \"a;b\"c;", R"(ok["a;b"c] end[] end)"},
+            {"  ;\n;", "ok[] ok[] end[] end"},
+            {"a b ;", "ok[a b ] end[] end"},
+            {"\n", "end[] end"},
+            {"abc", "fail bad"},
+            {"\"a;", "fail bad"}},
+           true);
 }
 
 TEST(TupleReaderTest, StreamErrorsFailTheReaderWhereverTheyHappen) {
-  for (const size_t fail_at : {size_t{0}, size_t{3}, size_t{7}}) {
+  for (const size_t at : {0, 3, 7}) {
     for (const unsigned long code : {CSRM_READ_FAILED, CSRM_NO_MEMORY, CSRM_BAD_STATE}) {
-      StringStream stream("\"A=1\",;\"B=2\",;", fail_at, code);
+      StringStream stream("\"A=1\",;\"B=2\",;", at, code);
+      EXPECT_EQ(at == 7 ? "ok[\"A=1\"] fail bad" : "fail bad", ReadAll(&stream, false)) << at;
+    }
+  }
+  StringStream stream("\"A=1\",;X");  // the reader takes no character beyond the tuple
+  CSRMReportTupleStreamReader reader;
+  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&stream));
+  EXPECT_EQ("ok[\"A=1\"]", Next(&reader, false));
+  EXPECT_EQ(7u, stream.at);
+}
+
+TEST(TupleReaderTest, ArgumentsStatesAndNewStreams) {
+  CSRMReportTupleStreamReader reader;
+  EXPECT_EQ("bad", Next(&reader, false));  // no stream yet
+  EXPECT_EQ("bad", Next(&reader, true));
+  EXPECT_EQ(CSRM_NULL_ARGUMENT, reader.SetTupleStream(nullptr));
+  StringStream invalid("\"Z=9\",;");
+  invalid.valid = 0;
+  EXPECT_EQ(CSRM_INVALID_STREAM, reader.SetTupleStream(&invalid));
+  StringStream broken("\"A=1\"");
+  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&broken));
+  EXPECT_EQ(CSRM_NULL_ARGUMENT, reader.GetNextTuple(static_cast<CSRMReportTuple**>(nullptr)));
+  EXPECT_EQ(CSRM_NULL_ARGUMENT, reader.GetNextTuple(static_cast<std::string*>(nullptr)));
+  EXPECT_EQ(CSRM_NULL_ARGUMENT, reader.ReadNextTuple(nullptr));
+  EXPECT_EQ(0u, broken.at);
+  EXPECT_EQ("fail", Next(&reader, false));
+  EXPECT_EQ("bad", Next(&reader, true));
+  StringStream good("\"B=2\",;");
+  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&good));  // from Failed: starts over
+  EXPECT_EQ("ok[\"B=2\"]", Next(&reader, false));
+  CSRMReportTuple tuple;
+  tuple.addElement("stale");
+  EXPECT_EQ(CSRM_END_OF_DATA, reader.ReadNextTuple(&tuple));
+  EXPECT_EQ(CSRM_END_OF_DATA, reader.ReadNextTuple(&tuple));  // Ended: empties the tuple again
+  EXPECT_EQ(0u, tuple.getElementCount());
+  EXPECT_EQ(State::Ended, reader.GetState());
+  good.ResetToStart();  // attaching does not rewind: the reader's state is what restarts
+  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&good));
+  EXPECT_EQ("ok[\"B=2\"]", Next(&reader, false));
+}
+
+// Fails the nth allocation of one call for every n until the call no longer allocates: each
+// failure answers nomem with nothing handed over, leaving the reader in Start with nothing read
+// or Failed for good.
+TEST(TupleReaderTest, AllocationFailureAtEveryStepIsClean) {
+  const std::string value(600, 'v');  // outgrows both reserved text buffers
+  const std::string input = "\"Name=" + value + "\",\"PubId=a-long-public-identifier\",;";
+  for (const bool raw : {false, true}) {
+    const std::string whole = raw ? "ok[" + input.substr(0, input.size() - 1) + "]"
+                                  : "ok[\"Name=" + value + "\"|\"PubId=a-long-public-identifier\"]";
+    for (long n = 0;; ++n) {
+      StringStream stream(input);
       CSRMReportTupleStreamReader reader;
       ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&stream));
-      if (fail_at == 7) {
-        EXPECT_EQ(Tuple(0, {"\"A=1\""}), NextTuple(&reader));
+      bool failed;
+      const std::string answer = Next(&reader, raw, n, &failed);
+      if (!failed) {
+        EXPECT_EQ(whole, answer);
+        break;
       }
-      EXPECT_EQ(kInsideTuple, NextTuple(&reader)) << fail_at << " " << code;
-      EXPECT_EQ(State::Failed, reader.GetState());
-      EXPECT_EQ(kFailedAlready, NextTuple(&reader));
+      EXPECT_EQ("nomem", answer) << n;
+      const bool start = reader.GetState() == State::Start;
+      EXPECT_EQ(start ? whole : "bad", Next(&reader, raw)) << n;
+      EXPECT_TRUE(!start || stream.at == input.size()) << n;
     }
   }
 }
 
-TEST(TupleReaderTest, AttachingAStreamStartsOverFromAnyState) {
-  CSRMReportTupleStreamReader reader;
-  EXPECT_EQ(State::Failed, reader.GetState());
-  EXPECT_EQ(kFailedAlready, NextTuple(&reader));  // no stream yet
-  std::string text = "unchanged";
-  EXPECT_EQ(CSRM_BAD_STATE, reader.GetNextTuple(&text));
-  EXPECT_EQ("unchanged", text);
-
-  StringStream broken("\"A=1\"");
-  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&broken));
-  EXPECT_EQ(kInsideTuple, NextTuple(&reader));
-  StringStream good("\"B=2\",;");
-  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&good));
-  EXPECT_EQ(Tuple(0, {"\"B=2\""}), NextTuple(&reader));
-  EXPECT_EQ(kCleanEnd, NextTuple(&reader));
-  EXPECT_EQ(State::Ended, reader.GetState());
-  good.ResetToStart();  // attaching does not rewind: the reader's state is what restarts
-  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&good));
-  EXPECT_EQ(Tuple(0, {"\"B=2\""}), NextTuple(&reader));
+std::string Take(CSRMTupleStream* stream, size_t limit, unsigned long* end = nullptr) {
+  std::string out;
+  unsigned long rc = CSRM_OK;
+  char c;
+  while (out.size() < limit && (rc = stream->GetNextCharacter(c)) == CSRM_OK) out.push_back(c);
+  if (end != nullptr) *end = rc;
+  return out;
 }
 
-TEST(TupleReaderTest, RefusedArgumentsChangeNothing) {
-  StringStream stream("\"A=1\",;");
-  CSRMReportTupleStreamReader reader;
-  EXPECT_EQ(CSRM_NULL_ARGUMENT, reader.SetTupleStream(nullptr));
-  ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&stream));
-  StringStream invalid("\"Z=9\",;");
-  invalid.valid_ = 0;
-  EXPECT_EQ(CSRM_INVALID_STREAM, reader.SetTupleStream(&invalid));
-  EXPECT_EQ(CSRM_NULL_ARGUMENT, reader.GetNextTuple(static_cast<CSRMReportTuple**>(nullptr)));
-  EXPECT_EQ(CSRM_NULL_ARGUMENT, reader.GetNextTuple(static_cast<std::string*>(nullptr)));
-  EXPECT_EQ(0u, stream.position());
-  EXPECT_EQ(Tuple(0, {"\"A=1\""}), NextTuple(&reader));  // still the first stream
-}
-
-// Fails the n-th allocation of one call, for every n until the call no longer allocates: each
-// failure must be CSRM_NO_MEMORY with nothing handed over and nothing leaked, leaving the
-// reader in Start (nothing read yet: the input is read in full afterwards) or Failed.
-TEST(TupleReaderTest, AllocationFailureAtEveryStepIsCleanForBothOverloads) {
-  const std::string long_value(600, 'v');  // outgrows both reserved text buffers
-  const std::string input = "\"Name=" + long_value + "\",\"PubId=a-long-public-identifier\",;";
-  const Answer whole =
-      Tuple(0, {"\"Name=" + long_value + "\"", "\"PubId=a-long-public-identifier\""});
-  const Answer whole_raw = Raw(0, input.substr(0, input.size() - 1));
-  for (const bool raw : {false, true}) {
-    bool failed = true;
-    for (long n = 0; failed; ++n) {
-      StringStream stream(input);
-      CSRMReportTupleStreamReader reader;
-      ASSERT_EQ(CSRM_OK, reader.SetTupleStream(&stream));
-      CSRMReportTuple* tuple = nullptr;
-      std::string text = "unchanged";
-      unsigned long rc;
-      {
-        ScopedAllocFault fault(n);
-        rc = raw ? reader.GetNextTuple(&text) : reader.GetNextTuple(&tuple);
-        failed = AllocDisarm();
-      }
-      std::unique_ptr<CSRMReportTuple> owned(tuple);
-      if (!failed) {
-        EXPECT_EQ(raw ? whole_raw : whole, raw ? ReceivedRaw(rc, text) : Received(rc, tuple)) << n;
-        break;
-      }
-      EXPECT_EQ(CSRM_NO_MEMORY, rc) << n;
-      EXPECT_EQ(nullptr, tuple) << n;
-      EXPECT_EQ("unchanged", text) << n;
-      if (reader.GetState() == State::Start) {
-        EXPECT_EQ(0u, stream.position()) << n;
-        EXPECT_EQ(raw ? whole_raw : whole, raw ? NextRaw(&reader) : NextTuple(&reader)) << n;
-      } else {
-        EXPECT_EQ(State::Failed, reader.GetState()) << n;
-        EXPECT_EQ(kFailedAlready, NextTuple(&reader)) << n;
-      }
+TEST(TupleFDStreamTest, ReadsOneBlockAtATimeAndEndsForGoodUntilReset) {
+  for (const int block : {1024, 16, 1}) {
+    std::string text;
+    for (int i = 0; i < 3000 / block + 45; ++i) text.push_back(static_cast<char>('a' + i % 26));
+    const int fd = MemFile(text);
+    CSRMTupleFDStream stream(block == 1024 ? 0 : block);  // 0: the default block
+    ASSERT_EQ(CSRM_OK, stream.SetFileDescriptor(fd));
+    for (size_t i = 0; i < text.size(); ++i) {
+      ASSERT_EQ(text.substr(i, 1), Take(&stream, 1));
+      // One read() per block, made when the previous block is used up.
+      ASSERT_EQ(static_cast<off_t>(std::min(text.size(), (i / block + 1) * block)),
+                lseek(fd, 0, SEEK_CUR))
+          << block << " " << i;
     }
+    unsigned long end;
+    EXPECT_EQ("", Take(&stream, 1, &end));
+    EXPECT_EQ(CSRM_END_OF_DATA, end);
+    ASSERT_EQ(3, pwrite(fd, "XYZ", 3, static_cast<off_t>(text.size())));
+    EXPECT_EQ("", Take(&stream, 1, &end));  // no further read() once the end was seen
+    EXPECT_EQ(CSRM_END_OF_DATA, end);
+    EXPECT_EQ(CSRM_OK, stream.ResetToStart());
+    EXPECT_EQ(text + "XYZ", Take(&stream, 10000));
+    close(fd);
+  }
+}
+
+TEST(TupleFDStreamTest, DescriptorsBufferSizesAndResets) {
+  EXPECT_EQ(0, CSRMTupleFDStream::IsFDValid(-1));
+  EXPECT_NE(0, CSRMTupleFDStream::IsFDValid(0));
+  CSRMTupleFDStream stream;
+  char c = 'k';
+  EXPECT_EQ(CSRM_READ_FAILED, stream.GetNextCharacter(c));  // no descriptor
+  EXPECT_EQ(CSRM_READ_FAILED, stream.ResetToStart());
+  EXPECT_EQ('k', c);
+  EXPECT_EQ(0, stream.IsValid());
+  EXPECT_EQ(CSRM_BAD_STATE, stream.SetFileDescriptor(-1));
+  EXPECT_EQ(CSRM_READ_FAILED, stream.SetBufferSize(0));
+  EXPECT_EQ(CSRM_OK, stream.SetBufferSize(1));
+  EXPECT_EQ(CSRM_OK, stream.SetBufferSize(CSRMTupleFDStream::kDefaultBufferSize));
+  const int first = MemFile("abc"), second = MemFile(std::string(100, 'x'));
+  ASSERT_EQ(CSRM_OK, stream.SetFileDescriptor(first));
+  EXPECT_NE(0, stream.IsValid());
+  EXPECT_EQ(CSRM_BAD_STATE, stream.SetBufferSize(16));  // too late: the default block stays
+  EXPECT_EQ(CSRM_BAD_STATE, stream.SetFileDescriptor(-1));
+  EXPECT_EQ("a", Take(&stream, 1));
+  ASSERT_EQ(CSRM_OK, stream.SetFileDescriptor(second));  // the buffered "bc" is dropped
+  EXPECT_EQ("x", Take(&stream, 1));
+  EXPECT_EQ(100, lseek(second, 0, SEEK_CUR));
+  const int copy = dup(first);
+  ASSERT_EQ(CSRM_OK, stream.SetFileDescriptor(copy));
+  EXPECT_EQ(CSRM_OK, stream.ResetToStart());
+  EXPECT_EQ("a", Take(&stream, 1));
+  close(copy);  // a seek failing otherwise than on a pipe changes nothing
+  EXPECT_EQ(CSRM_READ_FAILED, stream.ResetToStart());
+  EXPECT_EQ("bc", Take(&stream, 2));
+  int fds[2];
+  ASSERT_EQ(0, pipe(fds));
+  ASSERT_EQ(6, write(fds[1], "abcdef", 6));
+  ASSERT_EQ(CSRM_OK, stream.SetFileDescriptor(fds[0]));
+  EXPECT_EQ("a", Take(&stream, 1));
+  EXPECT_EQ(CSRM_OK, stream.ResetToStart());  // a pipe cannot seek: the buffer is dropped
+  ASSERT_EQ(3, write(fds[1], "XYZ", 3));
+  close(fds[1]);
+  EXPECT_EQ("XYZ", Take(&stream, 10));
+  for (int fd : {first, second, fds[0]}) close(fd);
+}
+
+TEST(TupleFDStreamTest, FailedReadIsNoEnd) {
+  const int dir = open(".", O_RDONLY | O_DIRECTORY);  // read() fails with EISDIR
+  CSRMTupleFDStream stream;
+  ASSERT_EQ(CSRM_OK, stream.SetFileDescriptor(dir));
+  char c = 0;
+  EXPECT_EQ(CSRM_READ_FAILED, stream.GetNextCharacter(c));
+  EXPECT_EQ(CSRM_READ_FAILED, stream.GetNextCharacter(c));  // not taken for an end
+  close(dir);
+}
+
+// A stream whose buffer could not be allocated must not take the missing buffer for an end.
+TEST(TupleFDStreamTest, WithoutABufferReadingFailsForWantOfMemory) {
+  for (const bool resize : {false, true}) {
+    std::unique_ptr<CSRMTupleFDStream> stream;
+    if (!resize) {
+      ScopedAllocFault fault(1);  // the object succeeds, its buffer fails
+      stream.reset(new CSRMTupleFDStream);
+    } else {
+      stream.reset(new CSRMTupleFDStream);
+      ScopedAllocFault fault(0);
+      EXPECT_EQ(CSRM_NO_MEMORY, stream->SetBufferSize(64));
+    }
+    ASSERT_EQ(CSRM_OK, stream->SetFileDescriptor(0));
+    EXPECT_EQ(0, stream->IsValid());
+    char c;
+    EXPECT_EQ(CSRM_NO_MEMORY, stream->GetNextCharacter(c));
   }
 }
 

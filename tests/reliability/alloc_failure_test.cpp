@@ -1,0 +1,124 @@
+// The places where a failed allocation once left something wrong, each failed at every
+// allocation it makes: a document never comes back with a part missing, a large growth keeps
+// its text, a list never keeps a kind without its map, a record never loads with its fields cut
+// short, and a written line never loses its key.
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "alloc_fault.h"
+#include "cimapi.h"
+#include "cimxml/marshall.h"
+#include "cimxml/sbuf.h"
+#include "kinds/disk.h"
+#include "model/srm_resource_list.h"
+#include "model/tuple_line.h"
+
+namespace {
+
+using namespace nmspc_cim;
+
+// Runs step(n) with the allocations from the nth on failing, for n = 0, 1, ... until a run in
+// which none failed; check(failed) follows each run, with the switch disarmed.
+template <class Step, class Check>
+void EveryFailure(Step step, Check check) {
+  for (long n = 0;; ++n) {
+    SCOPED_TRACE(n);
+    bool failed;
+    {
+      ScopedAllocFault fault(n);
+      step();
+      failed = AllocDisarm();
+    }
+    check(failed);
+    if (!failed) return;
+  }
+}
+
+// An instance with a blank key, whose "0" the marshaller allocates, and a plain property.
+TEST(AllocFailureTest, EveryFailedAllocationFailsTheDocument) {
+  std::unique_ptr<CCIMList, void (*)(CCIMList*)> list(cim_createInstanceList(),
+                                                      cim_freeInstanceList);
+  CCIMInstance* instance = cim_createInstance("Alias");
+  cim_addProperty(instance, cim_createProperty("Id", CIM_STRING, "", nullptr, CIM_TRUE));
+  cim_addProperty(instance, cim_createProperty("Name", CIM_STRING, "a", nullptr, CIM_FALSE));
+  list.reset(cim_addInstance(list.release(), instance));
+  std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(1));  // grows on the first line
+  int result = 0;
+  EveryFailure([&] { result = marshallInstanceList(buffer.get(), list.get(), 0); },
+               [&](bool failed) {
+                 EXPECT_EQ(failed ? -1 : 0, result);
+                 EXPECT_TRUE(failed || strstr(buffer->data, "<VALUE>0</VALUE>") != nullptr);
+                 buffer.reset(sbufCreate(1));
+                 // The key's value is "0" now: blank it again for the next run.
+                 static_cast<CCIMProperty*>(instance->properties->data)->value[0] = '\0';
+               });
+}
+
+TEST(AllocFailureTest, FailedLargeGrowthKeepsTheText) {
+  std::unique_ptr<sbuf, SbufDeleter> buffer(sbufCreate(8u << 20));
+  const std::string text((8u << 20) - 1, 'x');
+  ASSERT_EQ(buffer.get(), sbufAppendN(buffer.get(), text.data(), text.size()));
+  {
+    ScopedAllocFault fault(0);
+    EXPECT_EQ(nullptr, sbufAppendN(buffer.get(), "y", 1));
+    EXPECT_TRUE(AllocFailedYet());
+  }
+  EXPECT_EQ(8u << 20, sbufGetCapacity(buffer.get()));
+  EXPECT_EQ(text, sbufGetString(buffer.get()));
+  EXPECT_EQ(1, sbufHadTrouble(buffer.get()));
+}
+
+TEST(AllocFailureTest, ListsRecordsAndLines) {
+  SrmHeld<SrmDisk> disk(new SrmDisk(std::string("d1")));
+  std::unique_ptr<SrmResourceList> list(new SrmResourceList);
+  int added = 0;
+  EveryFailure([&] { added = list->addResource(disk.get()); },
+               [&](bool failed) {
+                 EXPECT_EQ(failed ? 0 : 1, added);
+                 EXPECT_EQ(failed ? nullptr : list->getSrmResourceIdMap(SRM_DISK),
+                           list->getSrmResourceIdMap(SRM_DISK));
+                 EXPECT_EQ(failed ? 1 : 2, disk->getRefCount());
+                 EXPECT_EQ(1, list->addResource(disk.get()));  // and the list still works
+                 list.reset(new SrmResourceList);
+               });
+
+  CSRMReportTuple tuple;
+  for (const char* element : {"\"Type=Disk\"", "\"Id=d1\"", "\"Name=a-name-too-long-for-sso\"",
+                              "\"LId=a-global-id-too-long-for-sso\"", "\"Sign=7\""}) {
+    tuple.addElement(std::string(element));
+  }
+  SrmHeld<SrmDisk> read(new SrmDisk());
+  int result = -1;
+  EveryFailure(
+      [&] {
+        try {
+          result = read->deserialize(-1, &tuple);
+        } catch (const std::bad_alloc&) {
+          result = -1;
+        }
+      },
+      [&](bool failed) {
+        // The whole record, or a failure: never a record missing its later fields.
+        const bool whole = read->getLId() == "a-global-id-too-long-for-sso" && read->getSign() == 7;
+        EXPECT_TRUE(failed ? result <= 0 || whole : result == 1 && whole);
+        read.reset(new SrmDisk());
+      });
+
+  std::string buffer;
+  EveryFailure(
+      [&] {
+        try {
+          SrmTupleLine line(&buffer);
+          line.addTextAlways(kKeySrmResourceDbVersion, "1.0");
+        } catch (const std::bad_alloc&) {
+          buffer = "threw";
+        }
+      },
+      [&](bool) { EXPECT_TRUE(buffer == "threw" || buffer == "\"SrmResourceDbVersion=1.0\","); });
+}
+
+}  // namespace
