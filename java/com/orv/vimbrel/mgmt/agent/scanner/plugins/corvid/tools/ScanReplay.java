@@ -23,7 +23,8 @@ public final class ScanReplay {
   /** The command line or the folder is wrong; nothing was replayed. */
   public static final int EXIT_USAGE = 2;
 
-  private static final String NAME = "ScanReplay";
+  /** The name the tool goes by: resdb-replay when started by its launcher. */
+  private static final String NAME = System.getProperty("resdb.replay.name", "ScanReplay");
   /** What goes to a report file in one write. */
   private static final int WRITE_BUFFER_BYTES = 1 << 20;
 
