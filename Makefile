@@ -29,8 +29,7 @@ build: deps $(BUILD)/CMakeCache.txt
 # The scan replay tool on EXAMPLE: the report on standard output, one line per native call on
 # standard error. REPLAY_ARGS passes options (see `--help`), e.g. REPLAY_ARGS=--serialize.
 demo: build
-	java -Xcheck:jni -Dresdb.library=$(abspath $(BUILD))/libresdb.so -cp $(BUILD)/resdb.jar \
-	  com.orv.vimbrel.mgmt.agent.scanner.plugins.corvid.tools.ScanReplay $(REPLAY_ARGS) $(EXAMPLE)
+	RESDB_JAVA_OPTS=-Xcheck:jni $(BUILD)/resdb-replay $(REPLAY_ARGS) $(EXAMPLE)
 
 # Installing: `cmake --install build [--prefix DIR]` puts libresdb.so in DIR/lib and resdb.jar
 # in DIR/share/java (DIR defaults to /usr/local).
@@ -91,9 +90,7 @@ asan-build: deps
 
 # The report of the host example validated against the CIM-XML DTD (../shared/dtd).
 validate-report: build
-	java -Dresdb.library=$(abspath $(BUILD))/libresdb.so -cp $(BUILD)/resdb.jar \
-	  com.orv.vimbrel.mgmt.agent.scanner.plugins.corvid.tools.ScanReplay \
-	  --report $(BUILD)/host-report.xml examples/host 2>/dev/null
+	$(BUILD)/resdb-replay --report $(BUILD)/host-report.xml examples/host 2>/dev/null
 	sh tests/cimxml/validate_cimxml.sh $(BUILD)/host-report.xml
 
 check-format:

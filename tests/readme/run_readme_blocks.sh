@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # run_readme_blocks.sh SOURCE_DIR BUILD_DIR: runs every code block of the README that follows a
 # line `<!-- runnable -->`, as a reader would paste it at the top of a clone after `make build`:
-# in a scratch folder where build/, examples/ and docs/ stand for the real ones, so nothing is
+# in a scratch folder where build/ and the source folders stand for the real ones, so nothing is
 # written into the clone. Fails on the first block that fails, naming its line.
 set -euo pipefail
 src=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+for entry in examples src platform java tools tests; do ln -s "$src/$entry" "$scratch/$entry"; done
 ln -s "$build" "$scratch/build"
-ln -s "$src/examples" "$scratch/examples"
 mkdir "$scratch/docs"
 
 blocks=0
