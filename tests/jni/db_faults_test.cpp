@@ -1,5 +1,7 @@
 // Faults once found in loading, writing, reloading, merging and destroying databases, each
-// driven through the native methods where they reach it, else at the database level.
+// driven through the native methods where they reach it, else at the database level. A batch
+// cut short, a computer's reference lines and an orphaned sub-volume are golden scans (cut-batch,
+// computer-references, orphaned-sub-volume).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,7 +15,6 @@
 #include "jni/native_methods.h"
 #include "kinds/computer.h"
 #include "kinds/virtual_server.h"
-#include "kinds/volume_manager.h"
 #include "native_lifecycle.h"
 #include "temp_dir.h"
 
@@ -43,14 +44,13 @@ Db Load(const std::string& text, int expected = 1) {
 }
 
 // db serializes; the text loads into a new database, which writes the same text back.
-std::string ExpectRoundTrip(SrmResourceDatabase* db) {
+void ExpectRoundTrip(SrmResourceDatabase* db) {
   int rc = 0, again = 0;
   std::string text = Text(db, &rc);
   EXPECT_EQ(1, rc) << text;
   Db loaded = Load(text);
   EXPECT_EQ(text, Text(loaded.get(), &again));
   EXPECT_EQ(1, again);
-  return text;
 }
 
 const char kHeader[] =
@@ -81,54 +81,6 @@ class DbFaultsTest : public ::testing::Test {
   FakeJni jni_;
   jlong handle_ = 0;
 };
-
-TEST_F(DbFaultsTest, AReaderFailureAnswersTheCollectionFailureAndKeepsWhatWasRead) {
-  ASSERT_EQ("The operation succeeded.",
-            add("addComputer", "\"Type=System\",\"Id=h1\",\"HostName=h1\",;\n"));
-  const struct {
-    const char* method;
-    const char* text;
-    const char* answer;
-    SrmResourceType kind;
-  } cases[] = {
-      {"addDisk", "\"Type=Disk\",\"Id=a\",;\n\"Type=Disk\",\"Id=cut\"",
-       "Failed to collect disk information", SRM_DISK},
-      // Cut inside the references of a volume.
-      {"addVolume",
-       "\"Type=Volume\",\"Id=a\",;\n\"Type=Volume\",\"Id=b\",\"SubVolumeCount=2\",;\n"
-       "\"Type=Volume\",\"Id=s\",;\n\"Type=Vol",
-       "Failed to collect volume information, couldn't attach collection stream", SRM_VOLUME},
-  };
-  int errors = 0;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.method);
-    EXPECT_EQ(c.answer, add(c.method, c.text));
-    EXPECT_NE(nullptr, db()->findResource(c.kind, "a"));
-    EXPECT_EQ(++errors, db()->getErrorList()->getErrorCount("h1"));
-  }
-}
-
-TEST_F(DbFaultsTest, AComputersReferenceLinesAreNeverReadAsComputers) {
-  add("addDisk", "\"Type=Disk\",\"Id=d1\",;\n");
-  add("addVolumeManagerInfo", "\"Type=VolumeManager\",\"Id=vm1\",;\n");
-  EXPECT_EQ("The operation succeeded.",
-            add("addComputer",
-                "\"Type=System\",\"Id=h1\",\"TIM=1\",\"ResourceCount=3\",\"SGCount=1\",;\n"
-                "\"Type=Disk\",\"Id=d1\",;\n\"Type=Disk\",\"Id=d9\",;\n"
-                "\"Type=VolumeManager\",\"Id=vm1\",;\n\"Type=ServiceGroup\",\"Id=g1\",;\n"));
-  EXPECT_EQ(1, db()->getComputerList()->getResourceCount());
-  auto* h1 = static_cast<SrmComputer*>(db()->findResource(SRM_COMPUTER, "h1"));
-  ASSERT_NE(nullptr, h1);
-  EXPECT_EQ(2, h1->getResourceList()->getResourceCount());  // d1 and vm1; d9 is not held
-  EXPECT_EQ(nullptr, db()->getCurrentComputer());           // an added computer is not made current
-  ExpectRoundTrip(db());  // a computer holding a volume manager and a group reloads whole
-}
-
-TEST_F(DbFaultsTest, AnOrphanedSubVolumeIsWrittenAndReloads) {
-  add("addComputer", "\"Type=System\",\"Id=h1\",;\n");
-  add("addVolume", "\"Type=Volume\",\"Id=v2\",\"HierType=4\",;\n\"Type=Volume\",\"Id=v1\",;\n");
-  EXPECT_NE(std::string::npos, ExpectRoundTrip(db()).find("\"Id=v2\""));
-}
 
 TEST_F(DbFaultsTest, ALargeBuiltDatabaseReloadsAsTheSameText) {
   // The example scans reload in the golden scans; here 10 000 records: per disk a chunk, a
