@@ -28,19 +28,7 @@ public final class ReplayToolTest {
   private static Path golden;
 
   /** What one run of the tool left behind. */
-  private static final class Run {
-    final String name;
-    final int exit;
-    final String out;
-    final String err;
-
-    Run(String name, int exit, String out, String err) {
-      this.name = name;
-      this.exit = exit;
-      this.out = out;
-      this.err = err;
-    }
-  }
+  private record Run(String name, int exit, String out, String err) {}
 
   /** One expectation on a run: its exit status and texts its outputs must or must not hold. */
   private static final class Expect {
@@ -102,21 +90,21 @@ public final class ReplayToolTest {
   }
 
   private static void check(Run run, Expect expect) {
-    if (run.exit != expect.exit) {
-      fail(run.name + ": exit status " + run.exit + ", expected " + expect.exit
-          + "\n--- stderr:\n" + run.err);
+    if (run.exit() != expect.exit) {
+      fail(run.name() + ": exit status " + run.exit() + ", expected " + expect.exit
+          + "\n--- stderr:\n" + run.err());
     }
     for (String text : expect.outHas) {
-      if (!run.out.contains(text)) fail(run.name + ": standard output lacks <" + text + ">");
+      if (!run.out().contains(text)) fail(run.name() + ": standard output lacks <" + text + ">");
     }
     for (String text : expect.errHas) {
-      if (!run.err.contains(text)) {
-        fail(run.name + ": standard error lacks <" + text + ">\n--- stderr:\n" + run.err);
+      if (!run.err().contains(text)) {
+        fail(run.name() + ": standard error lacks <" + text + ">\n--- stderr:\n" + run.err());
       }
     }
     // -Xcheck:jni reports misuse as WARNING lines without failing the program.
-    if (run.out.contains("WARNING") || run.err.contains("WARNING")) {
-      fail(run.name + ": JNI warning\n--- stderr:\n" + run.err);
+    if (run.out().contains("WARNING") || run.err().contains("WARNING")) {
+      fail(run.name() + ": JNI warning\n--- stderr:\n" + run.err());
     }
   }
 
@@ -138,11 +126,10 @@ public final class ReplayToolTest {
     return read(golden.resolve(scan).resolve(file));
   }
 
-  // Checks that text is the golden file (the machine's host name written as @HOST@).
-  private static void checkGolden(Run run, String text, String scan, String file)
-      throws IOException {
-    if (!text.replaceAll("<HOST>[^<]*</HOST>", "<HOST>@HOST@</HOST>").equals(golden(scan, file))) {
-      fail(run.name + ": differs from the golden " + scan + "/" + file);
+  // Checks that what the run wrote is the golden file (the host name written as @HOST@).
+  private static void checkGolden(Run run, String scan, String file) throws IOException {
+    if (!run.out().replaceAll("<HOST>[^<]*</HOST>", "<HOST>@HOST@</HOST>").equals(golden(scan, file))) {
+      fail(run.name() + ": differs from the golden " + scan + "/" + file);
     }
   }
 
@@ -150,13 +137,13 @@ public final class ReplayToolTest {
     Run plain = replay("host", host.toString());
     check(plain, new Expect(0).err(succeeded(ADD_METHODS))
         .err("resolveDatabase: ", "print: CIM-XML report of "));
-    checkGolden(plain, plain.out, "host", "expected.xml");
+    checkGolden(plain, "host", "expected.xml");
 
     Path reportFile = work.resolve("host-report.xml");
     Run toFile = replay("host-report-file", "--report", reportFile.toString(), host.toString());
     check(toFile, new Expect(0).err(succeeded(ADD_METHODS)));
-    if (!toFile.out.isEmpty()) fail("host-report-file: standard output is not empty");
-    if (Files.exists(reportFile) && !read(reportFile).equals(plain.out)) {
+    if (!toFile.out().isEmpty()) fail("host-report-file: standard output is not empty");
+    if (Files.exists(reportFile) && !read(reportFile).equals(plain.out())) {
       fail("host-report-file: the report file differs from the report on standard output");
     }
 
@@ -166,8 +153,8 @@ public final class ReplayToolTest {
     Run serialized = replay("host-serialized", "--serialize", "--report",
         serializedReport.toString(), host.toString());
     check(serialized, new Expect(0).err("serialize: 1\n"));
-    checkGolden(serialized, serialized.out, "host", "expected.db");
-    if (Files.exists(serializedReport) && !read(serializedReport).equals(plain.out)) {
+    checkGolden(serialized, "host", "expected.db");
+    if (Files.exists(serializedReport) && !read(serializedReport).equals(plain.out())) {
       fail("host-serialized: the report differs from the report without --serialize");
     }
   }
@@ -204,14 +191,14 @@ public final class ReplayToolTest {
         .err("print: ERROR 2\n", "ScanReplay: report refused: print answered \"ERROR 2\"",
             // The library's own log line names the finding.
             "SrmError: :ErrorCode: 22: Disk signature not generated: disk-2"));
-    if (!refused.out.isEmpty()) fail("unsigned-disk: a refused report wrote standard output");
+    if (!refused.out().isEmpty()) fail("unsigned-disk: a refused report wrote standard output");
 
     // The serialized database shows the finding as an error and every record resting on the
     // disk withdrawn.
     Run serialized = replay("unsigned-disk-serialized", "--serialize", "--report",
         work.resolve("unsigned-disk.xml").toString(), scan.toString());
     check(serialized, new Expect(1).err("serialize: 1\n", "print: ERROR 2\n"));
-    checkGolden(serialized, serialized.out, "unsigned-disk", "expected.db");
+    checkGolden(serialized, "unsigned-disk", "expected.db");
   }
 
   private static void failureCases(Path host) throws Exception {
