@@ -3,12 +3,12 @@
 // cut short, a computer's reference lines and an orphaned sub-volume are golden scans (cut-batch,
 // computer-references, orphaned-sub-volume).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "fake_jni.h"
@@ -22,34 +22,19 @@ namespace {
 
 using Db = std::unique_ptr<SrmResourceDatabase>;
 
-// What db->serialize writes, and (through *rc) its result.
-std::string Text(SrmResourceDatabase* db, int* rc) {
-  FILE* file = std::tmpfile();
-  *rc = db->serialize(fileno(file), 0);
-  std::string text(static_cast<size_t>(lseek(fileno(file), 0, SEEK_END)), '\0');
-  if (pread(fileno(file), &text[0], text.size(), 0) < 0) text.clear();
-  std::fclose(file);
-  return text;
-}
-
 Db Load(const std::string& text, int expected = 1) {
   Db db(new SrmResourceDatabase());
-  FILE* file = std::tmpfile();
-  std::fputs(text.c_str(), file);
-  std::fflush(file);
-  std::rewind(file);
-  EXPECT_EQ(expected, db->deserialize(fileno(file), nullptr));
-  std::fclose(file);
+  EXPECT_EQ(expected, LoadText(db.get(), text));
   return db;
 }
 
 // db serializes; the text loads into a new database, which writes the same text back.
 void ExpectRoundTrip(SrmResourceDatabase* db) {
   int rc = 0, again = 0;
-  std::string text = Text(db, &rc);
+  std::string text = SerializedText(db, &rc);
   EXPECT_EQ(1, rc) << text;
   Db loaded = Load(text);
-  EXPECT_EQ(text, Text(loaded.get(), &again));
+  EXPECT_EQ(text, SerializedText(loaded.get(), &again));
   EXPECT_EQ(1, again);
 }
 
@@ -153,10 +138,10 @@ TEST(DbFaultsMergeTest, MergedDatabasesHoldOnlyTheirOwnAndOutliveEachOther) {
     Db& gone = destroy_merged ? mine : other;
     SrmResourceDatabase* kept = destroy_merged ? other.get() : mine.get();
     int rc = 0, after = 0;
-    const std::string before = Text(kept, &rc);
+    const std::string before = SerializedText(kept, &rc);
     EXPECT_EQ(1, rc);
     gone.reset();
-    EXPECT_EQ(before, Text(kept, &after));  // no group emptied, no child list dropped
+    EXPECT_EQ(before, SerializedText(kept, &after));  // no group emptied, no child list dropped
     EXPECT_EQ(1, after);
   }
 }

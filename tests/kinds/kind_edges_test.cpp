@@ -96,25 +96,6 @@ class CountedVolume : public SrmVolume {
   int* destroyed_;
 };
 
-TEST(KindEdgesTest, DatabaseFreesCyclesOfSubVolumes) {
-  int destroyed = 0;
-  auto db = std::make_unique<SrmResourceDatabase>();
-  std::vector<SrmVolume*> v;
-  for (const char* id : {"a", "b", "self", "x", "y", "z"}) {
-    SrmHeld<SrmVolume> volume(new CountedVolume(id, &destroyed));
-    ASSERT_EQ(1, db->addResource(volume.get()));
-    v.push_back(volume.get());
-  }
-  v[0]->addSubVolume(v[1]);
-  v[1]->addSubVolume(v[0]);
-  v[2]->addSubVolume(v[2]);
-  v[3]->addSubVolume(v[4]);
-  v[4]->addSubVolume(v[5]);
-  v[5]->addSubVolume(v[3]);
-  db.reset();
-  EXPECT_EQ(6, destroyed);
-}
-
 // Volumes that leave the database's list (replaced by a record with their Id, or removed)
 // while a cycle or a parent still holds them go with the database; one held by nothing else
 // goes at once.
