@@ -2,14 +2,13 @@
 // inconsistent; the removal cascade; the last-error slot; integrity checks and merging of
 // databases (no native method calls them); service-group links; very deep sub-volume chains.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "kinds/computer.h"
@@ -25,29 +24,6 @@
 
 namespace {
 
-// The text f writes to a descriptor, or text read from one by f.
-template <class F>
-std::string ThroughFile(const std::string& text, F f) {
-  FILE* file = std::tmpfile();
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fflush(file);
-  lseek(fileno(file), 0, SEEK_SET);
-  f(fileno(file));
-  std::string out;
-  char block[65536];
-  lseek(fileno(file), 0, SEEK_SET);
-  for (ssize_t n; (n = read(fileno(file), block, sizeof block)) > 0;) out.append(block, n);
-  std::fclose(file);
-  return out;
-}
-int Load(SrmResourceDatabase* db, const std::string& text) {
-  int rc = 0;
-  ThroughFile(text, [&](int fd) { rc = db->deserialize(fd, nullptr); });
-  return rc;
-}
-std::string Serialize(SrmResourceDatabase* db, int* rc) {
-  return ThroughFile("", [&](int fd) { *rc = db->serialize(fd, 0); });
-}
 std::string LastMessage(const SrmResourceDatabase& db, int* code = nullptr) {
   std::string message;
   db.getLastErrorInfo(code, &message, nullptr);
@@ -101,11 +77,11 @@ TEST(DbEdgesTest, LoadingShortCutOrInconsistentText) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     SrmResourceDatabase db;
-    EXPECT_EQ(c.result, Load(&db, c.text));
+    EXPECT_EQ(c.result, LoadText(&db, c.text));
     EXPECT_EQ(c.message, LastMessage(db));
     EXPECT_EQ(c.records, db.getResourceCount());
     EXPECT_EQ(c.groups, static_cast<int>(db.getServiceGroups().size()));
-    EXPECT_EQ(1, Load(&db, "\"ResourceCount=0\",;\n"));  // the database loads again
+    EXPECT_EQ(1, LoadText(&db, "\"ResourceCount=0\",;\n"));  // the database loads again
   }
 }
 
@@ -115,7 +91,7 @@ TEST(DbEdgesTest, AComputerThatFailsToLoadDoesNotStayThisComputer) {
   ASSERT_EQ(1, db.addComputer(first, 1));
   first->Release();
   // A computer the list refuses (no Id) does not stay this computer.
-  EXPECT_EQ(1, Load(&db, "\"ResourceCount=1\",;\n\"Type=System\",\"TIM=1\",;\n"));
+  EXPECT_EQ(1, LoadText(&db, "\"ResourceCount=1\",;\n\"Type=System\",\"TIM=1\",;\n"));
   ASSERT_NE(nullptr, db.getThisComputer());
   EXPECT_EQ("h1", db.getThisComputer()->getId());
 }
@@ -140,14 +116,14 @@ TEST(DbEdgesTest, HeaderAndSubVolumeWalks) {
   }
   parent->addSubVolume(db.findResource(SRM_VOLUME, name(kDepth - 2)));  // a cycle at the end
   int rc = 0;
-  std::string text = Serialize(&db, &rc);
+  std::string text = SerializedText(&db, &rc);
   ASSERT_EQ(1, rc) << LastMessage(db);
   EXPECT_NE(std::string::npos, text.find("\"ClusterName=" + db.cluster_name + "\""));
   const std::string deepest = "\"Type=Volume\",\"Id=" + name(kDepth - 1) + "\",\"State";
   EXPECT_EQ(text.find('\n') + 1, text.find(deepest));  // the deepest first, right after the header
   EXPECT_EQ(text.find(deepest), text.rfind(deepest));  // and once
   SrmResourceDatabase loaded;
-  ASSERT_EQ(1, Load(&loaded, text)) << LastMessage(loaded);
+  ASSERT_EQ(1, LoadText(&loaded, text)) << LastMessage(loaded);
   EXPECT_EQ(kDepth, loaded.getResourceCount());
   EXPECT_EQ(db.cluster_name, loaded.cluster_name);
   EXPECT_EQ(3, loaded.member_count);
@@ -401,34 +377,6 @@ TEST(DbEdgesTest, CallsOutsideTheNativeMethods) {
   EXPECT_EQ(1, db.removeServiceGroup("c"));
   EXPECT_EQ(0, db.removeServiceGroup("c"));
   EXPECT_EQ(nullptr, parent->getNextServiceGroup());
-}
-
-// A group held by its own member (a virtual server naming it, a computer running it) is still
-// released with the database.
-TEST(DbEdgesTest, DatabaseReleasesGroupsHeldByTheirMembers) {
-  static int destroyed = 0;
-  struct CountedGroup : SrmServiceGroup {
-    explicit CountedGroup(const std::string& name) : SrmServiceGroup(name) {}
-    ~CountedGroup() override { ++destroyed; }
-  };
-  {
-    SrmResourceDatabase db;
-    auto* g1 = new CountedGroup("g1");
-    auto* g2 = new CountedGroup("g2");
-    ASSERT_EQ(1, db.addServiceGroup(g1));
-    ASSERT_EQ(1, db.addServiceGroup(g2));
-    SrmVirtualServer* vs = Add<SrmVirtualServer>(&db, {"Id=vs1"});
-    vs->setServiceGroup(g1);
-    g1->addResource(vs);
-    auto* host = new SrmComputer("h1");
-    ASSERT_EQ(1, db.addComputer(host, 1));
-    host->addServiceGroup(g2);
-    g2->addResource(host);
-    host->Release();
-    g1->Release();
-    g2->Release();
-  }
-  EXPECT_EQ(2, destroyed);
 }
 
 }  // namespace

@@ -1,19 +1,19 @@
 // Faults once found in loading, writing, reloading, merging and destroying databases, each
-// driven through the native methods where they reach it, else at the database level.
+// driven through the native methods where they reach it, else at the database level. A batch
+// cut short, a computer's reference lines and an orphaned sub-volume are golden scans (cut-batch,
+// computer-references, orphaned-sub-volume).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "fake_jni.h"
 #include "jni/native_methods.h"
 #include "kinds/computer.h"
 #include "kinds/virtual_server.h"
-#include "kinds/volume_manager.h"
 #include "native_lifecycle.h"
 #include "temp_dir.h"
 
@@ -21,46 +21,26 @@ namespace {
 
 using Db = std::unique_ptr<SrmResourceDatabase>;
 
-// What db->serialize writes, and (through *rc) its result.
-std::string Text(SrmResourceDatabase* db, int* rc) {
-  FILE* file = std::tmpfile();
-  *rc = db->serialize(fileno(file), 0);
-  std::string text(static_cast<size_t>(lseek(fileno(file), 0, SEEK_END)), '\0');
-  if (pread(fileno(file), &text[0], text.size(), 0) < 0) text.clear();
-  std::fclose(file);
-  return text;
-}
-
 Db Load(const std::string& text, int expected = 1) {
   Db db(new SrmResourceDatabase());
-  FILE* file = std::tmpfile();
-  std::fputs(text.c_str(), file);
-  std::fflush(file);
-  std::rewind(file);
-  EXPECT_EQ(expected, db->deserialize(fileno(file), nullptr));
-  std::fclose(file);
+  EXPECT_EQ(expected, LoadText(db.get(), text));
   return db;
 }
 
 // db serializes; the text loads into a new database, which writes the same text back.
-std::string ExpectRoundTrip(SrmResourceDatabase* db) {
+void ExpectRoundTrip(SrmResourceDatabase* db) {
   int rc = 0, again = 0;
-  std::string text = Text(db, &rc);
+  std::string text = SerializedText(db, &rc);
   EXPECT_EQ(1, rc) << text;
   Db loaded = Load(text);
-  EXPECT_EQ(text, Text(loaded.get(), &again));
+  EXPECT_EQ(text, SerializedText(loaded.get(), &again));
   EXPECT_EQ(1, again);
-  return text;
 }
 
-const char kHeader[] =
-    "\"SrmResourceDbVersion=1.0\",\"ResourceCount=%d\",\"ClusterAlias=\","
-    "\"ClusterId=\",\"ClusterName=\",\"ClusterVersion=\",\"MemberCount=0\","
-    "\"SGCount=%d\",;\n";
+// The first line of a serialized database holding records and groups.
 std::string Header(int records, int groups) {
-  char line[256];
-  std::snprintf(line, sizeof line, kHeader, records, groups);
-  return line;
+  return "\"ResourceCount=" + std::to_string(records) + "\",\"SGCount=" + std::to_string(groups) +
+         "\",;\n";
 }
 
 class DbFaultsTest : public ::testing::Test {
@@ -82,70 +62,9 @@ class DbFaultsTest : public ::testing::Test {
   jlong handle_ = 0;
 };
 
-TEST_F(DbFaultsTest, AReaderFailureAnswersTheCollectionFailureAndKeepsWhatWasRead) {
-  ASSERT_EQ("The operation succeeded.",
-            add("addComputer", "\"Type=System\",\"Id=h1\",\"HostName=h1\",;\n"));
-  const struct {
-    const char* method;
-    const char* text;
-    const char* answer;
-    SrmResourceType kind;
-  } cases[] = {
-      {"addDisk", "\"Type=Disk\",\"Id=a\",;\n\"Type=Disk\",\"Id=cut\"",
-       "Failed to collect disk information", SRM_DISK},
-      // Cut inside the references of a volume.
-      {"addVolume",
-       "\"Type=Volume\",\"Id=a\",;\n\"Type=Volume\",\"Id=b\",\"SubVolumeCount=2\",;\n"
-       "\"Type=Volume\",\"Id=s\",;\n\"Type=Vol",
-       "Failed to collect volume information, couldn't attach collection stream", SRM_VOLUME},
-  };
-  int errors = 0;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.method);
-    EXPECT_EQ(c.answer, add(c.method, c.text));
-    EXPECT_NE(nullptr, db()->findResource(c.kind, "a"));
-    EXPECT_EQ(++errors, db()->getErrorList()->getErrorCount("h1"));
-  }
-}
-
-TEST_F(DbFaultsTest, AComputersReferenceLinesAreNeverReadAsComputers) {
-  add("addDisk", "\"Type=Disk\",\"Id=d1\",;\n");
-  add("addVolumeManagerInfo", "\"Type=VolumeManager\",\"Id=vm1\",;\n");
-  EXPECT_EQ("The operation succeeded.",
-            add("addComputer",
-                "\"Type=System\",\"Id=h1\",\"TIM=1\",\"ResourceCount=3\",\"SGCount=1\",;\n"
-                "\"Type=Disk\",\"Id=d1\",;\n\"Type=Disk\",\"Id=d9\",;\n"
-                "\"Type=VolumeManager\",\"Id=vm1\",;\n\"Type=ServiceGroup\",\"Id=g1\",;\n"));
-  EXPECT_EQ(1, db()->getComputerList()->getResourceCount());
-  auto* h1 = static_cast<SrmComputer*>(db()->findResource(SRM_COMPUTER, "h1"));
-  ASSERT_NE(nullptr, h1);
-  EXPECT_EQ(2, h1->getResourceList()->getResourceCount());  // d1 and vm1; d9 is not held
-  EXPECT_EQ(nullptr, db()->getCurrentComputer());           // an added computer is not made current
-  ExpectRoundTrip(db());  // a computer holding a volume manager and a group reloads whole
-}
-
-TEST_F(DbFaultsTest, AnOrphanedSubVolumeIsWrittenAndReloads) {
-  add("addComputer", "\"Type=System\",\"Id=h1\",;\n");
-  add("addVolume", "\"Type=Volume\",\"Id=v2\",\"HierType=4\",;\n\"Type=Volume\",\"Id=v1\",;\n");
-  EXPECT_NE(std::string::npos, ExpectRoundTrip(db()).find("\"Id=v2\""));
-}
-
-TEST_F(DbFaultsTest, EveryBuiltDatabaseReloadsAsTheSameText) {
-  for (const char* example : {"/host", "/unsigned-disk"}) {
-    SCOPED_TRACE(example);
-    jlong handle = RESDB_NATIVE_NAME(create)(jni_.env(), nullptr);
-    RunLifecycle(jni_.env(), handle, LoadScan(std::string(RESDB_EXAMPLES_DIR) + example));
-    ExpectRoundTrip(reinterpret_cast<SrmResourceDatabase*>(handle));
-    RESDB_NATIVE_NAME(destroy)(jni_.env(), nullptr, handle);
-  }
-  FILE* file = std::fopen(RESDB_EXAMPLES_DIR "/scanner-warning/database.txt", "r");
-  ASSERT_NE(nullptr, file);
-  SrmResourceDatabase warned;
-  EXPECT_EQ(1, warned.deserialize(fileno(file), nullptr));
-  std::fclose(file);
-  ExpectRoundTrip(&warned);
-
-  // 10 000 records: per disk a chunk, a volume on it, a file system and a mount point; then
+TEST_F(DbFaultsTest, ALargeBuiltDatabaseReloadsAsTheSameText) {
+  // The example scans reload in the golden scans; here 10 000 records: per disk a chunk, a
+  // volume on it, a file system and a mount point; then
   // service groups of virtual servers (which a scan cannot carry: they come with a database).
   std::string computer = "\"Type=System\",\"Id=h1\",\"HostName=h1\",\"TIM=1\",;\n";
   std::string disks, chunks, volumes, file_systems, mounts;
@@ -214,10 +133,10 @@ TEST(DbFaultsMergeTest, MergedDatabasesHoldOnlyTheirOwnAndOutliveEachOther) {
     Db& gone = destroy_merged ? mine : other;
     SrmResourceDatabase* kept = destroy_merged ? other.get() : mine.get();
     int rc = 0, after = 0;
-    const std::string before = Text(kept, &rc);
+    const std::string before = SerializedText(kept, &rc);
     EXPECT_EQ(1, rc);
     gone.reset();
-    EXPECT_EQ(before, Text(kept, &after));  // no group emptied, no child list dropped
+    EXPECT_EQ(before, SerializedText(kept, &after));  // no group emptied, no child list dropped
     EXPECT_EQ(1, after);
   }
 }

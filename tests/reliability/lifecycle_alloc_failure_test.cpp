@@ -3,8 +3,6 @@
 // each call must answer its defined failure result, nothing may crash or leak (the sanitizer
 // build checks leaks at exit), and the database must go on working once memory is back.
 // RESDB_ALLOC_STRIDE=1 (`make alloc-failure`) tries every N; by default every 17th.
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -13,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "alloc_fault.h"
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "fake_jni.h"
 #include "jni/native_methods.h"
@@ -166,7 +165,8 @@ class LifecycleAllocFailureTest : public ::testing::Test {
     LifecycleResult again = RunLifecycle(env(), handle, scan_);
     EXPECT_EQ(second_.added, again.added);
     EXPECT_EQ(1, again.serialized);
-    EXPECT_EQ(1, Reload(again.serialized_text));
+    SrmResourceDatabase reloaded;
+    EXPECT_EQ(1, LoadText(&reloaded, again.serialized_text));
     if (batch_lost) {
       EXPECT_TRUE(IsError(again.report) || again.report.rfind("<VALUE.OBJECT>", 0) == 0);
     } else if (reinterpret_cast<SrmResourceDatabase*>(handle)->getErrorList()->getErrorCount()) {
@@ -176,17 +176,6 @@ class LifecycleAllocFailureTest : public ::testing::Test {
     }
     Destroy(handle);
     return failed;
-  }
-
-  // Loads serialized text into a new database; its deserialize result.
-  static int Reload(const std::string& text) {
-    const int fd = memfd_create("reload", 0);
-    EXPECT_EQ(static_cast<ssize_t>(text.size()), write(fd, text.data(), text.size()));
-    lseek(fd, 0, SEEK_SET);
-    SrmResourceDatabase db;
-    const int result = db.deserialize(fd, nullptr);
-    close(fd);
-    return result;
   }
 
   // RunArmed for N = 0, stride, 2 * stride, ... until a lifecycle runs without a failure.

@@ -2,13 +2,12 @@
 // the report on a database resolution would never leave (a record reported above one that is
 // not), the instance maps, the instance builder's failures, and sub-volume walks.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cimapi_testing.h"
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "kinds/volume.h"
 #include "providerutil.h"
@@ -31,16 +30,6 @@ std::string Captured() {
     text += r.getCode() + "|" + (r.getArgs().empty() ? "" : r.getArgs()[0].value) + "\n";
   ProviderUtil::clearCaptured();
   return text;
-}
-
-int Load(SrmResourceDatabase* db, const std::string& text) {
-  FILE* file = std::tmpfile();
-  std::fputs(text.c_str(), file);
-  std::fflush(file);
-  lseek(fileno(file), 0, SEEK_SET);
-  int rc = db->deserialize(fileno(file), nullptr);
-  std::fclose(file);
-  return rc;
 }
 
 const char kHost[] = "\"Type=System\",\"Id=h1\",\"HostName=h1\",\"TIM=1\",;\n";
@@ -73,7 +62,8 @@ TEST(ReportEdgesTest, PassesThatFailTheReport) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.records);
     SrmResourceDatabase db;
-    ASSERT_EQ(1, Load(&db, "\"ResourceCount=" + std::to_string(c.count) + "\",;\n" + c.records));
+    ASSERT_EQ(1,
+              LoadText(&db, "\"ResourceCount=" + std::to_string(c.count) + "\",;\n" + c.records));
     db.getThisComputer();
     if (c.withdrawn != SRM_NO_TYPE) db.findResource(c.withdrawn, c.id)->setReport(false);
     ProviderUtil::clearCaptured();
@@ -151,10 +141,10 @@ TEST(ReportEdgesTest, InstanceMaps) {
 
 TEST(ReportEdgesTest, VolumeManagerLookups) {
   SrmResourceDatabase db;
-  ASSERT_EQ(1, Load(&db,
-                    "\"ResourceCount=2\",;\n\"Type=VolumeManager\",\"Id=b\",\"IdType=1\",;\n"
-                    "\"Type=VolumeManager\",\"Id=a\",\"IdType=1\",\"VolumeMgrName=vx\","
-                    "\"VolumeMgrVersion=7.4\",;\n"));
+  ASSERT_EQ(1, LoadText(&db,
+                        "\"ResourceCount=2\",;\n\"Type=VolumeManager\",\"Id=b\",\"IdType=1\",;\n"
+                        "\"Type=VolumeManager\",\"Id=a\",\"IdType=1\",\"VolumeMgrName=vx\","
+                        "\"VolumeMgrVersion=7.4\",;\n"));
   Report report;
   report.SetDatabase(&db);
   ASSERT_EQ(1, report.GetVolumeMgrInfo());
@@ -173,7 +163,7 @@ TEST(ReportEdgesTest, ChunkWalk) {
   std::string text = "\"ResourceCount=4\",;\n";
   for (const char* id : {"c1", "c2", "c3", "deep"})
     text += "\"Type=DiskChunk\",\"Id=" + std::string(id) + "\",\"Disk=d1\",;\n";
-  ASSERT_EQ(1, Load(&db, text));
+  ASSERT_EQ(1, LoadText(&db, text));
   auto volume = [&db](const std::string& id, std::initializer_list<const char*> chunks) {
     auto* v = new SrmVolume(id);
     EXPECT_EQ(1, db.addResource(v));
