@@ -30,14 +30,10 @@ public final class ReplayToolTest {
   /** What one run of the tool left behind. */
   private record Run(String name, int exit, String out, String err) {}
 
-  /** One expectation on a run: its exit status and texts its outputs must or must not hold. */
-  private static final class Expect {
-    final int exit;
-    final List<String> outHas = new ArrayList<>();
-    final List<String> errHas = new ArrayList<>();
-
+  /** One expectation on a run: its exit status and texts its outputs must hold. */
+  private record Expect(int exit, List<String> outHas, List<String> errHas) {
     Expect(int exit) {
-      this.exit = exit;
+      this(exit, new ArrayList<>(), new ArrayList<>());
     }
 
     Expect out(String... texts) {

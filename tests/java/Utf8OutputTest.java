@@ -13,9 +13,7 @@ public final class Utf8OutputTest {
   private static final String PAIR = "\uD83D\uDE00";  // one character outside the BMP
 
   private static String filler(int length) {
-    char[] text = new char[length];
-    Arrays.fill(text, 'a');
-    return new String(text);
+    return "a".repeat(length);
   }
 
   public static void main(String[] args) throws Exception {
@@ -29,18 +27,16 @@ public final class Utf8OutputTest {
       {"high surrogate alone at the very end", filler(SLICE + 5) + "\uD83D"},
       {"three slices of non-ASCII text", filler(3 * SLICE).replace('a', '\u00e9') + PAIR},
     };
-    int failures = 0;
+    boolean ok = true;
     for (String[] c : cases) {
       ByteArrayOutputStream sink = new ByteArrayOutputStream();
       Utf8Output.write(c[1], sink);
       if (!Arrays.equals(sink.toByteArray(), c[1].getBytes(StandardCharsets.UTF_8))) {
         System.err.println("FAILED " + c[0] + ": the bytes differ from getBytes(UTF_8)");
-        failures++;
+        ok = false;
       }
     }
-    if (failures > 0) {
-      System.exit(1);
-    }
+    if (!ok) System.exit(1);
     System.out.println("utf-8 output test passed");
   }
 }
