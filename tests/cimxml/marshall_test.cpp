@@ -136,7 +136,7 @@ std::string ValueLine(const std::string& value) {
 
 TEST(MarshallTest, CharacterDataIsEscapedAndMadeUtf8) {
   const std::pair<const char*, const char*> cases[] = {
-      {"a<b & \"c\" 'd'>", "a&lt;b &amp; &quot;c&quot; &apos;d&apos;&gt;"},
+      {"a<b & \"c\" 'd'>~", "a&lt;b &amp; &quot;c&quot; &apos;d&apos;&gt;~"},
       {"a\tb\nc\rd\x01\x1f\x7f", "abcd"},  // control bytes and DEL are dropped
       {"&\x01&", "&amp;&amp;"},
       // well-formed UTF-8 of two and three bytes stays as it is
