@@ -1,5 +1,6 @@
 // Where a batch is staged (the first usable of $TMPDIR, the agent's directory, /var/tmp, /tmp;
 // the file is nameless from the start), and what print answers when the report cannot be had.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,11 @@
 #include "jni/staging_file.h"
 #include "kinds/computer.h"
 #include "temp_dir.h"
+
+static bool unlink_fails = false;  // unlink, as the library sees it here, fails while set
+extern "C" int unlink(const char* path) {
+  return unlink_fails ? -1 : unlinkat(AT_FDCWD, path, 0);
+}
 
 namespace {
 
@@ -75,6 +81,16 @@ TEST(StagingTest, CreationFailureGivesNull) {
   ScopedEnv tmpdir("TMPDIR", plain.c_str());
   EXPECT_EQ(nullptr, mktmpfile(nullptr));
   EXPECT_EQ(1, base.entryCount());
+
+  // A file that would keep its name is refused, and its descriptor closed.
+  ScopedEnv usable("TMPDIR", base.path().c_str());
+  const int lowest_free = dup(0);
+  close(lowest_free);
+  unlink_fails = true;
+  EXPECT_EQ(nullptr, mktmpfile(nullptr));
+  unlink_fails = false;
+  EXPECT_EQ(lowest_free, fcntl(0, F_DUPFD, 0));
+  close(lowest_free);
 }
 
 TEST(PrintReportTest, ModifiedUtf8) {
