@@ -148,6 +148,7 @@ TEST(DbEdgesTest, RefusalsAndTheLastErrorSlot) {
   EXPECT_EQ(0, db.addError("owner", "", 1, 2));
   SrmError unowned("text", 1, 2, "", "", "");  // refused, so still the caller's
   EXPECT_EQ(0, db.addError(&unowned, ""));
+  EXPECT_EQ("Add error failed, invalid error object", LastMessage(db));
   EXPECT_EQ(0, db.getErrorList()->getErrorCount());
 
   db.setErrorInfo(5, "first", nameless);
