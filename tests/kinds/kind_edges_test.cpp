@@ -73,6 +73,7 @@ TEST(KindEdgesTest, ContainersRefuseWhatTheyCannotHold) {
       {SRM_VOLUMEGROUP, {"DiskCount=-1", "VolumeCount=1"}, 0},
       {SRM_VOLUMEGROUP, {"DiskCount=-1", "VolumeCount=-1"}, 1},
       {SRM_COMPUTER, {"SGCount=1"}, 0},
+      {SRM_COMPUTER, {"ResourceCount=0"}, 1},
       {SRM_COMPUTER, {"ResourceCount=1"}, 0},
   };
   for (const auto& c : cases) {

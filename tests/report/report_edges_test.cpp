@@ -242,7 +242,8 @@ TEST(ReportEdgesTest, InstanceBuilderFailures) {
   std::string captured = Captured();
   EXPECT_EQ(0u, captured.find("1|InsertProperty|Unable to create object path\n1|SetProperty()|"))
       << captured;
-  EXPECT_NE(std::string::npos, captured.find(" while setting Odd with value v"));
+  EXPECT_NE(std::string::npos,
+            captured.find(" while setting Odd with value v\nF_REPORT_CONV_FAILURE|"));
   b->Release();  // never handed out: freed here
 
   ProviderUtil::setAvailable(false);
