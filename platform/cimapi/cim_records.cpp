@@ -108,6 +108,24 @@ void appendProperty(CCIMList** head, CCIMProperty* property) {
   linkAtEnd(head, node);
 }
 
+// An instance's block: the record, then the path cim_shareObjectPath made of it (null while
+// there is none, or once a property was added after it), then the class name.
+struct InstanceBlock {
+  CCIMInstance instance;
+  CCIMObjectPath* sharedPath;
+};
+
+InstanceBlock* blockOf(const CCIMInstance* instance) {
+  return reinterpret_cast<InstanceBlock*>(const_cast<CCIMInstance*>(instance));
+}
+
+// Lets go of the path the instance keeps for sharing, if any.
+void dropSharedPath(CCIMInstance* instance) {
+  InstanceBlock* block = blockOf(instance);
+  cim_freeObjectPath(block->sharedPath);
+  block->sharedPath = nullptr;
+}
+
 void freeInstanceNodes(CCIMList* list) {
   while (list != nullptr) {
     CCIMList* next = list->next;
@@ -124,7 +142,8 @@ void freeInstanceNodes(CCIMList* list) {
 // lies outside the block and is released on its own.
 struct PathBlock {
   CCIMObjectPath path;
-  uintptr_t end;  // one past the block
+  uintptr_t end;    // one past the block
+  long references;  // holders of the path: 1 when made, more once shared
 
   PropertyBlock* keys() { return reinterpret_cast<PropertyBlock*>(this + 1); }
   bool holds(const void* p) const {
@@ -214,6 +233,7 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
   PropertyBlock* nextKey = block->keys();
   char* text = reinterpret_cast<char*>(nextKey + keyCount);
   block->end = reinterpret_cast<uintptr_t>(block) + size;
+  block->references = 1;
   CCIMObjectPath* path = &block->path;
   path->className = putText(className, &text);
   path->keys = nullptr;
@@ -258,10 +278,10 @@ CCIMInstance* cim_createInstance(const char* className) {
     return nullptr;
   }
   char* classCopy = nullptr;
-  CCIMInstance* instance = allocateWithText<CCIMInstance>(className, &classCopy, origin);
-  if (instance == nullptr) return nullptr;
-  *instance = CCIMInstance{classCopy, nullptr};
-  return instance;
+  InstanceBlock* block = allocateWithText<InstanceBlock>(className, &classCopy, origin);
+  if (block == nullptr) return nullptr;
+  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr};
+  return &block->instance;
 }
 
 CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* value,
@@ -294,9 +314,23 @@ CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
   return makeObjectPath(instance->className, kRootNamespace, instance->properties, true, origin);
 }
 
+CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance) {
+  if (instance == nullptr || instance->className == nullptr) {
+    return cim_createObjectPath(instance);  // the same failure
+  }
+  InstanceBlock* block = blockOf(instance);
+  if (block->sharedPath == nullptr) {
+    block->sharedPath = cim_createObjectPath(instance);
+    if (block->sharedPath == nullptr) return nullptr;
+  }
+  ++blockOf(block->sharedPath)->references;
+  return block->sharedPath;
+}
+
 void cim_freeObjectPath(CCIMObjectPath* path) {
   if (path == nullptr) return;
   PathBlock* block = blockOf(path);
+  if (--block->references > 0) return;  // still shared
   if (!block->holds(path->className)) free(path->className);
   free(path->nameSpace);
   freePropertyNodes(path->keys, block);
@@ -314,9 +348,11 @@ void cim_freeProperty(CCIMProperty* property) {
 
 void cim_freeInstance(CCIMInstance* instance) {
   if (instance == nullptr) return;
-  freeText(instance, instance->className);
+  InstanceBlock* block = blockOf(instance);
+  dropSharedPath(instance);
+  freeText(block, instance->className);
   freePropertyNodes(instance->properties);
-  free(instance);
+  free(block);
 }
 
 int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
@@ -325,6 +361,7 @@ int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance or property is null", origin);
     return 0;
   }
+  dropSharedPath(instance);  // the path made before no longer names the instance as it is
   appendProperty(&instance->properties, property);
   return 1;
 }

@@ -12,7 +12,7 @@
 // calling thread's last error; calls that succeed leave the last error as it was.
 //
 // Threads: the calls keep no shared state; the last error is per thread. A record is used by
-// one thread at a time.
+// one thread at a time, and so is an instance together with the holders of its shared path.
 #ifndef RESDB_PLATFORM_CIMAPI_H_
 #define RESDB_PLATFORM_CIMAPI_H_
 
@@ -125,7 +125,16 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
 // allocation fails.
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance);
 
-// Releases the path, its texts and its keys. Null: nothing.
+// The instance's object path as cim_createObjectPath makes it, made once and shared: the
+// instance keeps the path and every call hands out that same path with one more holder, until a
+// property is added to the instance (the next call then makes a new path). Each holder lets go
+// with cim_freeObjectPath; the path is released with its last holder, the instance being one.
+// A change made to the path through one holder is seen by all. The instance must come from
+// cim_createInstance. Null as for cim_createObjectPath.
+CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance);
+
+// Lets go of the path: releases it, its texts and its keys, unless it is shared and another
+// holder still has it. Null: nothing.
 void cim_freeObjectPath(CCIMObjectPath* path);
 
 // Releases a property that was not handed to an instance. Null: nothing.

@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstring>
+#include <optional>
 
 #include "cimxml/marshall_internal.h"
+#include "cimxml/path_memo.h"
 
 using marshall_internal::getTypeString;
 using marshall_internal::printLine;
@@ -17,26 +20,75 @@ using nmspc_cim::CCIMProperty;
 
 namespace {
 
-// The host name of the document being written by this thread, looked up once for the whole
-// instance list instead of once for every reference in it; null outside a list.
-thread_local const char* tDocumentHost = nullptr;
-
-// Holds the host name for the life of one instance list (the outermost, if they nest).
-class DocumentHost {
+// What one instance list keeps while it is written: the host name, looked up once for the
+// whole list instead of once for every reference in it, and where each instance path written
+// so far lies. Lives on the writing thread's stack for the outermost list (lists may nest);
+// `tDocument` points to it meanwhile.
+class Document {
  public:
-  DocumentHost() {
-    if (tDocumentHost != nullptr || gethostname(host_, sizeof(host_)) != 0) return;
+  explicit Document(sbuf* buffer) : buffer_(buffer) {
+    if (gethostname(host_, sizeof(host_)) != 0) return;
     host_[sizeof(host_) - 1] = '\0';  // a cut name need not be terminated
-    tDocumentHost = host_;
+    hostKnown_ = true;
   }
-  DocumentHost(const DocumentHost&) = delete;
-  DocumentHost& operator=(const DocumentHost&) = delete;
-  ~DocumentHost() {
-    if (tDocumentHost == host_) tDocumentHost = nullptr;
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  // The document being written into buffer by this thread, or null.
+  static Document* of(const sbuf* buffer);
+
+  // The host name; null when it could not be read.
+  const char* host() const { return hostKnown_ ? host_ : nullptr; }
+
+  // Appends the text of path at level again when it was written before; false when it was not
+  // (or the buffer could not grow), and then nothing was appended.
+  bool repeatPath(const nmspc_cim::CCIMObjectPath* path, int level) {
+    const PathMemo::Place* place = paths_.find(path);
+    if (place == nullptr || place->level != level) return false;
+    if (sbufReserve(buffer_, place->length) != buffer_) return false;
+    char* data = buffer_->data;
+    memcpy(data + buffer_->size, data + place->offset, place->length);
+    buffer_->size += place->length;
+    data[buffer_->size] = '\0';
+    return true;
+  }
+
+  // Remembers that the text of path at level runs from offset to the end of the text, unless
+  // the buffer lost something on the way.
+  void rememberPath(const nmspc_cim::CCIMObjectPath* path, int level, unsigned int offset) {
+    if (sbufHadTrouble(buffer_)) return;
+    paths_.remember(path, PathMemo::Place{offset, buffer_->size - offset, level});
   }
 
  private:
+  sbuf* buffer_;  // borrowed: the list's buffer
   char host_[256];
+  bool hostKnown_ = false;
+  PathMemo paths_;
+};
+
+thread_local Document* tDocument = nullptr;
+
+Document* Document::of(const sbuf* buffer) {
+  return tDocument != nullptr && tDocument->buffer_ == buffer ? tDocument : nullptr;
+}
+
+// Makes a document current for the outermost instance list.
+class DocumentScope {
+ public:
+  explicit DocumentScope(sbuf* buffer) {
+    if (tDocument != nullptr) return;
+    document_.emplace(buffer);
+    tDocument = &*document_;
+  }
+  DocumentScope(const DocumentScope&) = delete;
+  DocumentScope& operator=(const DocumentScope&) = delete;
+  ~DocumentScope() {
+    if (document_) tDocument = nullptr;
+  }
+
+ private:
+  std::optional<Document> document_;
 };
 
 }  // namespace
@@ -44,7 +96,7 @@ class DocumentHost {
 // <!ELEMENT VALUE.OBJECT (CLASS | INSTANCE)>
 int marshallInstanceList(sbuf* buffer, CCIMList* list, int level) {
   if (buffer == nullptr) return -1;
-  DocumentHost host;
+  DocumentScope document(buffer);
   for (CCIMList* node = list; node != nullptr; node = node->next) {
     CCIMInstance* instance = static_cast<CCIMInstance*>(node->data);
     if (instance == nullptr) continue;
@@ -144,10 +196,17 @@ int marshallPropertyValueReference(sbuf* buffer, CCIMProperty* property, int lev
 int marshallPropertyInstancePath(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
+  // A path written before in this document is copied: the same bytes, a fraction of the work.
+  Document* document = Document::of(buffer);
+  if (document != nullptr && document->repeatPath(property->reference, level)) return 0;
+  unsigned int start = buffer->size;
   printLine(buffer, level, {"<INSTANCEPATH>"});
   int result = marshallNameSpacePath(buffer, property->reference->nameSpace, level + 1);
   if (result == 0) result = marshallInstanceName(buffer, property, level + 1);
   printLine(buffer, level, {"</INSTANCEPATH>"});
+  if (document != nullptr && result == 0) {
+    document->rememberPath(property->reference, level, start);
+  }
   return result;
 }
 
@@ -166,7 +225,7 @@ int marshallNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
 int marshallHost(sbuf* buffer, int level) {
   if (buffer == nullptr) return -1;
   char host[256];
-  const char* name = tDocumentHost;
+  const char* name = tDocument != nullptr ? tDocument->host() : nullptr;
   if (name == nullptr) {
     if (gethostname(host, sizeof(host)) != 0) return -1;
     host[sizeof(host) - 1] = '\0';  // a cut name need not be terminated

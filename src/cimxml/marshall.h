@@ -47,7 +47,9 @@
 // replacement (which leaves its element open) mark the buffer (sbufHadTrouble), so the
 // document functions answer -1 for an incomplete document. Nothing throws. No state is kept between
 // calls; gethostname is the only system call (once per instance list, whose references all
-// name the host found then).
+// name the host found then). Within one instance list, an instance path record met again at the
+// same level is copied from where it was first written rather than written anew (the records
+// do not change while a list is written, so the bytes are the same).
 #ifndef RESDB_CIMXML_MARSHALL_H_
 #define RESDB_CIMXML_MARSHALL_H_
 

@@ -115,13 +115,14 @@ CCIMException* RM_CIM_Report::InsertProperty(const char* name, const void* value
   }
   CCIMProperty* property = nullptr;
   if (type == nmspc_cim::CIM_REFERENCE) {
-    CCIMObjectPath* path = nmspc_cim::cim_createObjectPath(static_cast<const CCIMInstance*>(value));
+    // Every reference to one instance holds the same path: it is made once per instance.
+    CCIMObjectPath* path = nmspc_cim::cim_shareObjectPath(static_cast<const CCIMInstance*>(value));
     if (path == nullptr) {
       Log(PRV_LOG_ERROR, "InsertProperty", "Unable to create object path");
       return nmspc_cim::cim_getLastError();
     }
-    // The property takes the new path over instead of copying it: made as a property without
-    // value, then given the path, it is the property cim_createProperty would have made.
+    // The property takes this hold on the path instead of copying it: made as a property
+    // without value, then given the path, it names what cim_createProperty's copy would name.
     property = nmspc_cim::cim_createProperty(name, nmspc_cim::CIM_STRING, nullptr, nullptr, is_key);
     if (property == nullptr) {
       nmspc_cim::cim_freeObjectPath(path);
