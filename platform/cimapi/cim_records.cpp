@@ -1,4 +1,6 @@
 // Creation, assembly and release of the records: lists, instances, properties, object paths.
+// Each record's block says which arena it was made in (null: none); the free calls release only
+// blocks made outside an arena, and a record only ever holds records of its own arena.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +30,7 @@ char* putText(const char* text, char** at) {
 
 // Records are allocated together with their name text, right behind the record: one block
 // instead of two. The field then points into the block; a text put there later by a caller
-// (its own malloc'd copy) is told apart by its address and freed on its own.
+// (its own malloc'd copy) is told apart by its address and freed on its own (outside arenas).
 template <typename T>
 char* embeddedText(T* record) {
   return reinterpret_cast<char*>(record + 1);
@@ -37,8 +39,8 @@ char* embeddedText(T* record) {
 // A record of type T with room for a copy of text behind it, the copy made and stored in
 // *copy (null for null text). Null when the allocation fails (last error set).
 template <typename T>
-T* allocateWithText(const char* text, char** copy, const char* origin) {
-  T* record = static_cast<T*>(internal::allocate(sizeof(T) + textSize(text), origin));
+T* allocateWithText(CCIMArena* arena, const char* text, char** copy, const char* origin) {
+  T* record = static_cast<T*>(internal::allocateIn(arena, sizeof(T) + textSize(text), origin));
   if (record == nullptr) return nullptr;
   char* at = embeddedText(record);
   *copy = putText(text, &at);
@@ -57,10 +59,30 @@ void freeText(T* record, char* text) {
 struct PropertyBlock {
   CCIMProperty property;
   CCIMList node;
+  CCIMArena* arena;  // where the block was made; null: malloc'd
 };
 
-PropertyBlock* blockOf(CCIMProperty* property) {
-  return reinterpret_cast<PropertyBlock*>(property);
+PropertyBlock* blockOf(const CCIMProperty* property) {
+  return reinterpret_cast<PropertyBlock*>(const_cast<CCIMProperty*>(property));
+}
+
+// A node of an instance list, with the arena it was made in (null: malloc'd). Every node of
+// a list the library made comes from the arena of the list's first node.
+struct ListBlock {
+  CCIMList node;
+  CCIMArena* arena;
+};
+
+ListBlock* blockOf(CCIMList* node) {
+  return reinterpret_cast<ListBlock*>(node);
+}
+
+// A new list node holding data, made in arena; null on a failed allocation.
+CCIMList* newListNode(CCIMArena* arena, void* data, const char* origin) {
+  auto* block = static_cast<ListBlock*>(internal::allocateIn(arena, sizeof(ListBlock), origin));
+  if (block == nullptr) return nullptr;
+  *block = ListBlock{CCIMList{data, nullptr, nullptr}, arena};
+  return &block->node;
 }
 
 // Puts data into the single node of an empty list; false when *first is not such a list.
@@ -91,11 +113,10 @@ void linkAtEnd(CCIMList** head, CCIMList* node) {
 
 // Appends data to the list at *head in a node of its own (filling the single node of an empty
 // list). False when a node cannot be allocated; the list is then unchanged.
-bool appendNode(CCIMList** head, void* data, const char* origin) {
+bool appendNode(CCIMList** head, CCIMArena* arena, void* data, const char* origin) {
   if (fillEmptyList(*head, data)) return true;
-  CCIMList* node = static_cast<CCIMList*>(internal::allocate(sizeof(CCIMList), origin));
+  CCIMList* node = newListNode(arena, data, origin);
   if (node == nullptr) return false;
-  *node = CCIMList{data, nullptr, nullptr};
   linkAtEnd(head, node);
   return true;
 }
@@ -113,6 +134,7 @@ void appendProperty(CCIMList** head, CCIMProperty* property) {
 struct InstanceBlock {
   CCIMInstance instance;
   CCIMObjectPath* sharedPath;
+  CCIMArena* arena;  // where the block was made; null: malloc'd
 };
 
 InstanceBlock* blockOf(const CCIMInstance* instance) {
@@ -142,8 +164,9 @@ void freeInstanceNodes(CCIMList* list) {
 // lies outside the block and is released on its own.
 struct PathBlock {
   CCIMObjectPath path;
-  uintptr_t end;    // one past the block
-  long references;  // holders of the path: 1 when made, more once shared
+  uintptr_t end;     // one past the block
+  long references;   // holders of the path: 1 when made, more once shared
+  CCIMArena* arena;  // where the block was made; null: malloc'd
 
   PropertyBlock* keys() { return reinterpret_cast<PropertyBlock*>(this + 1); }
   bool holds(const void* p) const {
@@ -152,8 +175,8 @@ struct PathBlock {
   }
 };
 
-PathBlock* blockOf(CCIMObjectPath* path) {
-  return reinterpret_cast<PathBlock*>(path);
+PathBlock* blockOf(const CCIMObjectPath* path) {
+  return reinterpret_cast<PathBlock*>(const_cast<CCIMObjectPath*>(path));
 }
 
 // Releases what a key made inside a path's block holds: its value, its reference, a name a
@@ -182,29 +205,31 @@ void freePropertyNodes(CCIMList* list, const PathBlock* owner = nullptr) {
   }
 }
 
-// A deep copy of a path; null when an allocation fails (last error set).
-CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin);
+// A deep copy of a path made in arena; null when an allocation fails (last error set).
+CCIMObjectPath* copyObjectPath(CCIMArena* arena, const CCIMObjectPath* path, const char* origin);
 
-// Gives `to` copies of the value and the reference of `from`; false when an allocation failed
-// (last error set), `to` then holding what was copied, for its owner to free.
-bool copyValueAndReference(CCIMProperty* to, const CCIMProperty* from, const char* origin) {
+// Gives `to` copies of the value and the reference of `from`, made in arena; false when an
+// allocation failed (last error set), `to` then holding what was copied, for its owner to free.
+bool copyValueAndReference(CCIMArena* arena, CCIMProperty* to, const CCIMProperty* from,
+                           const char* origin) {
   bool failed = false;
-  to->value = internal::copyText(from->value, origin, &failed);
+  to->value = internal::copyTextIn(arena, from->value, origin, &failed);
   if (!failed && from->reference != nullptr) {
-    to->reference = copyObjectPath(from->reference, origin);
+    to->reference = copyObjectPath(arena, from->reference, origin);
     failed = to->reference == nullptr;
   }
   return !failed;
 }
 
-// A deep copy of a property; null when an allocation fails (last error set).
-CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
+// A deep copy of a property made in arena; null when an allocation fails (last error set).
+CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin) {
   char* name = nullptr;
-  PropertyBlock* block = allocateWithText<PropertyBlock>(property->name, &name, origin);
+  PropertyBlock* block = allocateWithText<PropertyBlock>(arena, property->name, &name, origin);
   if (block == nullptr) return nullptr;
+  block->arena = arena;
   CCIMProperty* copy = &block->property;
   *copy = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
-  if (!copyValueAndReference(copy, property, origin)) {
+  if (!copyValueAndReference(arena, copy, property, origin)) {
     cim_freeProperty(copy);
     return nullptr;
   }
@@ -217,8 +242,8 @@ bool selected(const CCIMProperty* property, bool keysOnly) {
 
 // A new path of the class and namespace, keys copied from `keys` (only those whose key flag is
 // set when keysOnly), all in one block but for the key values; null on a failed allocation.
-CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, const CCIMList* keys,
-                               bool keysOnly, const char* origin) {
+CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const char* nameSpace,
+                               const CCIMList* keys, bool keysOnly, const char* origin) {
   size_t keyCount = 0;
   size_t texts = textSize(className);
   for (const CCIMList* node = keys; node != nullptr; node = node->next) {
@@ -228,8 +253,9 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
     texts += textSize(property->name);
   }
   const size_t size = sizeof(PathBlock) + keyCount * sizeof(PropertyBlock) + texts;
-  auto* block = static_cast<PathBlock*>(internal::allocate(size, origin));
+  auto* block = static_cast<PathBlock*>(internal::allocateIn(arena, size, origin));
   if (block == nullptr) return nullptr;
+  block->arena = arena;
   PropertyBlock* nextKey = block->keys();
   char* text = reinterpret_cast<char*>(nextKey + keyCount);
   block->end = reinterpret_cast<uintptr_t>(block) + size;
@@ -238,7 +264,7 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
   path->className = putText(className, &text);
   path->keys = nullptr;
   bool failed = false;
-  path->nameSpace = internal::copyText(nameSpace, origin, &failed);
+  path->nameSpace = internal::copyTextIn(arena, nameSpace, origin, &failed);
   if (failed) {
     cim_freeObjectPath(path);
     return nullptr;
@@ -249,8 +275,9 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
     CCIMProperty* key = &(nextKey++)->property;
     *key = CCIMProperty{putText(property->name, &text), property->type, property->isKey, nullptr,
                         nullptr};
+    blockOf(key)->arena = arena;
     appendProperty(&path->keys, key);
-    if (!copyValueAndReference(key, property, origin)) {
+    if (!copyValueAndReference(arena, key, property, origin)) {
       cim_freeObjectPath(path);
       return nullptr;
     }
@@ -258,34 +285,50 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
   return path;
 }
 
-CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin) {
-  return makeObjectPath(path->className, path->nameSpace, path->keys, false, origin);
+CCIMObjectPath* copyObjectPath(CCIMArena* arena, const CCIMObjectPath* path, const char* origin) {
+  return makeObjectPath(arena, path->className, path->nameSpace, path->keys, false, origin);
+}
+
+// The arena of the list's nodes: that of its first node; null for a null list.
+CCIMArena* arenaOfList(CCIMList* list) {
+  return list != nullptr ? blockOf(list)->arena : nullptr;
 }
 
 }  // namespace
 
 CCIMList* cim_createInstanceList() {
-  CCIMList* list =
-      static_cast<CCIMList*>(internal::allocate(sizeof(CCIMList), "cim_createInstanceList"));
-  if (list != nullptr) *list = CCIMList{nullptr, nullptr, nullptr};
-  return list;
+  return cim_createInstanceListIn(nullptr);
+}
+
+CCIMList* cim_createInstanceListIn(CCIMArena* arena) {
+  return newListNode(arena, nullptr, "cim_createInstanceList");
 }
 
 CCIMInstance* cim_createInstance(const char* className) {
+  return cim_createInstanceIn(nullptr, className);
+}
+
+CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
   const char* origin = "cim_createInstance";
   if (className == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "class name is null", origin);
     return nullptr;
   }
   char* classCopy = nullptr;
-  InstanceBlock* block = allocateWithText<InstanceBlock>(className, &classCopy, origin);
+  InstanceBlock* block = allocateWithText<InstanceBlock>(arena, className, &classCopy, origin);
   if (block == nullptr) return nullptr;
-  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr};
+  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena};
   return &block->instance;
 }
 
 CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* value,
                                  const CCIMObjectPath* reference, CIMBool isKey) {
+  return cim_createPropertyIn(nullptr, name, type, value, reference, isKey);
+}
+
+CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
+                                   const char* value, const CCIMObjectPath* reference,
+                                   CIMBool isKey) {
   const char* origin = "cim_createProperty";
   if (name == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "property name is null", origin);
@@ -302,7 +345,7 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
   }
   CCIMProperty given{const_cast<char*>(name), type, isKey, const_cast<char*>(value),
                      const_cast<CCIMObjectPath*>(reference)};
-  return copyProperty(&given, origin);
+  return copyProperty(arena, &given, origin);
 }
 
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
@@ -311,7 +354,8 @@ CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance or its class name is null", origin);
     return nullptr;
   }
-  return makeObjectPath(instance->className, kRootNamespace, instance->properties, true, origin);
+  return makeObjectPath(nullptr, instance->className, kRootNamespace, instance->properties, true,
+                        origin);
 }
 
 CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance) {
@@ -320,7 +364,8 @@ CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance) {
   }
   InstanceBlock* block = blockOf(instance);
   if (block->sharedPath == nullptr) {
-    block->sharedPath = cim_createObjectPath(instance);
+    block->sharedPath = makeObjectPath(block->arena, instance->className, kRootNamespace,
+                                       instance->properties, true, "cim_createObjectPath");
     if (block->sharedPath == nullptr) return nullptr;
   }
   ++blockOf(block->sharedPath)->references;
@@ -330,6 +375,7 @@ CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance) {
 void cim_freeObjectPath(CCIMObjectPath* path) {
   if (path == nullptr) return;
   PathBlock* block = blockOf(path);
+  if (block->arena != nullptr) return;  // released with its arena
   if (--block->references > 0) return;  // still shared
   if (!block->holds(path->className)) free(path->className);
   free(path->nameSpace);
@@ -340,6 +386,7 @@ void cim_freeObjectPath(CCIMObjectPath* path) {
 void cim_freeProperty(CCIMProperty* property) {
   if (property == nullptr) return;
   PropertyBlock* block = blockOf(property);
+  if (block->arena != nullptr) return;  // released with its arena
   freeText(block, property->name);
   free(property->value);
   cim_freeObjectPath(property->reference);
@@ -349,6 +396,7 @@ void cim_freeProperty(CCIMProperty* property) {
 void cim_freeInstance(CCIMInstance* instance) {
   if (instance == nullptr) return;
   InstanceBlock* block = blockOf(instance);
+  if (block->arena != nullptr) return;  // released with its arena
   dropSharedPath(instance);
   freeText(block, instance->className);
   freePropertyNodes(instance->properties);
@@ -359,6 +407,10 @@ int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
   const char* origin = "cim_addProperty";
   if (instance == nullptr || property == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance or property is null", origin);
+    return 0;
+  }
+  if (blockOf(property)->arena != blockOf(instance)->arena) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "property made in another arena", origin);
     return 0;
   }
   dropSharedPath(instance);  // the path made before no longer names the instance as it is
@@ -372,11 +424,32 @@ CCIMList* cim_addInstance(CCIMList* list, CCIMInstance* instance) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance is null", origin);
     return nullptr;
   }
-  return appendNode(&list, instance, origin) ? list : nullptr;
+  CCIMArena* arena = list != nullptr ? arenaOfList(list) : blockOf(instance)->arena;
+  if (blockOf(instance)->arena != arena) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance made in another arena", origin);
+    return nullptr;
+  }
+  return appendNode(&list, arena, instance, origin) ? list : nullptr;
 }
 
 void cim_freeInstanceList(CCIMList* list) {
+  if (arenaOfList(list) != nullptr) return;  // released with its arena
   freeInstanceNodes(list);
+}
+
+int cim_setPropertyValue(CCIMProperty* property, const char* value) {
+  const char* origin = "cim_setPropertyValue";
+  if (property == nullptr) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "property is null", origin);
+    return 0;
+  }
+  CCIMArena* arena = blockOf(property)->arena;
+  bool failed = false;
+  char* copy = internal::copyTextIn(arena, value, origin, &failed);
+  if (failed) return 0;
+  if (arena == nullptr) free(property->value);
+  property->value = copy;
+  return 1;
 }
 
 }  // namespace nmspc_cim

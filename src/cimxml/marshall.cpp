@@ -14,6 +14,7 @@
 using marshall_internal::getTypeString;
 using marshall_internal::printLine;
 using marshall_internal::printPCDataIndented;
+using marshall_internal::printTag;
 using nmspc_cim::CCIMInstance;
 using nmspc_cim::CCIMList;
 using nmspc_cim::CCIMProperty;
@@ -100,9 +101,9 @@ int marshallInstanceList(sbuf* buffer, CCIMList* list, int level) {
   for (CCIMList* node = list; node != nullptr; node = node->next) {
     CCIMInstance* instance = static_cast<CCIMInstance*>(node->data);
     if (instance == nullptr) continue;
-    printLine(buffer, level, {"<VALUE.OBJECT>"});
+    printTag(buffer, level, "<VALUE.OBJECT>");
     if (marshallInstance(buffer, instance, level + 1) != 0) return -1;
-    printLine(buffer, level, {"</VALUE.OBJECT>"});
+    printTag(buffer, level, "</VALUE.OBJECT>");
   }
   // A line that could not be written whole leaves the document incomplete: that is a failure,
   // not a shorter report.
@@ -115,7 +116,7 @@ int marshallInstance(sbuf* buffer, CCIMInstance* instance, int level) {
   printLine(buffer, level, {"<INSTANCE CLASSNAME=\"", instance->className, "\">"});
   // A property that fails ends the list; the instance is closed all the same.
   marshallPropertyList(buffer, instance->properties, level + 1);
-  printLine(buffer, level, {"</INSTANCE>"});
+  printTag(buffer, level, "</INSTANCE>");
   return 0;
 }
 
@@ -159,15 +160,15 @@ int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
   if (property->value != nullptr) {
     printPCDataIndented(buffer, level + 1, "<VALUE>", property->value, "</VALUE>");
   }
-  printLine(buffer, level, {"</PROPERTY>"});
+  printTag(buffer, level, "</PROPERTY>");
   return 0;
 }
 
 // <!ELEMENT QUALIFIER ((VALUE | VALUE.ARRAY)?)>
 int marshallKeyQualifier(sbuf* buffer, int level) {
-  printLine(buffer, level, {"<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">"});
-  printLine(buffer, level + 1, {"<VALUE>true</VALUE>"});
-  return printLine(buffer, level, {"</QUALIFIER>"});
+  printTag(buffer, level, "<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">");
+  printTag(buffer, level + 1, "<VALUE>true</VALUE>");
+  return printTag(buffer, level, "</QUALIFIER>");
 }
 
 // <!ELEMENT PROPERTY.REFERENCE (QUALIFIER*, (VALUE.REFERENCE)?)>
@@ -177,7 +178,7 @@ int marshallPropertyReference(sbuf* buffer, CCIMProperty* property, int level) {
   printLine(buffer, level, {"<PROPERTY.REFERENCE NAME=\"", property->name, "\">"});
   if (property->isKey == nmspc_cim::CIM_TRUE) marshallKeyQualifier(buffer, level + 1);
   int result = marshallPropertyValueReference(buffer, property, level + 1);
-  printLine(buffer, level, {"</PROPERTY.REFERENCE>"});
+  printTag(buffer, level, "</PROPERTY.REFERENCE>");
   return result;
 }
 
@@ -186,9 +187,9 @@ int marshallPropertyReference(sbuf* buffer, CCIMProperty* property, int level) {
 int marshallPropertyValueReference(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr) return 0;
-  printLine(buffer, level, {"<VALUE.REFERENCE>"});
+  printTag(buffer, level, "<VALUE.REFERENCE>");
   int result = marshallPropertyInstancePath(buffer, property, level + 1);
-  printLine(buffer, level, {"</VALUE.REFERENCE>"});
+  printTag(buffer, level, "</VALUE.REFERENCE>");
   return result;
 }
 
@@ -200,10 +201,10 @@ int marshallPropertyInstancePath(sbuf* buffer, CCIMProperty* property, int level
   Document* document = Document::of(buffer);
   if (document != nullptr && document->repeatPath(property->reference, level)) return 0;
   unsigned int start = buffer->size;
-  printLine(buffer, level, {"<INSTANCEPATH>"});
+  printTag(buffer, level, "<INSTANCEPATH>");
   int result = marshallNameSpacePath(buffer, property->reference->nameSpace, level + 1);
   if (result == 0) result = marshallInstanceName(buffer, property, level + 1);
-  printLine(buffer, level, {"</INSTANCEPATH>"});
+  printTag(buffer, level, "</INSTANCEPATH>");
   if (document != nullptr && result == 0) {
     document->rememberPath(property->reference, level, start);
   }
@@ -214,10 +215,10 @@ int marshallPropertyInstancePath(sbuf* buffer, CCIMProperty* property, int level
 int marshallNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
   if (buffer == nullptr) return -1;
   if (nameSpace == nullptr) return 0;
-  printLine(buffer, level, {"<NAMESPACEPATH>"});
+  printTag(buffer, level, "<NAMESPACEPATH>");
   int result = marshallHost(buffer, level + 1);
   if (result == 0) result = marshallLocalNameSpacePath(buffer, nameSpace, level + 1);
-  printLine(buffer, level, {"</NAMESPACEPATH>"});
+  printTag(buffer, level, "</NAMESPACEPATH>");
   return result;
 }
 
@@ -240,7 +241,7 @@ int marshallHost(sbuf* buffer, int level) {
 int marshallLocalNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
   if (buffer == nullptr) return -1;
   if (nameSpace == nullptr) return 0;
-  printLine(buffer, level, {"<LOCALNAMESPACEPATH>"});
+  printTag(buffer, level, "<LOCALNAMESPACEPATH>");
   const char* part = nameSpace;
   while (*part != '\0') {
     const char* end = part;
@@ -252,7 +253,7 @@ int marshallLocalNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
     }
     part = *end == '/' ? end + 1 : end;
   }
-  printLine(buffer, level, {"</LOCALNAMESPACEPATH>"});
+  printTag(buffer, level, "</LOCALNAMESPACEPATH>");
   return 0;
 }
 
@@ -262,7 +263,7 @@ int marshallInstanceName(sbuf* buffer, CCIMProperty* property, int level) {
   if (property == nullptr || property->reference == nullptr) return 0;
   printLine(buffer, level, {"<INSTANCENAME CLASSNAME=\"", property->reference->className, "\">"});
   int result = marshallKeybindings(buffer, property, level + 1);
-  printLine(buffer, level, {"</INSTANCENAME>"});
+  printTag(buffer, level, "</INSTANCENAME>");
   return result;
 }
 
@@ -292,7 +293,7 @@ int marshallKeyList(sbuf* buffer, CCIMList* keys, int level, bool* stopped) {
       }
       printPCDataIndented(buffer, level + 1, "<KEYVALUE>", key->value, "</KEYVALUE>");
     }
-    printLine(buffer, level, {"</KEYBINDING>"});
+    printTag(buffer, level, "</KEYBINDING>");
   }
   return result;
 }

@@ -38,8 +38,8 @@
 //
 // Records. The marshaller only reads the records it is given, with one exception: a key
 // (a key property, or a non-reference key binding of an object path) whose value text is null
-// or only whitespace gets a new malloc'd value "0" (the old text released with free), so the
-// record holds "0" afterwards.
+// or only whitespace gets the new value "0" (by cim_setPropertyValue, which releases the old one),
+// so the record holds "0" afterwards.
 //
 // Results: 0 for success; -1 for a null buffer, a failed "0" replacement or a failed host
 // name lookup (as each function states). Growth failures of the buffer inside a line are not

@@ -32,6 +32,31 @@ struct LinePiece {
 // same bytes as printIndented(buffer, level, "%s%s...", pieces...) and the same results.
 int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces);
 
+// Where a line of level's indentation and `content` more bytes (its line end included) starts
+// behind the text, its indentation already written there; null when the buffer has not that
+// room (with some to spare) at hand or the level is out of the common range, and then nothing
+// was written. The caller writes the content and ends the line with endLine.
+char* startLine(sbuf* buffer, int level, size_t content);
+
+// Ends a line begun by startLine whose content ends at `at`: the line end, the NUL, the size.
+inline int endLine(sbuf* buffer, char* at) {
+  at[0] = '\r';
+  at[1] = '\n';
+  at[2] = '\0';
+  buffer->size = static_cast<unsigned int>(at + 2 - buffer->data);
+  return 0;
+}
+
+// printLine for a line that is one tag written in the source (plain ASCII, no NUL): the same
+// bytes and results, copied straight behind the text when the room is at hand.
+template <size_t N>
+int printTag(sbuf* buffer, int level, const char (&tag)[N]) {
+  char* at = startLine(buffer, level, N + 1);
+  if (at == nullptr) return printLine(buffer, level, {LinePiece(tag, N - 1)});
+  memcpy(at, tag, N - 1);
+  return endLine(buffer, at + N - 1);
+}
+
 // One character-data line: 2 * level blanks, openTag, text escaped as marshall.h says (null:
 // nothing), closeTag, "\r\n". 0, or 1 when the final line end could not be appended (failures
 // before it are not reported).

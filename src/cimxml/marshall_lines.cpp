@@ -409,7 +409,61 @@ bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pi
   return true;
 }
 
+// The character-data line with the room at hand and no byte 0x80 or above, written straight
+// behind the text in one pass over the value. False, with the buffer's text as it was, when it
+// is not such a line; the line writer then takes it.
+bool printPlainPCData(sbuf* buffer, int level, const LinePiece& open, const char* text,
+                      const LinePiece& close) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  size_t length = strlen(text);
+  if (length > UINT_MAX) return false;
+  // Each byte takes at most six (an entity) when no byte is 0x80 or above.
+  char* at = startLine(buffer, level, open.length + 6 * length + close.length + 2);
+  if (at == nullptr) return false;
+  if (hasHighByte(reinterpret_cast<const unsigned char*>(open.text), open.length) ||
+      hasHighByte(reinterpret_cast<const unsigned char*>(close.text), close.length)) {
+    buffer->data[buffer->size] = '\0';
+    return false;
+  }
+  memcpy(at, open.text, open.length);
+  at += open.length;
+  for (;; ++s) {
+    unsigned char c = *s;
+    ByteClass kind = kByteClasses.of[c];
+    if (kind == kCopy) {
+      *at++ = static_cast<char>(c);
+    } else if (kind == kEnd) {
+      break;
+    } else if (kind == kEntity) {
+      const char* entity = entityFor(c);
+      size_t n = strlen(entity);
+      memcpy(at, entity, n);
+      at += n;
+    } else if (kind == kHigh) {
+      buffer->data[buffer->size] = '\0';
+      return false;
+    }  // kDrop: nothing
+  }
+  memcpy(at, close.text, close.length);
+  endLine(buffer, at + close.length);
+  return true;
+}
+
 }  // namespace
+
+char* startLine(sbuf* buffer, int level, size_t content) {
+  // Indentation is written in whole runs of 16 blanks from kBlanks (16 bytes of room to spare
+  // are asked for); the content then writes over what lies past the indentation.
+  constexpr size_t kRun = 16;
+  constexpr int kDeepest = 24;
+  if (buffer == nullptr || level < 0 || level > kDeepest) return nullptr;
+  size_t blanks = 2 * static_cast<size_t>(level);
+  size_t room = buffer->capacity - buffer->size - 1;
+  if (content > room || room - content < blanks + kRun) return nullptr;
+  char* at = buffer->data + buffer->size;
+  for (size_t done = 0; done < blanks; done += kRun) memcpy(at + done, kBlanks, kRun);
+  return at + blanks;
+}
 
 int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
   if (buffer == nullptr) return -1;
@@ -447,12 +501,13 @@ int printIndented(sbuf* buffer, int level, const char* format, ...) {
 int printPCDataIndented(sbuf* buffer, int level, const char* openTag, const char* text,
                         const char* closeTag) {
   if (buffer == nullptr) return -1;
+  LinePiece open(openTag);
+  LinePiece close(closeTag);
+  if (printPlainPCData(buffer, level, open, orEmpty(text), close)) return 0;
   LineWriter line(buffer);
   line.indent(level);
-  LinePiece open(openTag);
   line.putKept(open.text, open.length);
   line.putEscaped(orEmpty(text));
-  LinePiece close(closeTag);
   line.putKept(close.text, close.length);
   line.put("\r\n", 2);
   return line.flush() ? 0 : 1;
@@ -480,15 +535,10 @@ const char* getTypeString(int type) {
 
 int replaceBlankKeyValue(sbuf* buffer, nmspc_cim::CCIMProperty* key) {
   if (!isNullOrAllWhitespace(key->value)) return 0;
-  char* zero = static_cast<char*>(malloc(2));
-  if (zero == nullptr) {
+  if (nmspc_cim::cim_setPropertyValue(key, "0") == 0) {
     sbufSetTrouble(buffer);
     return -1;
   }
-  zero[0] = '0';
-  zero[1] = '\0';
-  free(key->value);
-  key->value = zero;
   return 0;
 }
 

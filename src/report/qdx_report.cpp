@@ -71,8 +71,9 @@ QDX_Report::QDX_Report() {
       {"Share", "Tavrix_RM_FileShare"},
       {"FileSystem", "Tavrix_RM_UnixLocalFileSystem"},
   };
-  // Last: nothing after it can fail, so a constructor that throws leaves no list behind.
-  instance_list_ = nmspc_cim::cim_createInstanceList();
+  // Last: nothing after them can fail, so a constructor that throws leaves nothing behind.
+  arena_ = nmspc_cim::cim_createArena();
+  instance_list_ = nmspc_cim::cim_createInstanceListIn(arena_);
 }
 
 void QDX_Report::Adopt(CCIMInstance* instance) {
@@ -90,6 +91,7 @@ QDX_Report::~QDX_Report() {
   instances_.forEachHeld([](CCIMInstance* instance) { nmspc_cim::cim_freeInstance(instance); });
   instances_.clear();
   nmspc_cim::cim_freeInstanceList(instance_list_);
+  nmspc_cim::cim_freeArena(arena_);
 }
 
 void QDX_Report::RaiseResult(const std::string& code, const std::string& value,
@@ -258,8 +260,7 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
     recipe.push_back(p.value ? RM_Text(p.name, *p.value, p.type)
                              : RM_PropertyRecipe::Null(p.name, p.type));
   }
-  CCIMInstance* association =
-      RM_BuildInstance(provider_name_, class_name, key_count, key_names, recipe);
+  CCIMInstance* association = BuildInstance(class_name, key_count, key_names, recipe);
   if (association == nullptr) return 0;
   Adopt(association);
   if (!associations_.emplace(std::move(map_key), association).second) {

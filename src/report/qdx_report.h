@@ -6,7 +6,8 @@
 // Ownership: the converter owns every instance it built until GetReport hands them to the
 // list; instances never handed over (a failed report) are freed by the destructor, each once
 // even when filed in two maps. The list returned by GetReport belongs to the caller, who frees
-// it with cim_freeInstanceList. The database is borrowed.
+// it with cim_freeInstanceList, and lives no longer than the converter: the records are made in
+// the converter's arena, released with it. The database is borrowed.
 #ifndef RESDB_REPORT_QDX_REPORT_H_
 #define RESDB_REPORT_QDX_REPORT_H_
 
@@ -15,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cimapi.h"
 #include "model/srm_resource_list.h"
@@ -147,6 +149,14 @@ class QDX_Report {
   // the same id: the id, a NUL and "partition" (so each disk comes right before the partition
   // of its id, and the order of distinct ids stays); "" for an empty id.
   static std::string PartitionKey(const std::string& chunk_id);
+  // RM_BuildInstance in the converter's arena, under its provider name.
+  CCIMInstance* BuildInstance(const std::string& class_name, int key_count,
+                              const char* const* key_names,
+                              const std::vector<RM_PropertyRecipe>& recipe,
+                              std::string* natural_name = nullptr) {
+    return RM_BuildInstance(arena_, provider_name_, class_name, key_count, key_names, recipe,
+                            natural_name);
+  }
   // Takes instance over (the converter frees it unless it reaches the list); when even that
   // runs out of memory the instance is freed and std::bad_alloc goes on.
   void Adopt(CCIMInstance* instance);
@@ -161,6 +171,9 @@ class QDX_Report {
   // The database's records of kind, or null.
   SrmResourceList::IdMap* Records(SrmResourceType kind);
 
+  // Where every record of the report is made; owned, released with the converter. Null when it
+  // could not be had: the records are then made on their own.
+  nmspc_cim::CCIMArena* arena_ = nullptr;
   SrmResourceDatabase* database_ = nullptr;  // borrowed
   CCIMList* instance_list_ = nullptr;        // handed to the caller by GetReport
   std::string system_name_;
