@@ -60,8 +60,8 @@ int printTag(sbuf* buffer, int level, const char (&tag)[N]) {
 // One character-data line: 2 * level blanks, openTag, text escaped as marshall.h says (null:
 // nothing), closeTag, "\r\n". 0, or 1 when the final line end could not be appended (failures
 // before it are not reported).
-int printPCDataIndented(sbuf* buffer, int level, const char* openTag, const char* text,
-                        const char* closeTag);
+int printPCDataIndented(sbuf* buffer, int level, const LinePiece& openTag, const char* text,
+                        const LinePiece& closeTag);
 
 // 1 when text is null, empty or only blanks of the C locale's space class, else 0.
 int isNullOrAllWhitespace(const char* text);

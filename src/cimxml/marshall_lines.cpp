@@ -373,10 +373,9 @@ class LineWriter {
   char line_[2048];
 };
 
-// The common line, with no byte 0x80 or above: room made for it at once and its pieces
-// copied straight behind the text. False, with the buffer's text as it was, when a piece
-// holds such a byte or the buffer could not grow; the line writer then takes the line.
-bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
+// The common line when startLine finds no room at hand: room made for it first, then as
+// printPlainLine.
+bool printGrowingPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
   size_t blanks = level > 0 ? 2 * static_cast<size_t>(level) : 0;
   size_t total = blanks + 2;
   for (const LinePiece& piece : pieces) total += piece.length;
@@ -409,6 +408,27 @@ bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pi
   return true;
 }
 
+// The common line, with no byte 0x80 or above, copied straight behind the text. False, with
+// the buffer's text as it was, when a piece holds such a byte or the buffer could not grow; the
+// line writer then takes the line.
+bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
+  size_t content = 2;
+  for (const LinePiece& piece : pieces) content += piece.length;
+  char* start = startLine(buffer, level, content);
+  if (start == nullptr) return printGrowingPlainLine(buffer, level, pieces);
+  char* at = start;
+  for (const LinePiece& piece : pieces) {
+    memcpy(at, piece.text, piece.length);
+    at += piece.length;
+  }
+  if (hasHighByte(reinterpret_cast<const unsigned char*>(start), content - 2)) {
+    buffer->data[buffer->size] = '\0';
+    return false;
+  }
+  endLine(buffer, at);
+  return true;
+}
+
 // The character-data line with the room at hand and no byte 0x80 or above, written straight
 // behind the text in one pass over the value. False, with the buffer's text as it was, when it
 // is not such a line; the line writer then takes it.
@@ -428,11 +448,13 @@ bool printPlainPCData(sbuf* buffer, int level, const LinePiece& open, const char
   memcpy(at, open.text, open.length);
   at += open.length;
   for (;; ++s) {
+    const unsigned char* run = s;
+    while (kByteClasses.of[*s] == kCopy) ++s;
+    memcpy(at, run, static_cast<size_t>(s - run));
+    at += s - run;
     unsigned char c = *s;
     ByteClass kind = kByteClasses.of[c];
-    if (kind == kCopy) {
-      *at++ = static_cast<char>(c);
-    } else if (kind == kEnd) {
+    if (kind == kEnd) {
       break;
     } else if (kind == kEntity) {
       const char* entity = entityFor(c);
@@ -498,11 +520,9 @@ int printIndented(sbuf* buffer, int level, const char* format, ...) {
   return appendBytes(buffer, "\r\n", 2) ? 0 : 1;
 }
 
-int printPCDataIndented(sbuf* buffer, int level, const char* openTag, const char* text,
-                        const char* closeTag) {
+int printPCDataIndented(sbuf* buffer, int level, const LinePiece& open, const char* text,
+                        const LinePiece& close) {
   if (buffer == nullptr) return -1;
-  LinePiece open(openTag);
-  LinePiece close(closeTag);
   if (printPlainPCData(buffer, level, open, orEmpty(text), close)) return 0;
   LineWriter line(buffer);
   line.indent(level);
