@@ -18,10 +18,10 @@ size_t textSize(const char* text) {
   return text != nullptr ? strlen(text) + 1 : 0;
 }
 
-// Copies text (null: none) to *at, which moves past the copy; the copy or null.
-char* putText(const char* text, char** at) {
+// Copies text (null: none) of textSize `size` to *at, which moves past the copy; the copy or
+// null.
+char* putText(const char* text, size_t size, char** at) {
   if (text == nullptr) return nullptr;
-  size_t size = strlen(text) + 1;
   char* copy = *at;
   memcpy(copy, text, size);
   *at += size;
@@ -40,10 +40,11 @@ char* embeddedText(T* record) {
 // *copy (null for null text). Null when the allocation fails (last error set).
 template <typename T>
 T* allocateWithText(CCIMArena* arena, const char* text, char** copy, const char* origin) {
-  T* record = static_cast<T*>(internal::allocateIn(arena, sizeof(T) + textSize(text), origin));
+  const size_t size = textSize(text);
+  T* record = static_cast<T*>(internal::allocateIn(arena, sizeof(T) + size, origin));
   if (record == nullptr) return nullptr;
   char* at = embeddedText(record);
-  *copy = putText(text, &at);
+  *copy = putText(text, size, &at);
   return record;
 }
 
@@ -223,16 +224,24 @@ bool copyValueAndReference(CCIMArena* arena, CCIMProperty* to, const CCIMPropert
 
 // A deep copy of a property made in arena; null when an allocation fails (last error set).
 CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin) {
-  char* name = nullptr;
-  PropertyBlock* block = allocateWithText<PropertyBlock>(arena, property->name, &name, origin);
+  // In an arena the value text lies in the block as well: it is never released on its own.
+  const size_t nameSize = textSize(property->name);
+  const size_t valueSize = arena != nullptr ? textSize(property->value) : 0;
+  auto* block = static_cast<PropertyBlock*>(
+      internal::allocateIn(arena, sizeof(PropertyBlock) + nameSize + valueSize, origin));
   if (block == nullptr) return nullptr;
   block->arena = arena;
+  char* at = embeddedText(block);
+  char* name = putText(property->name, nameSize, &at);
   CCIMProperty* copy = &block->property;
   *copy = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
-  if (!copyValueAndReference(arena, copy, property, origin)) {
+  CCIMProperty rest = *property;  // what is still to be copied
+  if (arena != nullptr) rest.value = nullptr;
+  if (!copyValueAndReference(arena, copy, &rest, origin)) {
     cim_freeProperty(copy);
     return nullptr;
   }
+  if (arena != nullptr) copy->value = putText(property->value, valueSize, &at);
   return copy;
 }
 
@@ -261,7 +270,7 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
   block->end = reinterpret_cast<uintptr_t>(block) + size;
   block->references = 1;
   CCIMObjectPath* path = &block->path;
-  path->className = putText(className, &text);
+  path->className = putText(className, textSize(className), &text);
   path->keys = nullptr;
   bool failed = false;
   path->nameSpace = internal::copyTextIn(arena, nameSpace, origin, &failed);
@@ -273,8 +282,8 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
     const auto* property = static_cast<const CCIMProperty*>(node->data);
     if (!selected(property, keysOnly)) continue;
     CCIMProperty* key = &(nextKey++)->property;
-    *key = CCIMProperty{putText(property->name, &text), property->type, property->isKey, nullptr,
-                        nullptr};
+    *key = CCIMProperty{putText(property->name, textSize(property->name), &text), property->type,
+                        property->isKey, nullptr, nullptr};
     blockOf(key)->arena = arena;
     appendProperty(&path->keys, key);
     if (!copyValueAndReference(arena, key, property, origin)) {

@@ -11,8 +11,8 @@
 #include "cimxml/marshall_internal.h"
 #include "cimxml/path_memo.h"
 
-using marshall_internal::getTypeString;
 using marshall_internal::printLine;
+using marshall_internal::printNamedLine;
 using marshall_internal::printPCDataIndented;
 using marshall_internal::printTag;
 using nmspc_cim::CCIMInstance;
@@ -113,7 +113,7 @@ int marshallInstanceList(sbuf* buffer, CCIMList* list, int level) {
 // <!ELEMENT INSTANCE (QUALIFIER*, (PROPERTY | PROPERTY.ARRAY | PROPERTY.REFERENCE)*)>
 int marshallInstance(sbuf* buffer, CCIMInstance* instance, int level) {
   if (buffer == nullptr || instance == nullptr || instance->className == nullptr) return -1;
-  printLine(buffer, level, {"<INSTANCE CLASSNAME=\"", instance->className, "\">"});
+  printNamedLine(buffer, level, "<INSTANCE CLASSNAME=\"", instance->className, "\">");
   // A property that fails ends the list; the instance is closed all the same.
   marshallPropertyList(buffer, instance->properties, level + 1);
   printTag(buffer, level, "</INSTANCE>");
@@ -150,9 +150,8 @@ int marshallProperty(sbuf* buffer, CCIMProperty* property, int level) {
 int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr) return 0;
-  printLine(
-      buffer, level,
-      {"<PROPERTY NAME=\"", property->name, "\" TYPE=\"", getTypeString(property->type), "\">"});
+  printNamedLine(buffer, level, "<PROPERTY NAME=\"", property->name,
+                 marshall_internal::typeAttributeEnd(property->type));
   if (property->isKey == nmspc_cim::CIM_TRUE) {
     marshallKeyQualifier(buffer, level + 1);
     if (marshall_internal::replaceBlankKeyValue(buffer, property) != 0) return -1;
@@ -175,7 +174,7 @@ int marshallKeyQualifier(sbuf* buffer, int level) {
 int marshallPropertyReference(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printLine(buffer, level, {"<PROPERTY.REFERENCE NAME=\"", property->name, "\">"});
+  printNamedLine(buffer, level, "<PROPERTY.REFERENCE NAME=\"", property->name, "\">");
   if (property->isKey == nmspc_cim::CIM_TRUE) marshallKeyQualifier(buffer, level + 1);
   int result = marshallPropertyValueReference(buffer, property, level + 1);
   printTag(buffer, level, "</PROPERTY.REFERENCE>");
@@ -232,7 +231,7 @@ int marshallHost(sbuf* buffer, int level) {
     host[sizeof(host) - 1] = '\0';  // a cut name need not be terminated
     name = host;
   }
-  printLine(buffer, level, {"<HOST>", name, "</HOST>"});
+  printNamedLine(buffer, level, "<HOST>", name, "</HOST>");
   return 0;
 }
 
@@ -261,7 +260,8 @@ int marshallLocalNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
 int marshallInstanceName(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printLine(buffer, level, {"<INSTANCENAME CLASSNAME=\"", property->reference->className, "\">"});
+  printNamedLine(buffer, level, "<INSTANCENAME CLASSNAME=\"", property->reference->className,
+                 "\">");
   int result = marshallKeybindings(buffer, property, level + 1);
   printTag(buffer, level, "</INSTANCENAME>");
   return result;
@@ -283,7 +283,7 @@ int marshallKeyList(sbuf* buffer, CCIMList* keys, int level, bool* stopped) {
   for (CCIMList* node = keys; node != nullptr; node = node->next) {
     CCIMProperty* key = static_cast<CCIMProperty*>(node->data);
     if (key == nullptr) continue;
-    printLine(buffer, level, {"<KEYBINDING NAME=\"", key->name, "\">"});
+    printNamedLine(buffer, level, "<KEYBINDING NAME=\"", key->name, "\">");
     if (key->type == nmspc_cim::CIM_REFERENCE) {
       result = marshallPropertyValueReference(buffer, key, level + 1);
     } else {

@@ -47,6 +47,32 @@ inline int endLine(sbuf* buffer, char* at) {
   return 0;
 }
 
+// Whether any of the n bytes at s is 0x80 or above.
+bool hasHighByte(const unsigned char* s, size_t n);
+inline bool hasHighByte(const LinePiece& piece) {
+  return hasHighByte(reinterpret_cast<const unsigned char*>(piece.text), piece.length);
+}
+
+// printLine(buffer, level, {open, name, close}) for an opening written in the source (plain
+// ASCII, no NUL): the same bytes and results, copied straight behind the text when the room
+// is at hand and neither name nor close holds a byte 0x80 or above.
+template <size_t N>
+int printNamedLine(sbuf* buffer, int level, const char (&open)[N], const char* name,
+                   const LinePiece& close) {
+  LinePiece named(name);
+  char* at = nullptr;
+  if (!hasHighByte(named) && !hasHighByte(close)) {
+    at = startLine(buffer, level, N - 1 + named.length + close.length + 2);
+  }
+  if (at == nullptr) return printLine(buffer, level, {LinePiece(open, N - 1), named, close});
+  memcpy(at, open, N - 1);
+  at += N - 1;
+  memcpy(at, named.text, named.length);
+  at += named.length;
+  memcpy(at, close.text, close.length);
+  return endLine(buffer, at + close.length);
+}
+
 // printLine for a line that is one tag written in the source (plain ASCII, no NUL): the same
 // bytes and results, copied straight behind the text when the room is at hand.
 template <size_t N>
@@ -68,6 +94,9 @@ int isNullOrAllWhitespace(const char* text);
 
 // The TYPE attribute text of a CIMType code; "unknown" for codes outside 0 to 29.
 const char* getTypeString(int type);
+
+// What follows a property's name in its opening line: "\" TYPE=\"", the type's text, "\">".
+LinePiece typeAttributeEnd(int type);
 
 // The text itself, or "" for null, so that a missing name never reaches a format.
 inline const char* orEmpty(const char* text) {

@@ -227,8 +227,10 @@ size_t firstHighByte(const unsigned char* s, size_t n) {
   return at;
 }
 
-// Whether any of the n bytes at s is 0x80 or above. The common line has none, so its words
-// are OR-ed together without a branch for each (the last one overlapping the one before).
+}  // namespace
+
+// The common line has no byte 0x80 or above, so its words are OR-ed together without a branch
+// for each (the last one overlapping the one before).
 bool hasHighByte(const unsigned char* s, size_t n) {
   uint64_t any = 0;
   if (n >= 8) {
@@ -245,6 +247,8 @@ bool hasHighByte(const unsigned char* s, size_t n) {
   }
   return (any & 0x8080808080808080ULL) != 0;
 }
+
+namespace {
 
 // Gathers one line in a local area and hands it to the buffer in as few appends as its length
 // allows, applying the rules of appendText on the way. Once an append fails, the rest of the
@@ -551,6 +555,23 @@ const char* getTypeString(int type) {
       "real64_array", "datetime_array", "char16_array", "reference",     "instance"};
   if (type < 0 || type >= static_cast<int>(sizeof(kNames) / sizeof(kNames[0]))) return "unknown";
   return kNames[type];
+}
+
+LinePiece typeAttributeEnd(int type) {
+  // Built once: one text for each code and one for "unknown".
+  struct Ends {
+    char text[32][32];
+    size_t length[32];
+    Ends() {
+      for (int t = 0; t < 32; ++t) {
+        int n = snprintf(text[t], sizeof(text[t]), "\" TYPE=\"%s\">", getTypeString(t - 1));
+        length[t] = static_cast<size_t>(n);
+      }
+    }
+  };
+  static const Ends kEnds;
+  int at = type >= 0 && type < 31 ? type + 1 : 0;  // 0: "unknown" (getTypeString(-1))
+  return LinePiece(kEnds.text[at], kEnds.length[at]);
 }
 
 int replaceBlankKeyValue(sbuf* buffer, nmspc_cim::CCIMProperty* key) {

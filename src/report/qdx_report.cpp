@@ -183,9 +183,10 @@ std::string QDX_Report::PartitionKey(const std::string& chunk_id) {
 }
 
 CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) {
-  // What the agent is told names the instance by its id alone, without what a map key adds.
-  const std::string id = key.substr(0, key.find('\0'));
-  if (id.empty()) {
+  // What the agent is told names the instance by its id alone, without what a map key adds;
+  // that text is made only when it is told something.
+  auto id = [&key] { return key.substr(0, key.find('\0')); };
+  if (key.empty() || key[0] == '\0') {
     Log(PRV_LOG_ERROR, "FindCIMInstance", "NaturalName (unique id) is blank.");
     return nullptr;
   }
@@ -208,9 +209,9 @@ CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) 
     Log(PRV_LOG_INFO, "FindCIMInstMaps", "Invalid resource type OR Not found in any resource map.");
   }
   if (found != nullptr) return found;
-  RaiseResult("W_CIMINSTANCE_NOT_FOUND", id, "QDXID of the ciminstance trying to find.");
+  RaiseResult("W_CIMINSTANCE_NOT_FOUND", id(), "QDXID of the ciminstance trying to find.");
   Log(PRV_LOG_WARNING, "FindCIMInstMaps",
-      "Could not find a CIMInstance with qdxid '" + id +
+      "Could not find a CIMInstance with qdxid '" + id() +
           "', to be used for CIM Associations. The Association will not be created.");
   return nullptr;
 }
