@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -20,6 +21,9 @@ using nmspc_cim::CCIMList;
 using nmspc_cim::CCIMProperty;
 
 namespace {
+
+// The levels up to which marshallKeyQualifier copies its lines whole.
+constexpr int kQualifierLevels = 16;
 
 // What one instance list keeps while it is written: the host name, looked up once for the
 // whole list instead of once for every reference in it, and where each instance path written
@@ -165,6 +169,32 @@ int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
 
 // <!ELEMENT QUALIFIER ((VALUE | VALUE.ARRAY)?)>
 int marshallKeyQualifier(sbuf* buffer, int level) {
+  // Every key writes the same three lines at its level: made once per level (without
+  // allocating), copied whole.
+  struct Blocks {
+    char text[kQualifierLevels][192];
+    size_t length[kQualifierLevels];
+    Blocks() {
+      for (int l = 0; l < kQualifierLevels; ++l) {
+        int outer = 2 * l;
+        int n = snprintf(text[l], sizeof(text[l]),
+                         "%*s<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">\r\n"
+                         "%*s  <VALUE>true</VALUE>\r\n%*s</QUALIFIER>\r\n",
+                         outer, "", outer, "", outer, "");
+        length[l] = static_cast<size_t>(n);
+      }
+    }
+  };
+  static const Blocks kBlocks;
+  if (level >= 0 && level < kQualifierLevels) {
+    const size_t length = kBlocks.length[level];
+    char* at = marshall_internal::startLine(buffer, 0, length + 1);
+    if (at != nullptr) {
+      memcpy(at, kBlocks.text[level], length + 1);  // with its NUL
+      buffer->size += static_cast<unsigned int>(length);
+      return 0;
+    }
+  }
   printTag(buffer, level, "<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">");
   printTag(buffer, level + 1, "<VALUE>true</VALUE>");
   return printTag(buffer, level, "</QUALIFIER>");

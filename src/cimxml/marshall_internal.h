@@ -32,11 +32,26 @@ struct LinePiece {
 // same bytes as printIndented(buffer, level, "%s%s...", pieces...) and the same results.
 int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces);
 
+// Sixteen blanks: the run indentation is written in.
+inline constexpr char kBlankRun[17] = "                ";
+
 // Where a line of level's indentation and `content` more bytes (its line end included) starts
 // behind the text, its indentation already written there; null when the buffer has not that
-// room (with some to spare) at hand or the level is out of the common range, and then nothing
-// was written. The caller writes the content and ends the line with endLine.
-char* startLine(sbuf* buffer, int level, size_t content);
+// room (with some to spare) at hand or the level is out of the common range, and then the text
+// is as it was. The caller writes the content and ends the line with endLine.
+inline char* startLine(sbuf* buffer, int level, size_t content) {
+  // Indentation is written in whole runs of 16 blanks (16 bytes of room to spare are asked
+  // for); the content then writes over what lies past the indentation.
+  constexpr size_t kRun = sizeof(kBlankRun) - 1;
+  constexpr int kDeepest = 24;
+  if (buffer == nullptr || level < 0 || level > kDeepest) return nullptr;
+  size_t blanks = 2 * static_cast<size_t>(level);
+  size_t room = buffer->capacity - buffer->size - 1;
+  if (content > room || room - content < blanks + kRun) return nullptr;
+  char* at = buffer->data + buffer->size;
+  for (size_t done = 0; done < blanks; done += kRun) memcpy(at + done, kBlankRun, kRun);
+  return at + blanks;
+}
 
 // Ends a line begun by startLine whose content ends at `at`: the line end, the NUL, the size.
 inline int endLine(sbuf* buffer, char* at) {
@@ -86,8 +101,17 @@ int printTag(sbuf* buffer, int level, const char (&tag)[N]) {
 // One character-data line: 2 * level blanks, openTag, text escaped as marshall.h says (null:
 // nothing), closeTag, "\r\n". 0, or 1 when the final line end could not be appended (failures
 // before it are not reported).
+// plainTags: the caller vouches that neither tag holds a byte 0x80 or above.
 int printPCDataIndented(sbuf* buffer, int level, const LinePiece& openTag, const char* text,
-                        const LinePiece& closeTag);
+                        const LinePiece& closeTag, bool plainTags = false);
+
+// printPCDataIndented for tags written in the source (plain ASCII, no NUL).
+template <size_t N, size_t M>
+int printPCDataIndented(sbuf* buffer, int level, const char (&openTag)[N], const char* text,
+                        const char (&closeTag)[M]) {
+  return printPCDataIndented(buffer, level, LinePiece(openTag, N - 1), text,
+                             LinePiece(closeTag, M - 1), true);
+}
 
 // 1 when text is null, empty or only blanks of the C locale's space class, else 0.
 int isNullOrAllWhitespace(const char* text);

@@ -437,15 +437,14 @@ bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pi
 // behind the text in one pass over the value. False, with the buffer's text as it was, when it
 // is not such a line; the line writer then takes it.
 bool printPlainPCData(sbuf* buffer, int level, const LinePiece& open, const char* text,
-                      const LinePiece& close) {
+                      const LinePiece& close, bool plainTags) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
   size_t length = strlen(text);
   if (length > UINT_MAX) return false;
   // Each byte takes at most six (an entity) when no byte is 0x80 or above.
   char* at = startLine(buffer, level, open.length + 6 * length + close.length + 2);
   if (at == nullptr) return false;
-  if (hasHighByte(reinterpret_cast<const unsigned char*>(open.text), open.length) ||
-      hasHighByte(reinterpret_cast<const unsigned char*>(close.text), close.length)) {
+  if (!plainTags && (hasHighByte(open) || hasHighByte(close))) {
     buffer->data[buffer->size] = '\0';
     return false;
   }
@@ -476,20 +475,6 @@ bool printPlainPCData(sbuf* buffer, int level, const LinePiece& open, const char
 }
 
 }  // namespace
-
-char* startLine(sbuf* buffer, int level, size_t content) {
-  // Indentation is written in whole runs of 16 blanks from kBlanks (16 bytes of room to spare
-  // are asked for); the content then writes over what lies past the indentation.
-  constexpr size_t kRun = 16;
-  constexpr int kDeepest = 24;
-  if (buffer == nullptr || level < 0 || level > kDeepest) return nullptr;
-  size_t blanks = 2 * static_cast<size_t>(level);
-  size_t room = buffer->capacity - buffer->size - 1;
-  if (content > room || room - content < blanks + kRun) return nullptr;
-  char* at = buffer->data + buffer->size;
-  for (size_t done = 0; done < blanks; done += kRun) memcpy(at + done, kBlanks, kRun);
-  return at + blanks;
-}
 
 int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
   if (buffer == nullptr) return -1;
@@ -525,9 +510,9 @@ int printIndented(sbuf* buffer, int level, const char* format, ...) {
 }
 
 int printPCDataIndented(sbuf* buffer, int level, const LinePiece& open, const char* text,
-                        const LinePiece& close) {
+                        const LinePiece& close, bool plainTags) {
   if (buffer == nullptr) return -1;
-  if (printPlainPCData(buffer, level, open, orEmpty(text), close)) return 0;
+  if (printPlainPCData(buffer, level, open, orEmpty(text), close, plainTags)) return 0;
   LineWriter line(buffer);
   line.indent(level);
   line.putKept(open.text, open.length);
