@@ -1,5 +1,6 @@
 #include "report/qdx_report.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -236,15 +237,23 @@ int QDX_Report::AddToList(CCIMInstance* instance) {
 }
 
 CCIMList* QDX_Report::GetReport() {
-  std::vector<const std::map<std::string, CCIMInstance*>*> maps;
-  for (int c : kListedCategories) maps.push_back(&category_maps_[c]);
-  maps.push_back(&associations_);
-  for (const auto* map : maps) {
-    for (const auto& entry : *map) {
+  for (int c : kListedCategories) {
+    for (const auto& entry : category_maps_[c]) {
       // Only what the converter still holds: an instance filed twice goes in once.
       if (instances_.stateOf(entry.second) != InstanceRegistry::State::kHeld) continue;
       if (AddToList(entry.second) == 0) return nullptr;
     }
+  }
+  // Stable: of the associations built under one key, the first stays first.
+  std::stable_sort(associations_.begin(), associations_.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const std::string* previous = nullptr;
+  for (const auto& entry : associations_) {
+    const bool repeated = previous != nullptr && *previous == entry.first;
+    previous = &entry.first;
+    // A later one of the same key is left out (and freed with the converter).
+    if (repeated || instances_.stateOf(entry.second) != InstanceRegistry::State::kHeld) continue;
+    if (AddToList(entry.second) == 0) return nullptr;
   }
   CCIMList* list = instance_list_;
   instance_list_ = nullptr;  // the caller's from now on
@@ -264,10 +273,7 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
   CCIMInstance* association = BuildInstance(class_name, key_count, key_names, recipe);
   if (association == nullptr) return 0;
   Adopt(association);
-  if (!associations_.emplace(std::move(map_key), association).second) {
-    instances_.set(association, InstanceRegistry::State::kUnknown);
-    nmspc_cim::cim_freeInstance(association);  // the first one filed under the key is kept
-  }
+  associations_.emplace_back(std::move(map_key), association);
   return 1;
 }
 

@@ -114,9 +114,9 @@ class QDX_Report {
     CIMType type;
   };
   // Builds an association of class_name (keys from key_names) with two reference ends, both
-  // key properties, then the extra properties, and files it in the association map under
-  // map_key (an association already filed under map_key is kept and the new one freed).
-  // 1, or 0 when the builder fails (already logged).
+  // key properties, then the extra properties, and files it among the associations under
+  // map_key (an association already filed under map_key is kept: the new one is left out of the
+  // report and freed with the converter). 1, or 0 when the builder fails (already logged).
   int CreateAssociation(const std::string& class_name, int key_count, const char* const* key_names,
                         AssociationEnd first, AssociationEnd second, std::string map_key,
                         std::initializer_list<ExtraProperty> extra = {});
@@ -182,7 +182,10 @@ class QDX_Report {
   std::map<std::string, std::string> kind_class_map_;
   SrmResourceList::IdMap* volume_managers_ = nullptr;       // borrowed from the database
   std::map<std::string, CCIMInstance*> category_maps_[10];  // 0 and 1 share map 1
-  std::map<std::string, CCIMInstance*> associations_;
+  // The associations in the order they were built, under their map keys; GetReport lists them
+  // in key order, the first one built under a key and no other (a vector sorted once costs
+  // less than a tree kept in order all along).
+  std::vector<std::pair<std::string, CCIMInstance*>> associations_;
   // Held: built here and not yet in the list; listed: in the list (the share pass adds its own).
   InstanceRegistry instances_;
   std::string provider_name_;
