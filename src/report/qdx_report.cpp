@@ -244,16 +244,20 @@ CCIMList* QDX_Report::GetReport() {
       if (AddToList(entry.second) == 0) return nullptr;
     }
   }
-  // Stable: of the associations built under one key, the first stays first.
-  std::stable_sort(associations_.begin(), associations_.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Sorted by key through pointers (cheaper to move than the entries). Stable: of the
+  // associations built under one key, the first stays first.
+  std::vector<const std::pair<std::string, CCIMInstance*>*> sorted;
+  sorted.reserve(associations_.size());
+  for (const auto& entry : associations_) sorted.push_back(&entry);
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const auto* a, const auto* b) { return a->first < b->first; });
   const std::string* previous = nullptr;
-  for (const auto& entry : associations_) {
-    const bool repeated = previous != nullptr && *previous == entry.first;
-    previous = &entry.first;
+  for (const auto* entry : sorted) {
+    const bool repeated = previous != nullptr && *previous == entry->first;
+    previous = &entry->first;
     // A later one of the same key is left out (and freed with the converter).
-    if (repeated || instances_.stateOf(entry.second) != InstanceRegistry::State::kHeld) continue;
-    if (AddToList(entry.second) == 0) return nullptr;
+    if (repeated || instances_.stateOf(entry->second) != InstanceRegistry::State::kHeld) continue;
+    if (AddToList(entry->second) == 0) return nullptr;
   }
   CCIMList* list = instance_list_;
   instance_list_ = nullptr;  // the caller's from now on
