@@ -237,7 +237,8 @@ CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const
   *copy = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
   CCIMProperty rest = *property;  // what is still to be copied
   if (arena != nullptr) rest.value = nullptr;
-  if (!copyValueAndReference(arena, copy, &rest, origin)) {
+  const bool more = rest.value != nullptr || rest.reference != nullptr;
+  if (more && !copyValueAndReference(arena, copy, &rest, origin)) {
     cim_freeProperty(copy);
     return nullptr;
   }

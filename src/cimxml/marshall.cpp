@@ -155,7 +155,7 @@ int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr) return 0;
   printNamedLine(buffer, level, "<PROPERTY NAME=\"", property->name,
-                 marshall_internal::typeAttributeEnd(property->type));
+                 marshall_internal::typeAttributeEnd(property->type), true);
   if (property->isKey == nmspc_cim::CIM_TRUE) {
     marshallKeyQualifier(buffer, level + 1);
     if (marshall_internal::replaceBlankKeyValue(buffer, property) != 0) return -1;

@@ -71,12 +71,13 @@ inline bool hasHighByte(const LinePiece& piece) {
 // printLine(buffer, level, {open, name, close}) for an opening written in the source (plain
 // ASCII, no NUL): the same bytes and results, copied straight behind the text when the room
 // is at hand and neither name nor close holds a byte 0x80 or above.
+// plainClose: the caller vouches that close holds no byte 0x80 or above.
 template <size_t N>
 int printNamedLine(sbuf* buffer, int level, const char (&open)[N], const char* name,
-                   const LinePiece& close) {
+                   const LinePiece& close, bool plainClose = false) {
   LinePiece named(name);
   char* at = nullptr;
-  if (!hasHighByte(named) && !hasHighByte(close)) {
+  if (!hasHighByte(named) && (plainClose || !hasHighByte(close))) {
     at = startLine(buffer, level, N - 1 + named.length + close.length + 2);
   }
   if (at == nullptr) return printLine(buffer, level, {LinePiece(open, N - 1), named, close});
@@ -86,6 +87,13 @@ int printNamedLine(sbuf* buffer, int level, const char (&open)[N], const char* n
   at += named.length;
   memcpy(at, close.text, close.length);
   return endLine(buffer, at + close.length);
+}
+
+// printNamedLine with a closing written in the source (plain ASCII, no NUL).
+template <size_t N, size_t M>
+int printNamedLine(sbuf* buffer, int level, const char (&open)[N], const char* name,
+                   const char (&close)[M]) {
+  return printNamedLine(buffer, level, open, name, LinePiece(close, M - 1), true);
 }
 
 // printLine for a line that is one tag written in the source (plain ASCII, no NUL): the same
@@ -119,7 +127,8 @@ int isNullOrAllWhitespace(const char* text);
 // The TYPE attribute text of a CIMType code; "unknown" for codes outside 0 to 29.
 const char* getTypeString(int type);
 
-// What follows a property's name in its opening line: "\" TYPE=\"", the type's text, "\">".
+// What follows a property's name in its opening line: "\" TYPE=\"", the type's text, "\">"
+// (plain ASCII).
 LinePiece typeAttributeEnd(int type);
 
 // The text itself, or "" for null, so that a missing name never reaches a format.
