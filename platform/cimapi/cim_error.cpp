@@ -50,9 +50,13 @@ void* allocate(size_t size, const char* origin) {
 }
 
 char* copyText(const char* text, const char* origin, bool* failed) {
+  return copyTextIn(nullptr, text, origin, failed);
+}
+
+char* copyTextIn(CCIMArena* arena, const char* text, const char* origin, bool* failed) {
   if (text == nullptr) return nullptr;
   size_t size = strlen(text) + 1;
-  char* copy = static_cast<char*>(allocate(size, origin));
+  char* copy = static_cast<char*>(allocateIn(arena, size, origin));
   if (copy == nullptr) {
     *failed = true;
     return nullptr;

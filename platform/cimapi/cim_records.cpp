@@ -1,4 +1,6 @@
 // Creation, assembly and release of the records: lists, instances, properties, object paths.
+// Each record's block says which arena it was made in (null: none); the free calls release only
+// blocks made outside an arena, and a record only ever holds records of its own arena.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,10 +18,10 @@ size_t textSize(const char* text) {
   return text != nullptr ? strlen(text) + 1 : 0;
 }
 
-// Copies text (null: none) to *at, which moves past the copy; the copy or null.
-char* putText(const char* text, char** at) {
+// Copies text (null: none) of textSize `size` to *at, which moves past the copy; the copy or
+// null.
+char* putText(const char* text, size_t size, char** at) {
   if (text == nullptr) return nullptr;
-  size_t size = strlen(text) + 1;
   char* copy = *at;
   memcpy(copy, text, size);
   *at += size;
@@ -28,7 +30,7 @@ char* putText(const char* text, char** at) {
 
 // Records are allocated together with their name text, right behind the record: one block
 // instead of two. The field then points into the block; a text put there later by a caller
-// (its own malloc'd copy) is told apart by its address and freed on its own.
+// (its own malloc'd copy) is told apart by its address and freed on its own (outside arenas).
 template <typename T>
 char* embeddedText(T* record) {
   return reinterpret_cast<char*>(record + 1);
@@ -37,11 +39,12 @@ char* embeddedText(T* record) {
 // A record of type T with room for a copy of text behind it, the copy made and stored in
 // *copy (null for null text). Null when the allocation fails (last error set).
 template <typename T>
-T* allocateWithText(const char* text, char** copy, const char* origin) {
-  T* record = static_cast<T*>(internal::allocate(sizeof(T) + textSize(text), origin));
+T* allocateWithText(CCIMArena* arena, const char* text, char** copy, const char* origin) {
+  const size_t size = textSize(text);
+  T* record = static_cast<T*>(internal::allocateIn(arena, sizeof(T) + size, origin));
   if (record == nullptr) return nullptr;
   char* at = embeddedText(record);
-  *copy = putText(text, &at);
+  *copy = putText(text, size, &at);
   return record;
 }
 
@@ -57,10 +60,30 @@ void freeText(T* record, char* text) {
 struct PropertyBlock {
   CCIMProperty property;
   CCIMList node;
+  CCIMArena* arena;  // where the block was made; null: malloc'd
 };
 
-PropertyBlock* blockOf(CCIMProperty* property) {
-  return reinterpret_cast<PropertyBlock*>(property);
+PropertyBlock* blockOf(const CCIMProperty* property) {
+  return reinterpret_cast<PropertyBlock*>(const_cast<CCIMProperty*>(property));
+}
+
+// A node of an instance list, with the arena it was made in (null: malloc'd). Every node of
+// a list the library made comes from the arena of the list's first node.
+struct ListBlock {
+  CCIMList node;
+  CCIMArena* arena;
+};
+
+ListBlock* blockOf(CCIMList* node) {
+  return reinterpret_cast<ListBlock*>(node);
+}
+
+// A new list node holding data, made in arena; null on a failed allocation.
+CCIMList* newListNode(CCIMArena* arena, void* data, const char* origin) {
+  auto* block = static_cast<ListBlock*>(internal::allocateIn(arena, sizeof(ListBlock), origin));
+  if (block == nullptr) return nullptr;
+  *block = ListBlock{CCIMList{data, nullptr, nullptr}, arena};
+  return &block->node;
 }
 
 // Puts data into the single node of an empty list; false when *first is not such a list.
@@ -91,11 +114,10 @@ void linkAtEnd(CCIMList** head, CCIMList* node) {
 
 // Appends data to the list at *head in a node of its own (filling the single node of an empty
 // list). False when a node cannot be allocated; the list is then unchanged.
-bool appendNode(CCIMList** head, void* data, const char* origin) {
+bool appendNode(CCIMList** head, CCIMArena* arena, void* data, const char* origin) {
   if (fillEmptyList(*head, data)) return true;
-  CCIMList* node = static_cast<CCIMList*>(internal::allocate(sizeof(CCIMList), origin));
+  CCIMList* node = newListNode(arena, data, origin);
   if (node == nullptr) return false;
-  *node = CCIMList{data, nullptr, nullptr};
   linkAtEnd(head, node);
   return true;
 }
@@ -106,6 +128,25 @@ void appendProperty(CCIMList** head, CCIMProperty* property) {
   CCIMList* node = &blockOf(property)->node;
   *node = CCIMList{property, nullptr, nullptr};
   linkAtEnd(head, node);
+}
+
+// An instance's block: the record, then the path cim_shareObjectPath made of it (null while
+// there is none, or once a property was added after it), then the class name.
+struct InstanceBlock {
+  CCIMInstance instance;
+  CCIMObjectPath* sharedPath;
+  CCIMArena* arena;  // where the block was made; null: malloc'd
+};
+
+InstanceBlock* blockOf(const CCIMInstance* instance) {
+  return reinterpret_cast<InstanceBlock*>(const_cast<CCIMInstance*>(instance));
+}
+
+// Lets go of the path the instance keeps for sharing, if any.
+void dropSharedPath(CCIMInstance* instance) {
+  InstanceBlock* block = blockOf(instance);
+  cim_freeObjectPath(block->sharedPath);
+  block->sharedPath = nullptr;
 }
 
 void freeInstanceNodes(CCIMList* list) {
@@ -124,7 +165,9 @@ void freeInstanceNodes(CCIMList* list) {
 // lies outside the block and is released on its own.
 struct PathBlock {
   CCIMObjectPath path;
-  uintptr_t end;  // one past the block
+  uintptr_t end;     // one past the block
+  long references;   // holders of the path: 1 when made, more once shared
+  CCIMArena* arena;  // where the block was made; null: malloc'd
 
   PropertyBlock* keys() { return reinterpret_cast<PropertyBlock*>(this + 1); }
   bool holds(const void* p) const {
@@ -133,8 +176,8 @@ struct PathBlock {
   }
 };
 
-PathBlock* blockOf(CCIMObjectPath* path) {
-  return reinterpret_cast<PathBlock*>(path);
+PathBlock* blockOf(const CCIMObjectPath* path) {
+  return reinterpret_cast<PathBlock*>(const_cast<CCIMObjectPath*>(path));
 }
 
 // Releases what a key made inside a path's block holds: its value, its reference, a name a
@@ -163,32 +206,43 @@ void freePropertyNodes(CCIMList* list, const PathBlock* owner = nullptr) {
   }
 }
 
-// A deep copy of a path; null when an allocation fails (last error set).
-CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin);
+// A deep copy of a path made in arena; null when an allocation fails (last error set).
+CCIMObjectPath* copyObjectPath(CCIMArena* arena, const CCIMObjectPath* path, const char* origin);
 
-// Gives `to` copies of the value and the reference of `from`; false when an allocation failed
-// (last error set), `to` then holding what was copied, for its owner to free.
-bool copyValueAndReference(CCIMProperty* to, const CCIMProperty* from, const char* origin) {
+// Gives `to` copies of the value and the reference of `from`, made in arena; false when an
+// allocation failed (last error set), `to` then holding what was copied, for its owner to free.
+bool copyValueAndReference(CCIMArena* arena, CCIMProperty* to, const CCIMProperty* from,
+                           const char* origin) {
   bool failed = false;
-  to->value = internal::copyText(from->value, origin, &failed);
+  to->value = internal::copyTextIn(arena, from->value, origin, &failed);
   if (!failed && from->reference != nullptr) {
-    to->reference = copyObjectPath(from->reference, origin);
+    to->reference = copyObjectPath(arena, from->reference, origin);
     failed = to->reference == nullptr;
   }
   return !failed;
 }
 
-// A deep copy of a property; null when an allocation fails (last error set).
-CCIMProperty* copyProperty(const CCIMProperty* property, const char* origin) {
-  char* name = nullptr;
-  PropertyBlock* block = allocateWithText<PropertyBlock>(property->name, &name, origin);
+// A deep copy of a property made in arena; null when an allocation fails (last error set).
+CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin) {
+  // In an arena the value text lies in the block as well: it is never released on its own.
+  const size_t nameSize = textSize(property->name);
+  const size_t valueSize = arena != nullptr ? textSize(property->value) : 0;
+  auto* block = static_cast<PropertyBlock*>(
+      internal::allocateIn(arena, sizeof(PropertyBlock) + nameSize + valueSize, origin));
   if (block == nullptr) return nullptr;
+  block->arena = arena;
+  char* at = embeddedText(block);
+  char* name = putText(property->name, nameSize, &at);
   CCIMProperty* copy = &block->property;
   *copy = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
-  if (!copyValueAndReference(copy, property, origin)) {
+  CCIMProperty rest = *property;  // what is still to be copied
+  if (arena != nullptr) rest.value = nullptr;
+  const bool more = rest.value != nullptr || rest.reference != nullptr;
+  if (more && !copyValueAndReference(arena, copy, &rest, origin)) {
     cim_freeProperty(copy);
     return nullptr;
   }
+  if (arena != nullptr) copy->value = putText(property->value, valueSize, &at);
   return copy;
 }
 
@@ -198,8 +252,8 @@ bool selected(const CCIMProperty* property, bool keysOnly) {
 
 // A new path of the class and namespace, keys copied from `keys` (only those whose key flag is
 // set when keysOnly), all in one block but for the key values; null on a failed allocation.
-CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, const CCIMList* keys,
-                               bool keysOnly, const char* origin) {
+CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const char* nameSpace,
+                               const CCIMList* keys, bool keysOnly, const char* origin) {
   size_t keyCount = 0;
   size_t texts = textSize(className);
   for (const CCIMList* node = keys; node != nullptr; node = node->next) {
@@ -209,16 +263,18 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
     texts += textSize(property->name);
   }
   const size_t size = sizeof(PathBlock) + keyCount * sizeof(PropertyBlock) + texts;
-  auto* block = static_cast<PathBlock*>(internal::allocate(size, origin));
+  auto* block = static_cast<PathBlock*>(internal::allocateIn(arena, size, origin));
   if (block == nullptr) return nullptr;
+  block->arena = arena;
   PropertyBlock* nextKey = block->keys();
   char* text = reinterpret_cast<char*>(nextKey + keyCount);
   block->end = reinterpret_cast<uintptr_t>(block) + size;
+  block->references = 1;
   CCIMObjectPath* path = &block->path;
-  path->className = putText(className, &text);
+  path->className = putText(className, textSize(className), &text);
   path->keys = nullptr;
   bool failed = false;
-  path->nameSpace = internal::copyText(nameSpace, origin, &failed);
+  path->nameSpace = internal::copyTextIn(arena, nameSpace, origin, &failed);
   if (failed) {
     cim_freeObjectPath(path);
     return nullptr;
@@ -227,10 +283,11 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
     const auto* property = static_cast<const CCIMProperty*>(node->data);
     if (!selected(property, keysOnly)) continue;
     CCIMProperty* key = &(nextKey++)->property;
-    *key = CCIMProperty{putText(property->name, &text), property->type, property->isKey, nullptr,
-                        nullptr};
+    *key = CCIMProperty{putText(property->name, textSize(property->name), &text), property->type,
+                        property->isKey, nullptr, nullptr};
+    blockOf(key)->arena = arena;
     appendProperty(&path->keys, key);
-    if (!copyValueAndReference(key, property, origin)) {
+    if (!copyValueAndReference(arena, key, property, origin)) {
       cim_freeObjectPath(path);
       return nullptr;
     }
@@ -238,34 +295,50 @@ CCIMObjectPath* makeObjectPath(const char* className, const char* nameSpace, con
   return path;
 }
 
-CCIMObjectPath* copyObjectPath(const CCIMObjectPath* path, const char* origin) {
-  return makeObjectPath(path->className, path->nameSpace, path->keys, false, origin);
+CCIMObjectPath* copyObjectPath(CCIMArena* arena, const CCIMObjectPath* path, const char* origin) {
+  return makeObjectPath(arena, path->className, path->nameSpace, path->keys, false, origin);
+}
+
+// The arena of the list's nodes: that of its first node; null for a null list.
+CCIMArena* arenaOfList(CCIMList* list) {
+  return list != nullptr ? blockOf(list)->arena : nullptr;
 }
 
 }  // namespace
 
 CCIMList* cim_createInstanceList() {
-  CCIMList* list =
-      static_cast<CCIMList*>(internal::allocate(sizeof(CCIMList), "cim_createInstanceList"));
-  if (list != nullptr) *list = CCIMList{nullptr, nullptr, nullptr};
-  return list;
+  return cim_createInstanceListIn(nullptr);
+}
+
+CCIMList* cim_createInstanceListIn(CCIMArena* arena) {
+  return newListNode(arena, nullptr, "cim_createInstanceList");
 }
 
 CCIMInstance* cim_createInstance(const char* className) {
+  return cim_createInstanceIn(nullptr, className);
+}
+
+CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
   const char* origin = "cim_createInstance";
   if (className == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "class name is null", origin);
     return nullptr;
   }
   char* classCopy = nullptr;
-  CCIMInstance* instance = allocateWithText<CCIMInstance>(className, &classCopy, origin);
-  if (instance == nullptr) return nullptr;
-  *instance = CCIMInstance{classCopy, nullptr};
-  return instance;
+  InstanceBlock* block = allocateWithText<InstanceBlock>(arena, className, &classCopy, origin);
+  if (block == nullptr) return nullptr;
+  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena};
+  return &block->instance;
 }
 
 CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* value,
                                  const CCIMObjectPath* reference, CIMBool isKey) {
+  return cim_createPropertyIn(nullptr, name, type, value, reference, isKey);
+}
+
+CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
+                                   const char* value, const CCIMObjectPath* reference,
+                                   CIMBool isKey) {
   const char* origin = "cim_createProperty";
   if (name == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "property name is null", origin);
@@ -282,7 +355,7 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
   }
   CCIMProperty given{const_cast<char*>(name), type, isKey, const_cast<char*>(value),
                      const_cast<CCIMObjectPath*>(reference)};
-  return copyProperty(&given, origin);
+  return copyProperty(arena, &given, origin);
 }
 
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
@@ -291,12 +364,29 @@ CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance or its class name is null", origin);
     return nullptr;
   }
-  return makeObjectPath(instance->className, kRootNamespace, instance->properties, true, origin);
+  return makeObjectPath(nullptr, instance->className, kRootNamespace, instance->properties, true,
+                        origin);
+}
+
+CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance) {
+  if (instance == nullptr || instance->className == nullptr) {
+    return cim_createObjectPath(instance);  // the same failure
+  }
+  InstanceBlock* block = blockOf(instance);
+  if (block->sharedPath == nullptr) {
+    block->sharedPath = makeObjectPath(block->arena, instance->className, kRootNamespace,
+                                       instance->properties, true, "cim_createObjectPath");
+    if (block->sharedPath == nullptr) return nullptr;
+  }
+  ++blockOf(block->sharedPath)->references;
+  return block->sharedPath;
 }
 
 void cim_freeObjectPath(CCIMObjectPath* path) {
   if (path == nullptr) return;
   PathBlock* block = blockOf(path);
+  if (block->arena != nullptr) return;  // released with its arena
+  if (--block->references > 0) return;  // still shared
   if (!block->holds(path->className)) free(path->className);
   free(path->nameSpace);
   freePropertyNodes(path->keys, block);
@@ -306,6 +396,7 @@ void cim_freeObjectPath(CCIMObjectPath* path) {
 void cim_freeProperty(CCIMProperty* property) {
   if (property == nullptr) return;
   PropertyBlock* block = blockOf(property);
+  if (block->arena != nullptr) return;  // released with its arena
   freeText(block, property->name);
   free(property->value);
   cim_freeObjectPath(property->reference);
@@ -314,9 +405,12 @@ void cim_freeProperty(CCIMProperty* property) {
 
 void cim_freeInstance(CCIMInstance* instance) {
   if (instance == nullptr) return;
-  freeText(instance, instance->className);
+  InstanceBlock* block = blockOf(instance);
+  if (block->arena != nullptr) return;  // released with its arena
+  dropSharedPath(instance);
+  freeText(block, instance->className);
   freePropertyNodes(instance->properties);
-  free(instance);
+  free(block);
 }
 
 int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
@@ -325,6 +419,11 @@ int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance or property is null", origin);
     return 0;
   }
+  if (blockOf(property)->arena != blockOf(instance)->arena) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "property made in another arena", origin);
+    return 0;
+  }
+  dropSharedPath(instance);  // the path made before no longer names the instance as it is
   appendProperty(&instance->properties, property);
   return 1;
 }
@@ -335,11 +434,32 @@ CCIMList* cim_addInstance(CCIMList* list, CCIMInstance* instance) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance is null", origin);
     return nullptr;
   }
-  return appendNode(&list, instance, origin) ? list : nullptr;
+  CCIMArena* arena = list != nullptr ? arenaOfList(list) : blockOf(instance)->arena;
+  if (blockOf(instance)->arena != arena) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "instance made in another arena", origin);
+    return nullptr;
+  }
+  return appendNode(&list, arena, instance, origin) ? list : nullptr;
 }
 
 void cim_freeInstanceList(CCIMList* list) {
+  if (arenaOfList(list) != nullptr) return;  // released with its arena
   freeInstanceNodes(list);
+}
+
+int cim_setPropertyValue(CCIMProperty* property, const char* value) {
+  const char* origin = "cim_setPropertyValue";
+  if (property == nullptr) {
+    internal::setError(CIM_ERR_INVALID_ARGUMENT, "property is null", origin);
+    return 0;
+  }
+  CCIMArena* arena = blockOf(property)->arena;
+  bool failed = false;
+  char* copy = internal::copyTextIn(arena, value, origin, &failed);
+  if (failed) return 0;
+  if (arena == nullptr) free(property->value);
+  property->value = copy;
+  return 1;
 }
 
 }  // namespace nmspc_cim

@@ -5,14 +5,15 @@
 //
 // Ownership: a record a cim_create* call returns belongs to the caller until it is handed to a
 // container (cim_addProperty, cim_addInstance) or released by the matching free call. Every
-// text field is a malloc'd copy owned by its record. Exceptions are the exception: the library
+// text field is a malloc'd copy owned by its record (records made in an arena: see CCIMArena).
+// Exceptions are the exception: the library
 // owns them (see cim_getLastError, cim_createException) and callers never free them.
 //
 // Failures: no call throws. A call that fails returns null (or 0) and leaves its reason in the
 // calling thread's last error; calls that succeed leave the last error as it was.
 //
 // Threads: the calls keep no shared state; the last error is per thread. A record is used by
-// one thread at a time.
+// one thread at a time, and so is an instance together with the holders of its shared path.
 #ifndef RESDB_PLATFORM_CIMAPI_H_
 #define RESDB_PLATFORM_CIMAPI_H_
 
@@ -88,7 +89,7 @@ struct CCIMProperty {
   char* name;
   CIMType type;
   CIMBool isKey;
-  char* value;                // malloc'd text released with free; null for "no value"
+  char* value;                // null for "no value"; replace with cim_setPropertyValue
   CCIMObjectPath* reference;  // type CIM_REFERENCE: the path referred to; otherwise null
 };
 
@@ -105,9 +106,37 @@ struct CCIMException {
   const char* origin;   // the call that failed; never null; read only
 };
 
+// A record arena: the records of one batch (a report, say) made together and released at once,
+// instead of one by one. A record made in an arena (the *In calls below) lives until the arena
+// is released; the free calls do nothing to it, so they may be called or not. Records of an
+// arena hold only records of the same arena: cim_addProperty and cim_addInstance refuse a
+// record of another arena (or of none) as an invalid argument, and a path or value copied into
+// an arena record is made in that arena too. A text a caller puts into an arena record stays the
+// caller's to release. The arena is used by one thread at a time.
+struct CCIMArena;
+
+// A new empty arena; null when the allocation fails.
+CCIMArena* cim_createArena();
+
+// Releases the arena with every record made in it. Null: nothing.
+void cim_freeArena(CCIMArena* arena);
+
 // A new empty instance list: one node with no element, so an empty list is not null. Null
 // when the allocation fails. Release it with cim_freeInstanceList, full or empty.
 CCIMList* cim_createInstanceList();
+
+// The calls above and below, the record made in arena (a null arena: as without one). Each
+// fails as its plain form does, running out of memory included.
+CCIMList* cim_createInstanceListIn(CCIMArena* arena);
+CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className);
+CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
+                                   const char* value, const CCIMObjectPath* reference,
+                                   CIMBool isKey);
+
+// Gives the property a copy of value (null: no value), made where the property was made, and
+// releases the old value unless it lives in an arena. 1; 0 for a null property or a failed
+// allocation (last error set), the old value then kept.
+int cim_setPropertyValue(CCIMProperty* property, const char* value);
 
 // A new instance of the class, without properties; null for a null class name or when an
 // allocation fails.
@@ -125,7 +154,17 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
 // allocation fails.
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance);
 
-// Releases the path, its texts and its keys. Null: nothing.
+// The instance's object path as cim_createObjectPath makes it (in the instance's arena, if
+// any), made once and shared: the
+// instance keeps the path and every call hands out that same path with one more holder, until a
+// property is added to the instance (the next call then makes a new path). Each holder lets go
+// with cim_freeObjectPath; the path is released with its last holder, the instance being one.
+// A change made to the path through one holder is seen by all. The instance must come from
+// cim_createInstance. Null as for cim_createObjectPath.
+CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance);
+
+// Lets go of the path: releases it, its texts and its keys, unless it is shared and another
+// holder still has it. Null: nothing.
 void cim_freeObjectPath(CCIMObjectPath* path);
 
 // Releases a property that was not handed to an instance. Null: nothing.

@@ -5,38 +5,95 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "cimxml/marshall_internal.h"
+#include "cimxml/path_memo.h"
 
-using marshall_internal::getTypeString;
 using marshall_internal::printLine;
+using marshall_internal::printNamedLine;
 using marshall_internal::printPCDataIndented;
+using marshall_internal::printTag;
 using nmspc_cim::CCIMInstance;
 using nmspc_cim::CCIMList;
 using nmspc_cim::CCIMProperty;
 
 namespace {
 
-// The host name of the document being written by this thread, looked up once for the whole
-// instance list instead of once for every reference in it; null outside a list.
-thread_local const char* tDocumentHost = nullptr;
+// The levels up to which marshallKeyQualifier copies its lines whole.
+constexpr int kQualifierLevels = 16;
 
-// Holds the host name for the life of one instance list (the outermost, if they nest).
-class DocumentHost {
+// What one instance list keeps while it is written: the host name, looked up once for the
+// whole list instead of once for every reference in it, and where each instance path written
+// so far lies. Lives on the writing thread's stack for the outermost list (lists may nest);
+// `tDocument` points to it meanwhile.
+class Document {
  public:
-  DocumentHost() {
-    if (tDocumentHost != nullptr || gethostname(host_, sizeof(host_)) != 0) return;
+  explicit Document(sbuf* buffer) : buffer_(buffer) {
+    if (gethostname(host_, sizeof(host_)) != 0) return;
     host_[sizeof(host_) - 1] = '\0';  // a cut name need not be terminated
-    tDocumentHost = host_;
+    hostKnown_ = true;
   }
-  DocumentHost(const DocumentHost&) = delete;
-  DocumentHost& operator=(const DocumentHost&) = delete;
-  ~DocumentHost() {
-    if (tDocumentHost == host_) tDocumentHost = nullptr;
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  // The document being written into buffer by this thread, or null.
+  static Document* of(const sbuf* buffer);
+
+  // The host name; null when it could not be read.
+  const char* host() const { return hostKnown_ ? host_ : nullptr; }
+
+  // Appends the text of path at level again when it was written before; false when it was not
+  // (or the buffer could not grow), and then nothing was appended.
+  bool repeatPath(const nmspc_cim::CCIMObjectPath* path, int level) {
+    const PathMemo::Place* place = paths_.find(path);
+    if (place == nullptr || place->level != level) return false;
+    if (sbufReserve(buffer_, place->length) != buffer_) return false;
+    char* data = buffer_->data;
+    memcpy(data + buffer_->size, data + place->offset, place->length);
+    buffer_->size += place->length;
+    data[buffer_->size] = '\0';
+    return true;
+  }
+
+  // Remembers that the text of path at level runs from offset to the end of the text, unless
+  // the buffer lost something on the way.
+  void rememberPath(const nmspc_cim::CCIMObjectPath* path, int level, unsigned int offset) {
+    if (sbufHadTrouble(buffer_)) return;
+    paths_.remember(path, PathMemo::Place{offset, buffer_->size - offset, level});
   }
 
  private:
+  sbuf* buffer_;  // borrowed: the list's buffer
   char host_[256];
+  bool hostKnown_ = false;
+  PathMemo paths_;
+};
+
+thread_local Document* tDocument = nullptr;
+
+Document* Document::of(const sbuf* buffer) {
+  return tDocument != nullptr && tDocument->buffer_ == buffer ? tDocument : nullptr;
+}
+
+// Makes a document current for the outermost instance list.
+class DocumentScope {
+ public:
+  explicit DocumentScope(sbuf* buffer) {
+    if (tDocument != nullptr) return;
+    document_.emplace(buffer);
+    tDocument = &*document_;
+  }
+  DocumentScope(const DocumentScope&) = delete;
+  DocumentScope& operator=(const DocumentScope&) = delete;
+  ~DocumentScope() {
+    if (document_) tDocument = nullptr;
+  }
+
+ private:
+  std::optional<Document> document_;
 };
 
 }  // namespace
@@ -44,13 +101,13 @@ class DocumentHost {
 // <!ELEMENT VALUE.OBJECT (CLASS | INSTANCE)>
 int marshallInstanceList(sbuf* buffer, CCIMList* list, int level) {
   if (buffer == nullptr) return -1;
-  DocumentHost host;
+  DocumentScope document(buffer);
   for (CCIMList* node = list; node != nullptr; node = node->next) {
     CCIMInstance* instance = static_cast<CCIMInstance*>(node->data);
     if (instance == nullptr) continue;
-    printLine(buffer, level, {"<VALUE.OBJECT>"});
+    printTag(buffer, level, "<VALUE.OBJECT>");
     if (marshallInstance(buffer, instance, level + 1) != 0) return -1;
-    printLine(buffer, level, {"</VALUE.OBJECT>"});
+    printTag(buffer, level, "</VALUE.OBJECT>");
   }
   // A line that could not be written whole leaves the document incomplete: that is a failure,
   // not a shorter report.
@@ -60,10 +117,10 @@ int marshallInstanceList(sbuf* buffer, CCIMList* list, int level) {
 // <!ELEMENT INSTANCE (QUALIFIER*, (PROPERTY | PROPERTY.ARRAY | PROPERTY.REFERENCE)*)>
 int marshallInstance(sbuf* buffer, CCIMInstance* instance, int level) {
   if (buffer == nullptr || instance == nullptr || instance->className == nullptr) return -1;
-  printLine(buffer, level, {"<INSTANCE CLASSNAME=\"", instance->className, "\">"});
+  printNamedLine(buffer, level, "<INSTANCE CLASSNAME=\"", instance->className, "\">");
   // A property that fails ends the list; the instance is closed all the same.
   marshallPropertyList(buffer, instance->properties, level + 1);
-  printLine(buffer, level, {"</INSTANCE>"});
+  printTag(buffer, level, "</INSTANCE>");
   return 0;
 }
 
@@ -97,9 +154,8 @@ int marshallProperty(sbuf* buffer, CCIMProperty* property, int level) {
 int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr) return 0;
-  printLine(
-      buffer, level,
-      {"<PROPERTY NAME=\"", property->name, "\" TYPE=\"", getTypeString(property->type), "\">"});
+  printNamedLine(buffer, level, "<PROPERTY NAME=\"", property->name,
+                 marshall_internal::typeAttributeEnd(property->type), true);
   if (property->isKey == nmspc_cim::CIM_TRUE) {
     marshallKeyQualifier(buffer, level + 1);
     if (marshall_internal::replaceBlankKeyValue(buffer, property) != 0) return -1;
@@ -107,25 +163,51 @@ int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
   if (property->value != nullptr) {
     printPCDataIndented(buffer, level + 1, "<VALUE>", property->value, "</VALUE>");
   }
-  printLine(buffer, level, {"</PROPERTY>"});
+  printTag(buffer, level, "</PROPERTY>");
   return 0;
 }
 
 // <!ELEMENT QUALIFIER ((VALUE | VALUE.ARRAY)?)>
 int marshallKeyQualifier(sbuf* buffer, int level) {
-  printLine(buffer, level, {"<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">"});
-  printLine(buffer, level + 1, {"<VALUE>true</VALUE>"});
-  return printLine(buffer, level, {"</QUALIFIER>"});
+  // Every key writes the same three lines at its level: made once per level (without
+  // allocating), copied whole.
+  struct Blocks {
+    char text[kQualifierLevels][192];
+    size_t length[kQualifierLevels];
+    Blocks() {
+      for (int l = 0; l < kQualifierLevels; ++l) {
+        int outer = 2 * l;
+        int n = snprintf(text[l], sizeof(text[l]),
+                         "%*s<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">\r\n"
+                         "%*s  <VALUE>true</VALUE>\r\n%*s</QUALIFIER>\r\n",
+                         outer, "", outer, "", outer, "");
+        length[l] = static_cast<size_t>(n);
+      }
+    }
+  };
+  static const Blocks kBlocks;
+  if (level >= 0 && level < kQualifierLevels) {
+    const size_t length = kBlocks.length[level];
+    char* at = marshall_internal::startLine(buffer, 0, length + 1);
+    if (at != nullptr) {
+      memcpy(at, kBlocks.text[level], length + 1);  // with its NUL
+      buffer->size += static_cast<unsigned int>(length);
+      return 0;
+    }
+  }
+  printTag(buffer, level, "<QUALIFIER NAME=\"Key\" TYPE=\"boolean\">");
+  printTag(buffer, level + 1, "<VALUE>true</VALUE>");
+  return printTag(buffer, level, "</QUALIFIER>");
 }
 
 // <!ELEMENT PROPERTY.REFERENCE (QUALIFIER*, (VALUE.REFERENCE)?)>
 int marshallPropertyReference(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printLine(buffer, level, {"<PROPERTY.REFERENCE NAME=\"", property->name, "\">"});
+  printNamedLine(buffer, level, "<PROPERTY.REFERENCE NAME=\"", property->name, "\">");
   if (property->isKey == nmspc_cim::CIM_TRUE) marshallKeyQualifier(buffer, level + 1);
   int result = marshallPropertyValueReference(buffer, property, level + 1);
-  printLine(buffer, level, {"</PROPERTY.REFERENCE>"});
+  printTag(buffer, level, "</PROPERTY.REFERENCE>");
   return result;
 }
 
@@ -134,9 +216,9 @@ int marshallPropertyReference(sbuf* buffer, CCIMProperty* property, int level) {
 int marshallPropertyValueReference(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr) return 0;
-  printLine(buffer, level, {"<VALUE.REFERENCE>"});
+  printTag(buffer, level, "<VALUE.REFERENCE>");
   int result = marshallPropertyInstancePath(buffer, property, level + 1);
-  printLine(buffer, level, {"</VALUE.REFERENCE>"});
+  printTag(buffer, level, "</VALUE.REFERENCE>");
   return result;
 }
 
@@ -144,10 +226,17 @@ int marshallPropertyValueReference(sbuf* buffer, CCIMProperty* property, int lev
 int marshallPropertyInstancePath(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printLine(buffer, level, {"<INSTANCEPATH>"});
+  // A path written before in this document is copied: the same bytes, a fraction of the work.
+  Document* document = Document::of(buffer);
+  if (document != nullptr && document->repeatPath(property->reference, level)) return 0;
+  unsigned int start = buffer->size;
+  printTag(buffer, level, "<INSTANCEPATH>");
   int result = marshallNameSpacePath(buffer, property->reference->nameSpace, level + 1);
   if (result == 0) result = marshallInstanceName(buffer, property, level + 1);
-  printLine(buffer, level, {"</INSTANCEPATH>"});
+  printTag(buffer, level, "</INSTANCEPATH>");
+  if (document != nullptr && result == 0) {
+    document->rememberPath(property->reference, level, start);
+  }
   return result;
 }
 
@@ -155,10 +244,10 @@ int marshallPropertyInstancePath(sbuf* buffer, CCIMProperty* property, int level
 int marshallNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
   if (buffer == nullptr) return -1;
   if (nameSpace == nullptr) return 0;
-  printLine(buffer, level, {"<NAMESPACEPATH>"});
+  printTag(buffer, level, "<NAMESPACEPATH>");
   int result = marshallHost(buffer, level + 1);
   if (result == 0) result = marshallLocalNameSpacePath(buffer, nameSpace, level + 1);
-  printLine(buffer, level, {"</NAMESPACEPATH>"});
+  printTag(buffer, level, "</NAMESPACEPATH>");
   return result;
 }
 
@@ -166,13 +255,13 @@ int marshallNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
 int marshallHost(sbuf* buffer, int level) {
   if (buffer == nullptr) return -1;
   char host[256];
-  const char* name = tDocumentHost;
+  const char* name = tDocument != nullptr ? tDocument->host() : nullptr;
   if (name == nullptr) {
     if (gethostname(host, sizeof(host)) != 0) return -1;
     host[sizeof(host) - 1] = '\0';  // a cut name need not be terminated
     name = host;
   }
-  printLine(buffer, level, {"<HOST>", name, "</HOST>"});
+  printNamedLine(buffer, level, "<HOST>", name, "</HOST>");
   return 0;
 }
 
@@ -181,7 +270,7 @@ int marshallHost(sbuf* buffer, int level) {
 int marshallLocalNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
   if (buffer == nullptr) return -1;
   if (nameSpace == nullptr) return 0;
-  printLine(buffer, level, {"<LOCALNAMESPACEPATH>"});
+  printTag(buffer, level, "<LOCALNAMESPACEPATH>");
   const char* part = nameSpace;
   while (*part != '\0') {
     const char* end = part;
@@ -193,7 +282,7 @@ int marshallLocalNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
     }
     part = *end == '/' ? end + 1 : end;
   }
-  printLine(buffer, level, {"</LOCALNAMESPACEPATH>"});
+  printTag(buffer, level, "</LOCALNAMESPACEPATH>");
   return 0;
 }
 
@@ -201,9 +290,10 @@ int marshallLocalNameSpacePath(sbuf* buffer, const char* nameSpace, int level) {
 int marshallInstanceName(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printLine(buffer, level, {"<INSTANCENAME CLASSNAME=\"", property->reference->className, "\">"});
+  printNamedLine(buffer, level, "<INSTANCENAME CLASSNAME=\"", property->reference->className,
+                 "\">");
   int result = marshallKeybindings(buffer, property, level + 1);
-  printLine(buffer, level, {"</INSTANCENAME>"});
+  printTag(buffer, level, "</INSTANCENAME>");
   return result;
 }
 
@@ -223,7 +313,7 @@ int marshallKeyList(sbuf* buffer, CCIMList* keys, int level, bool* stopped) {
   for (CCIMList* node = keys; node != nullptr; node = node->next) {
     CCIMProperty* key = static_cast<CCIMProperty*>(node->data);
     if (key == nullptr) continue;
-    printLine(buffer, level, {"<KEYBINDING NAME=\"", key->name, "\">"});
+    printNamedLine(buffer, level, "<KEYBINDING NAME=\"", key->name, "\">");
     if (key->type == nmspc_cim::CIM_REFERENCE) {
       result = marshallPropertyValueReference(buffer, key, level + 1);
     } else {
@@ -233,7 +323,7 @@ int marshallKeyList(sbuf* buffer, CCIMList* keys, int level, bool* stopped) {
       }
       printPCDataIndented(buffer, level + 1, "<KEYVALUE>", key->value, "</KEYVALUE>");
     }
-    printLine(buffer, level, {"</KEYBINDING>"});
+    printTag(buffer, level, "</KEYBINDING>");
   }
   return result;
 }

@@ -38,8 +38,8 @@
 //
 // Records. The marshaller only reads the records it is given, with one exception: a key
 // (a key property, or a non-reference key binding of an object path) whose value text is null
-// or only whitespace gets a new malloc'd value "0" (the old text released with free), so the
-// record holds "0" afterwards.
+// or only whitespace gets the new value "0" (by cim_setPropertyValue, which releases the old one),
+// so the record holds "0" afterwards.
 //
 // Results: 0 for success; -1 for a null buffer, a failed "0" replacement or a failed host
 // name lookup (as each function states). Growth failures of the buffer inside a line are not
@@ -47,7 +47,9 @@
 // replacement (which leaves its element open) mark the buffer (sbufHadTrouble), so the
 // document functions answer -1 for an incomplete document. Nothing throws. No state is kept between
 // calls; gethostname is the only system call (once per instance list, whose references all
-// name the host found then).
+// name the host found then). Within one instance list, an instance path record met again at the
+// same level is copied from where it was first written rather than written anew (the records
+// do not change while a list is written, so the bytes are the same).
 #ifndef RESDB_CIMXML_MARSHALL_H_
 #define RESDB_CIMXML_MARSHALL_H_
 

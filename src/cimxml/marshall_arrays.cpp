@@ -51,9 +51,9 @@ bool writeDecoded(sbuf* buffer, int level, const char* text, T* (*decode)(const 
   int count = 0;
   T* items = decode(text, &count);
   if (items == nullptr) return false;
-  printLine(buffer, level, {"<VALUE.ARRAY>"});
+  printTag(buffer, level, "<VALUE.ARRAY>");
   for (int i = 0; i < count; ++i) write(buffer, level + 1, items[i]);
-  printLine(buffer, level, {"</VALUE.ARRAY>"});
+  printTag(buffer, level, "</VALUE.ARRAY>");
   free(items);
   return true;
 }
@@ -62,11 +62,11 @@ bool writeStrings(sbuf* buffer, int level, const char* text) {
   int count = 0;
   char** items = cim_decodeStringArray(text, &count);
   if (items == nullptr) return false;
-  printLine(buffer, level, {"<VALUE.ARRAY>"});
+  printTag(buffer, level, "<VALUE.ARRAY>");
   for (int i = 0; i < count; ++i) {
     printPCDataIndented(buffer, level + 1, "<VALUE>", items[i], "</VALUE>");
   }
-  printLine(buffer, level, {"</VALUE.ARRAY>"});
+  printTag(buffer, level, "</VALUE.ARRAY>");
   cim_freeStringArray(items);
   return true;
 }
@@ -116,8 +116,8 @@ bool writeElements(sbuf* buffer, int level, int elementType, const char* text) {
     case CIM_DATETIME:
       return writeDecoded(buffer, level, text, cim_decodeDateTimeArray, asUnsigned);
     default:  // no element type beyond these: an empty array
-      printLine(buffer, level, {"<VALUE.ARRAY>"});
-      printLine(buffer, level, {"</VALUE.ARRAY>"});
+      printTag(buffer, level, "<VALUE.ARRAY>");
+      printTag(buffer, level, "</VALUE.ARRAY>");
       return true;
   }
 }
@@ -142,7 +142,7 @@ void marshallArrayProperty(sbuf* buffer, CCIMProperty* property, int level) {
              orEmpty(cim_getLastError()->message));
     prv_log(PRV_LOG_WARNING, "QDX_SRMAgentAdapter", "marshallPropertyArray", message);
   }
-  printLine(buffer, level, {"</PROPERTY.ARRAY>"});
+  printTag(buffer, level, "</PROPERTY.ARRAY>");
 }
 
 }  // namespace marshall_internal

@@ -32,17 +32,104 @@ struct LinePiece {
 // same bytes as printIndented(buffer, level, "%s%s...", pieces...) and the same results.
 int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces);
 
+// Sixteen blanks: the run indentation is written in.
+inline constexpr char kBlankRun[17] = "                ";
+
+// Where a line of level's indentation and `content` more bytes (its line end included) starts
+// behind the text, its indentation already written there; null when the buffer has not that
+// room (with some to spare) at hand or the level is out of the common range, and then the text
+// is as it was. The caller writes the content and ends the line with endLine.
+inline char* startLine(sbuf* buffer, int level, size_t content) {
+  // Indentation is written in whole runs of 16 blanks (16 bytes of room to spare are asked
+  // for); the content then writes over what lies past the indentation.
+  constexpr size_t kRun = sizeof(kBlankRun) - 1;
+  constexpr int kDeepest = 24;
+  if (buffer == nullptr || level < 0 || level > kDeepest) return nullptr;
+  size_t blanks = 2 * static_cast<size_t>(level);
+  size_t room = buffer->capacity - buffer->size - 1;
+  if (content > room || room - content < blanks + kRun) return nullptr;
+  char* at = buffer->data + buffer->size;
+  for (size_t done = 0; done < blanks; done += kRun) memcpy(at + done, kBlankRun, kRun);
+  return at + blanks;
+}
+
+// Ends a line begun by startLine whose content ends at `at`: the line end, the NUL, the size.
+inline int endLine(sbuf* buffer, char* at) {
+  at[0] = '\r';
+  at[1] = '\n';
+  at[2] = '\0';
+  buffer->size = static_cast<unsigned int>(at + 2 - buffer->data);
+  return 0;
+}
+
+// Whether any of the n bytes at s is 0x80 or above.
+bool hasHighByte(const unsigned char* s, size_t n);
+inline bool hasHighByte(const LinePiece& piece) {
+  return hasHighByte(reinterpret_cast<const unsigned char*>(piece.text), piece.length);
+}
+
+// printLine(buffer, level, {open, name, close}) for an opening written in the source (plain
+// ASCII, no NUL): the same bytes and results, copied straight behind the text when the room
+// is at hand and neither name nor close holds a byte 0x80 or above.
+// plainClose: the caller vouches that close holds no byte 0x80 or above.
+template <size_t N>
+int printNamedLine(sbuf* buffer, int level, const char (&open)[N], const char* name,
+                   const LinePiece& close, bool plainClose = false) {
+  LinePiece named(name);
+  char* at = nullptr;
+  if (!hasHighByte(named) && (plainClose || !hasHighByte(close))) {
+    at = startLine(buffer, level, N - 1 + named.length + close.length + 2);
+  }
+  if (at == nullptr) return printLine(buffer, level, {LinePiece(open, N - 1), named, close});
+  memcpy(at, open, N - 1);
+  at += N - 1;
+  memcpy(at, named.text, named.length);
+  at += named.length;
+  memcpy(at, close.text, close.length);
+  return endLine(buffer, at + close.length);
+}
+
+// printNamedLine with a closing written in the source (plain ASCII, no NUL).
+template <size_t N, size_t M>
+int printNamedLine(sbuf* buffer, int level, const char (&open)[N], const char* name,
+                   const char (&close)[M]) {
+  return printNamedLine(buffer, level, open, name, LinePiece(close, M - 1), true);
+}
+
+// printLine for a line that is one tag written in the source (plain ASCII, no NUL): the same
+// bytes and results, copied straight behind the text when the room is at hand.
+template <size_t N>
+int printTag(sbuf* buffer, int level, const char (&tag)[N]) {
+  char* at = startLine(buffer, level, N + 1);
+  if (at == nullptr) return printLine(buffer, level, {LinePiece(tag, N - 1)});
+  memcpy(at, tag, N - 1);
+  return endLine(buffer, at + N - 1);
+}
+
 // One character-data line: 2 * level blanks, openTag, text escaped as marshall.h says (null:
 // nothing), closeTag, "\r\n". 0, or 1 when the final line end could not be appended (failures
 // before it are not reported).
-int printPCDataIndented(sbuf* buffer, int level, const char* openTag, const char* text,
-                        const char* closeTag);
+// plainTags: the caller vouches that neither tag holds a byte 0x80 or above.
+int printPCDataIndented(sbuf* buffer, int level, const LinePiece& openTag, const char* text,
+                        const LinePiece& closeTag, bool plainTags = false);
+
+// printPCDataIndented for tags written in the source (plain ASCII, no NUL).
+template <size_t N, size_t M>
+int printPCDataIndented(sbuf* buffer, int level, const char (&openTag)[N], const char* text,
+                        const char (&closeTag)[M]) {
+  return printPCDataIndented(buffer, level, LinePiece(openTag, N - 1), text,
+                             LinePiece(closeTag, M - 1), true);
+}
 
 // 1 when text is null, empty or only blanks of the C locale's space class, else 0.
 int isNullOrAllWhitespace(const char* text);
 
 // The TYPE attribute text of a CIMType code; "unknown" for codes outside 0 to 29.
 const char* getTypeString(int type);
+
+// What follows a property's name in its opening line: "\" TYPE=\"", the type's text, "\">"
+// (plain ASCII).
+LinePiece typeAttributeEnd(int type);
 
 // The text itself, or "" for null, so that a missing name never reaches a format.
 inline const char* orEmpty(const char* text) {

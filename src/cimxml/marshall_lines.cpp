@@ -227,8 +227,10 @@ size_t firstHighByte(const unsigned char* s, size_t n) {
   return at;
 }
 
-// Whether any of the n bytes at s is 0x80 or above. The common line has none, so its words
-// are OR-ed together without a branch for each (the last one overlapping the one before).
+}  // namespace
+
+// The common line has no byte 0x80 or above, so its words are OR-ed together without a branch
+// for each (the last one overlapping the one before).
 bool hasHighByte(const unsigned char* s, size_t n) {
   uint64_t any = 0;
   if (n >= 8) {
@@ -245,6 +247,8 @@ bool hasHighByte(const unsigned char* s, size_t n) {
   }
   return (any & 0x8080808080808080ULL) != 0;
 }
+
+namespace {
 
 // Gathers one line in a local area and hands it to the buffer in as few appends as its length
 // allows, applying the rules of appendText on the way. Once an append fails, the rest of the
@@ -373,10 +377,9 @@ class LineWriter {
   char line_[2048];
 };
 
-// The common line, with no byte 0x80 or above: room made for it at once and its pieces
-// copied straight behind the text. False, with the buffer's text as it was, when a piece
-// holds such a byte or the buffer could not grow; the line writer then takes the line.
-bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
+// The common line when startLine finds no room at hand: room made for it first, then as
+// printPlainLine.
+bool printGrowingPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
   size_t blanks = level > 0 ? 2 * static_cast<size_t>(level) : 0;
   size_t total = blanks + 2;
   for (const LinePiece& piece : pieces) total += piece.length;
@@ -406,6 +409,68 @@ bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pi
   at[1] = '\n';
   at[2] = '\0';
   buffer->size += static_cast<unsigned int>(total);
+  return true;
+}
+
+// The common line, with no byte 0x80 or above, copied straight behind the text. False, with
+// the buffer's text as it was, when a piece holds such a byte or the buffer could not grow; the
+// line writer then takes the line.
+bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
+  size_t content = 2;
+  for (const LinePiece& piece : pieces) content += piece.length;
+  char* start = startLine(buffer, level, content);
+  if (start == nullptr) return printGrowingPlainLine(buffer, level, pieces);
+  char* at = start;
+  for (const LinePiece& piece : pieces) {
+    memcpy(at, piece.text, piece.length);
+    at += piece.length;
+  }
+  if (hasHighByte(reinterpret_cast<const unsigned char*>(start), content - 2)) {
+    buffer->data[buffer->size] = '\0';
+    return false;
+  }
+  endLine(buffer, at);
+  return true;
+}
+
+// The character-data line with the room at hand and no byte 0x80 or above, written straight
+// behind the text in one pass over the value. False, with the buffer's text as it was, when it
+// is not such a line; the line writer then takes it.
+bool printPlainPCData(sbuf* buffer, int level, const LinePiece& open, const char* text,
+                      const LinePiece& close, bool plainTags) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  size_t length = strlen(text);
+  if (length > UINT_MAX) return false;
+  // Each byte takes at most six (an entity) when no byte is 0x80 or above.
+  char* at = startLine(buffer, level, open.length + 6 * length + close.length + 2);
+  if (at == nullptr) return false;
+  if (!plainTags && (hasHighByte(open) || hasHighByte(close))) {
+    buffer->data[buffer->size] = '\0';
+    return false;
+  }
+  memcpy(at, open.text, open.length);
+  at += open.length;
+  for (;; ++s) {
+    const unsigned char* run = s;
+    while (kByteClasses.of[*s] == kCopy) ++s;
+    memcpy(at, run, static_cast<size_t>(s - run));
+    at += s - run;
+    unsigned char c = *s;
+    ByteClass kind = kByteClasses.of[c];
+    if (kind == kEnd) {
+      break;
+    } else if (kind == kEntity) {
+      const char* entity = entityFor(c);
+      size_t n = strlen(entity);
+      memcpy(at, entity, n);
+      at += n;
+    } else if (kind == kHigh) {
+      buffer->data[buffer->size] = '\0';
+      return false;
+    }  // kDrop: nothing
+  }
+  memcpy(at, close.text, close.length);
+  endLine(buffer, at + close.length);
   return true;
 }
 
@@ -444,15 +509,14 @@ int printIndented(sbuf* buffer, int level, const char* format, ...) {
   return appendBytes(buffer, "\r\n", 2) ? 0 : 1;
 }
 
-int printPCDataIndented(sbuf* buffer, int level, const char* openTag, const char* text,
-                        const char* closeTag) {
+int printPCDataIndented(sbuf* buffer, int level, const LinePiece& open, const char* text,
+                        const LinePiece& close, bool plainTags) {
   if (buffer == nullptr) return -1;
+  if (printPlainPCData(buffer, level, open, orEmpty(text), close, plainTags)) return 0;
   LineWriter line(buffer);
   line.indent(level);
-  LinePiece open(openTag);
   line.putKept(open.text, open.length);
   line.putEscaped(orEmpty(text));
-  LinePiece close(closeTag);
   line.putKept(close.text, close.length);
   line.put("\r\n", 2);
   return line.flush() ? 0 : 1;
@@ -478,17 +542,29 @@ const char* getTypeString(int type) {
   return kNames[type];
 }
 
+LinePiece typeAttributeEnd(int type) {
+  // Built once: one text for each code and one for "unknown".
+  struct Ends {
+    char text[32][32];
+    size_t length[32];
+    Ends() {
+      for (int t = 0; t < 32; ++t) {
+        int n = snprintf(text[t], sizeof(text[t]), "\" TYPE=\"%s\">", getTypeString(t - 1));
+        length[t] = static_cast<size_t>(n);
+      }
+    }
+  };
+  static const Ends kEnds;
+  int at = type >= 0 && type < 31 ? type + 1 : 0;  // 0: "unknown" (getTypeString(-1))
+  return LinePiece(kEnds.text[at], kEnds.length[at]);
+}
+
 int replaceBlankKeyValue(sbuf* buffer, nmspc_cim::CCIMProperty* key) {
   if (!isNullOrAllWhitespace(key->value)) return 0;
-  char* zero = static_cast<char*>(malloc(2));
-  if (zero == nullptr) {
+  if (nmspc_cim::cim_setPropertyValue(key, "0") == 0) {
     sbufSetTrouble(buffer);
     return -1;
   }
-  zero[0] = '0';
-  zero[1] = '\0';
-  free(key->value);
-  key->value = zero;
   return 0;
 }
 

@@ -6,6 +6,9 @@
 #ifdef __GLIBC__
 #include <malloc.h>  // malloc_trim
 #endif
+#ifdef __SSE2__
+#include <emmintrin.h>  // 16 bytes tested at once for a byte 0x80 or above
+#endif
 
 #include "cimapi.h"
 #include "cimxml/marshall.h"
@@ -48,10 +51,20 @@ int ModifiedUtf8Length(const unsigned char* s) {
 }
 
 // True when the length bytes at s, which hold no NUL and are followed by one, are modified
-// UTF-8. Runs of bytes below 0x80 are passed 32, then eight at a time.
+// UTF-8. Runs of bytes below 0x80 are passed 64 (where the processor tests 16 at once), 32,
+// then eight at a time.
 bool IsModifiedUtf8Span(const unsigned char* s, size_t length) {
   size_t at = 0;
   while (at < length) {
+#ifdef __SSE2__
+    while (at + 64 <= length) {
+      const auto* v = reinterpret_cast<const __m128i*>(s + at);
+      __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(v), _mm_loadu_si128(v + 1)),
+                                 _mm_or_si128(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3)));
+      if (_mm_movemask_epi8(any) != 0) break;
+      at += 64;
+    }
+#endif
     while (at + 32 <= length) {
       uint64_t words[4];
       memcpy(words, s + at, sizeof(words));

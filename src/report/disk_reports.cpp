@@ -68,8 +68,8 @@ int QDX_Report::Get_Disk_Instances() {
             RM_Text("TotalCapacity", report_values::BytesOfKB(disk->getCapacityKB()), CIM_UINT64),
         });
     std::string natural_name;
-    CCIMInstance* instance = RM_BuildInstance(provider_name_, kDiskClass, rm_logdev_keys_count,
-                                              rm_logdev_keys, recipe, &natural_name);
+    CCIMInstance* instance =
+        BuildInstance(kDiskClass, rm_logdev_keys_count, rm_logdev_keys, recipe, &natural_name);
     if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(natural_name), kDisks))
       return 0;
     if (link_to_system(disk_id, disk->getName()) != 1) return 0;
@@ -101,8 +101,8 @@ int QDX_Report::Get_DiskPartition_Instances() {
             RM_Text("Length", report_values::BytesOfKB(chunk->getLength()), CIM_UINT64),
         });
     std::string natural_name;
-    CCIMInstance* instance = RM_BuildInstance(provider_name_, kPartitionClass, rm_logdev_keys_count,
-                                              rm_logdev_keys, recipe, &natural_name);
+    CCIMInstance* instance =
+        BuildInstance(kPartitionClass, rm_logdev_keys_count, rm_logdev_keys, recipe, &natural_name);
     if (instance == nullptr || !UpdateCIMInstMaps(instance, PartitionKey(natural_name), kDisks)) {
       return 0;
     }

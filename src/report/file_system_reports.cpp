@@ -40,8 +40,8 @@ int QDX_Report::Get_FileSystem_Instances() {
     const std::string fs_id = DecodeQDXID(fs->getId());
     const std::string volume_id = DecodeQDXID(fs->getVolume());
     std::string natural_name;
-    CCIMInstance* instance = RM_BuildInstance(
-        provider_name_, kFileSystemClass, rm_fs_keys_count, rm_fs_keys,
+    CCIMInstance* instance = BuildInstance(
+        kFileSystemClass, rm_fs_keys_count, rm_fs_keys,
         {
             RM_Key("CSCreationClassName", kSystemClass),
             RM_Key("CreationClassName", kFileSystemClass),
@@ -94,18 +94,17 @@ int QDX_Report::Get_Share_Instances() {
     const std::string share_id = DecodeQDXID(share->getId());
     const std::string volume_id = DecodeQDXID(share->getVolumeId());
     std::string natural_name;
-    CCIMInstance* instance =
-        RM_BuildInstance(provider_name_, kShareClass, rm_share_keys_count, rm_share_keys,
-                         {
-                             RM_Key("SystemCreationClassName", kSystemClass),
-                             RM_Key("CreationClassName", kShareClass),
-                             RM_Key("SystemName", system_id_),
-                             RM_NaturalKey("Name", share_id),
-                             RM_Text("Type", "NFS"),
-                             RM_Text("DirectoryName", share->getSharePath()),
-                             RM_Text("ElementName", share->getShareName()),
-                         },
-                         &natural_name);
+    CCIMInstance* instance = BuildInstance(kShareClass, rm_share_keys_count, rm_share_keys,
+                                           {
+                                               RM_Key("SystemCreationClassName", kSystemClass),
+                                               RM_Key("CreationClassName", kShareClass),
+                                               RM_Key("SystemName", system_id_),
+                                               RM_NaturalKey("Name", share_id),
+                                               RM_Text("Type", "NFS"),
+                                               RM_Text("DirectoryName", share->getSharePath()),
+                                               RM_Text("ElementName", share->getShareName()),
+                                           },
+                                           &natural_name);
     if (instance == nullptr) return 0;
     // Shares go into the instance list here, not through the maps; AddToList records that
     // the list now owns the instance, so it is released once, with the list.
@@ -143,8 +142,8 @@ int QDX_Report::Get_Alias_Instances() {
     const auto* alias = static_cast<const SrmId*>(entry.second);
     const auto object_class = kind_class_map_.find(alias->getIdType());
     std::string id = DecodeQDXID(alias->getId());  // made before the instance it files
-    CCIMInstance* instance = RM_BuildInstance(
-        provider_name_, kAliasClass, rm_alias_keys_count, rm_alias_keys,
+    CCIMInstance* instance = BuildInstance(
+        kAliasClass, rm_alias_keys_count, rm_alias_keys,
         {
             RM_Key("ReportedQDXIdentity", alias->getPrimaryId()),
             RM_Key("QDXIdentityAlias", alias->getSecondaryId()),

@@ -12,11 +12,12 @@ struct BuilderHold {
 
 }  // namespace
 
-CCIMInstance* RM_BuildInstance(const std::string& provider_name, const std::string& class_name,
-                               int key_count, const char* const* key_names,
+CCIMInstance* RM_BuildInstance(nmspc_cim::CCIMArena* arena, const std::string& provider_name,
+                               const std::string& class_name, int key_count,
+                               const char* const* key_names,
                                const std::vector<RM_PropertyRecipe>& recipe,
                                std::string* natural_name) {
-  BuilderHold hold{new RM_CIM_Report(provider_name)};
+  BuilderHold hold{new RM_CIM_Report(provider_name, arena)};
   RM_CIM_Report* builder = hold.builder;
   if (!builder->Initialize(class_name, key_count, key_names)) return nullptr;
   for (const RM_PropertyRecipe& p : recipe) {

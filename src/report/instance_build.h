@@ -77,12 +77,14 @@ inline RM_PropertyRecipe RM_KeyRef(const char* name, const CCIMInstance* target)
   return RM_PropertyRecipe(name, "", nmspc_cim::CIM_REFERENCE, true, false, target);
 }
 
-// Builds the instance of class_name with the first key_count names of key_names declared and
-// the properties of recipe set in order. Returns the instance (the caller owns it) and stores
+// Builds the instance of class_name in arena (null: none) with the first key_count names of
+// key_names declared and the properties of recipe set in order. Returns the instance (the
+// caller owns it) and stores
 // the builder's natural name in *natural_name (when given); null at the first failure, which
 // the builder has logged and raised, and then nothing is left to free.
-CCIMInstance* RM_BuildInstance(const std::string& provider_name, const std::string& class_name,
-                               int key_count, const char* const* key_names,
+CCIMInstance* RM_BuildInstance(nmspc_cim::CCIMArena* arena, const std::string& provider_name,
+                               const std::string& class_name, int key_count,
+                               const char* const* key_names,
                                const std::vector<RM_PropertyRecipe>& recipe,
                                std::string* natural_name = nullptr);
 

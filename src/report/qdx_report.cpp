@@ -1,5 +1,6 @@
 #include "report/qdx_report.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -71,8 +72,9 @@ QDX_Report::QDX_Report() {
       {"Share", "Tavrix_RM_FileShare"},
       {"FileSystem", "Tavrix_RM_UnixLocalFileSystem"},
   };
-  // Last: nothing after it can fail, so a constructor that throws leaves no list behind.
-  instance_list_ = nmspc_cim::cim_createInstanceList();
+  // Last: nothing after them can fail, so a constructor that throws leaves nothing behind.
+  arena_ = nmspc_cim::cim_createArena();
+  instance_list_ = nmspc_cim::cim_createInstanceListIn(arena_);
 }
 
 void QDX_Report::Adopt(CCIMInstance* instance) {
@@ -90,6 +92,7 @@ QDX_Report::~QDX_Report() {
   instances_.forEachHeld([](CCIMInstance* instance) { nmspc_cim::cim_freeInstance(instance); });
   instances_.clear();
   nmspc_cim::cim_freeInstanceList(instance_list_);
+  nmspc_cim::cim_freeArena(arena_);
 }
 
 void QDX_Report::RaiseResult(const std::string& code, const std::string& value,
@@ -181,9 +184,10 @@ std::string QDX_Report::PartitionKey(const std::string& chunk_id) {
 }
 
 CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) {
-  // What the agent is told names the instance by its id alone, without what a map key adds.
-  const std::string id = key.substr(0, key.find('\0'));
-  if (id.empty()) {
+  // What the agent is told names the instance by its id alone, without what a map key adds;
+  // that text is made only when it is told something.
+  auto id = [&key] { return key.substr(0, key.find('\0')); };
+  if (key.empty() || key[0] == '\0') {
     Log(PRV_LOG_ERROR, "FindCIMInstance", "NaturalName (unique id) is blank.");
     return nullptr;
   }
@@ -206,9 +210,9 @@ CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) 
     Log(PRV_LOG_INFO, "FindCIMInstMaps", "Invalid resource type OR Not found in any resource map.");
   }
   if (found != nullptr) return found;
-  RaiseResult("W_CIMINSTANCE_NOT_FOUND", id, "QDXID of the ciminstance trying to find.");
+  RaiseResult("W_CIMINSTANCE_NOT_FOUND", id(), "QDXID of the ciminstance trying to find.");
   Log(PRV_LOG_WARNING, "FindCIMInstMaps",
-      "Could not find a CIMInstance with qdxid '" + id +
+      "Could not find a CIMInstance with qdxid '" + id() +
           "', to be used for CIM Associations. The Association will not be created.");
   return nullptr;
 }
@@ -233,15 +237,27 @@ int QDX_Report::AddToList(CCIMInstance* instance) {
 }
 
 CCIMList* QDX_Report::GetReport() {
-  std::vector<const std::map<std::string, CCIMInstance*>*> maps;
-  for (int c : kListedCategories) maps.push_back(&category_maps_[c]);
-  maps.push_back(&associations_);
-  for (const auto* map : maps) {
-    for (const auto& entry : *map) {
+  for (int c : kListedCategories) {
+    for (const auto& entry : category_maps_[c]) {
       // Only what the converter still holds: an instance filed twice goes in once.
       if (instances_.stateOf(entry.second) != InstanceRegistry::State::kHeld) continue;
       if (AddToList(entry.second) == 0) return nullptr;
     }
+  }
+  // Sorted by key through pointers (cheaper to move than the entries). Stable: of the
+  // associations built under one key, the first stays first.
+  std::vector<const std::pair<std::string, CCIMInstance*>*> sorted;
+  sorted.reserve(associations_.size());
+  for (const auto& entry : associations_) sorted.push_back(&entry);
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const auto* a, const auto* b) { return a->first < b->first; });
+  const std::string* previous = nullptr;
+  for (const auto* entry : sorted) {
+    const bool repeated = previous != nullptr && *previous == entry->first;
+    previous = &entry->first;
+    // A later one of the same key is left out (and freed with the converter).
+    if (repeated || instances_.stateOf(entry->second) != InstanceRegistry::State::kHeld) continue;
+    if (AddToList(entry->second) == 0) return nullptr;
   }
   CCIMList* list = instance_list_;
   instance_list_ = nullptr;  // the caller's from now on
@@ -258,14 +274,10 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
     recipe.push_back(p.value ? RM_Text(p.name, *p.value, p.type)
                              : RM_PropertyRecipe::Null(p.name, p.type));
   }
-  CCIMInstance* association =
-      RM_BuildInstance(provider_name_, class_name, key_count, key_names, recipe);
+  CCIMInstance* association = BuildInstance(class_name, key_count, key_names, recipe);
   if (association == nullptr) return 0;
   Adopt(association);
-  if (!associations_.emplace(std::move(map_key), association).second) {
-    instances_.set(association, InstanceRegistry::State::kUnknown);
-    nmspc_cim::cim_freeInstance(association);  // the first one filed under the key is kept
-  }
+  associations_.emplace_back(std::move(map_key), association);
   return 1;
 }
 

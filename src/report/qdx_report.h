@@ -6,7 +6,8 @@
 // Ownership: the converter owns every instance it built until GetReport hands them to the
 // list; instances never handed over (a failed report) are freed by the destructor, each once
 // even when filed in two maps. The list returned by GetReport belongs to the caller, who frees
-// it with cim_freeInstanceList. The database is borrowed.
+// it with cim_freeInstanceList, and lives no longer than the converter: the records are made in
+// the converter's arena, released with it. The database is borrowed.
 #ifndef RESDB_REPORT_QDX_REPORT_H_
 #define RESDB_REPORT_QDX_REPORT_H_
 
@@ -15,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cimapi.h"
 #include "model/srm_resource_list.h"
@@ -112,9 +114,9 @@ class QDX_Report {
     CIMType type;
   };
   // Builds an association of class_name (keys from key_names) with two reference ends, both
-  // key properties, then the extra properties, and files it in the association map under
-  // map_key (an association already filed under map_key is kept and the new one freed).
-  // 1, or 0 when the builder fails (already logged).
+  // key properties, then the extra properties, and files it among the associations under
+  // map_key (an association already filed under map_key is kept: the new one is left out of the
+  // report and freed with the converter). 1, or 0 when the builder fails (already logged).
   int CreateAssociation(const std::string& class_name, int key_count, const char* const* key_names,
                         AssociationEnd first, AssociationEnd second, std::string map_key,
                         std::initializer_list<ExtraProperty> extra = {});
@@ -147,6 +149,14 @@ class QDX_Report {
   // the same id: the id, a NUL and "partition" (so each disk comes right before the partition
   // of its id, and the order of distinct ids stays); "" for an empty id.
   static std::string PartitionKey(const std::string& chunk_id);
+  // RM_BuildInstance in the converter's arena, under its provider name.
+  CCIMInstance* BuildInstance(const std::string& class_name, int key_count,
+                              const char* const* key_names,
+                              const std::vector<RM_PropertyRecipe>& recipe,
+                              std::string* natural_name = nullptr) {
+    return RM_BuildInstance(arena_, provider_name_, class_name, key_count, key_names, recipe,
+                            natural_name);
+  }
   // Takes instance over (the converter frees it unless it reaches the list); when even that
   // runs out of memory the instance is freed and std::bad_alloc goes on.
   void Adopt(CCIMInstance* instance);
@@ -161,6 +171,9 @@ class QDX_Report {
   // The database's records of kind, or null.
   SrmResourceList::IdMap* Records(SrmResourceType kind);
 
+  // Where every record of the report is made; owned, released with the converter. Null when it
+  // could not be had: the records are then made on their own.
+  nmspc_cim::CCIMArena* arena_ = nullptr;
   SrmResourceDatabase* database_ = nullptr;  // borrowed
   CCIMList* instance_list_ = nullptr;        // handed to the caller by GetReport
   std::string system_name_;
@@ -169,7 +182,10 @@ class QDX_Report {
   std::map<std::string, std::string> kind_class_map_;
   SrmResourceList::IdMap* volume_managers_ = nullptr;       // borrowed from the database
   std::map<std::string, CCIMInstance*> category_maps_[10];  // 0 and 1 share map 1
-  std::map<std::string, CCIMInstance*> associations_;
+  // The associations in the order they were built, under their map keys; GetReport lists them
+  // in key order, the first one built under a key and no other (a vector sorted once costs
+  // less than a tree kept in order all along).
+  std::vector<std::pair<std::string, CCIMInstance*>> associations_;
   // Held: built here and not yet in the list; listed: in the list (the share pass adds its own).
   InstanceRegistry instances_;
   std::string provider_name_;

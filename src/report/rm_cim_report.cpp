@@ -66,7 +66,7 @@ int RM_CIM_Report::Initialize(const std::string& class_name, int key_count,
     RaiseResult("F_REPORT_CONV_FAILURE", "Invalid number of keys", "Initialize");
     return 0;
   }
-  CCIMInstance* instance = nmspc_cim::cim_createInstance(class_name.c_str());
+  CCIMInstance* instance = nmspc_cim::cim_createInstanceIn(arena_, class_name.c_str());
   if (instance == nullptr) {
     std::string message = nmspc_cim::cim_getLastError()->message;
     Log(PRV_LOG_ERROR, "Initialize()", message);
@@ -115,14 +115,16 @@ CCIMException* RM_CIM_Report::InsertProperty(const char* name, const void* value
   }
   CCIMProperty* property = nullptr;
   if (type == nmspc_cim::CIM_REFERENCE) {
-    CCIMObjectPath* path = nmspc_cim::cim_createObjectPath(static_cast<const CCIMInstance*>(value));
+    // Every reference to one instance holds the same path: it is made once per instance.
+    CCIMObjectPath* path = nmspc_cim::cim_shareObjectPath(static_cast<const CCIMInstance*>(value));
     if (path == nullptr) {
       Log(PRV_LOG_ERROR, "InsertProperty", "Unable to create object path");
       return nmspc_cim::cim_getLastError();
     }
-    // The property takes the new path over instead of copying it: made as a property without
-    // value, then given the path, it is the property cim_createProperty would have made.
-    property = nmspc_cim::cim_createProperty(name, nmspc_cim::CIM_STRING, nullptr, nullptr, is_key);
+    // The property takes this hold on the path instead of copying it: made as a property
+    // without value, then given the path, it names what cim_createProperty's copy would name.
+    property = nmspc_cim::cim_createPropertyIn(arena_, name, nmspc_cim::CIM_STRING, nullptr,
+                                               nullptr, is_key);
     if (property == nullptr) {
       nmspc_cim::cim_freeObjectPath(path);
     } else {
@@ -130,8 +132,8 @@ CCIMException* RM_CIM_Report::InsertProperty(const char* name, const void* value
       property->reference = path;
     }
   } else {
-    property =
-        nmspc_cim::cim_createProperty(name, type, static_cast<const char*>(value), nullptr, is_key);
+    property = nmspc_cim::cim_createPropertyIn(arena_, name, type, static_cast<const char*>(value),
+                                               nullptr, is_key);
   }
   if (property == nullptr) return nmspc_cim::cim_getLastError();
   if (nmspc_cim::cim_addProperty(instance_, property) == 0) {

@@ -65,7 +65,9 @@ extern const int rm_collmem_asso_keys_count;
 class RM_CIM_Report : public RM_Ref {
  public:
   RM_CIM_Report() = default;
-  explicit RM_CIM_Report(const std::string& provider_name) : provider_name_(provider_name) {}
+  // The instance and its properties are made in arena (borrowed; null: none).
+  explicit RM_CIM_Report(const std::string& provider_name, nmspc_cim::CCIMArena* arena = nullptr)
+      : arena_(arena), provider_name_(provider_name) {}
 
   // Creates the instance of class_name and declares the first key_count names of key_names
   // (a key table that outlives the builder, such as the tables below).
@@ -94,8 +96,9 @@ class RM_CIM_Report : public RM_Ref {
   // The key names declared by Initialize: a borrowed key table, kept for the builder's life.
   const char* const* declared_keys_ = nullptr;
   int declared_key_count_ = 0;
-  CCIMInstance* instance_ = nullptr;  // owned until GetCIMInstance hands it over
-  bool handed_out_ = false;           // GetCIMInstance gave the instance away
+  nmspc_cim::CCIMArena* arena_ = nullptr;  // borrowed: where the records are made
+  CCIMInstance* instance_ = nullptr;       // owned until GetCIMInstance hands it over
+  bool handed_out_ = false;                // GetCIMInstance gave the instance away
   bool initialized_ = false;
   std::string provider_name_;
   ProviderUtil* utility_ = nullptr;  // borrowed, remembered from the last lookup

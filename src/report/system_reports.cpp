@@ -86,8 +86,7 @@ int QDX_Report::Get_System_Instances() {
                                    nmspc_cim::CIM_UINT16, "computer", system_id_));
   std::string id;
   CCIMInstance* instance =
-      RM_BuildInstance(provider_name_, kHostClass, rm_computersystem_keys_count,
-                       rm_computersystem_keys, recipe, &id);
+      BuildInstance(kHostClass, rm_computersystem_keys_count, rm_computersystem_keys, recipe, &id);
   if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(id), kSystems)) return 0;
 
   for (const std::string& address : Pieces(host->getIPAddr(), ',')) {
@@ -99,8 +98,8 @@ int QDX_Report::Get_System_Instances() {
 
 int QDX_Report::CreateIPAddressReport(const std::string& address, const std::string& system_id) {
   std::string id;
-  CCIMInstance* endpoint = RM_BuildInstance(
-      provider_name_, kEndpointClass, rm_ipprotocolendpoint_keys_count, rm_ipprotocolendpoint_keys,
+  CCIMInstance* endpoint = BuildInstance(
+      kEndpointClass, rm_ipprotocolendpoint_keys_count, rm_ipprotocolendpoint_keys,
       {RM_Key("SystemCreationClassName", "CIM_ComputerSystem"),
        RM_Key("CreationClassName", kEndpointClass), RM_Key("SystemName", system_id),
        RM_NaturalKey("Name", system_id + "~IPv4~" + address), RM_Text("IPv4Address", address)},
@@ -131,8 +130,8 @@ int QDX_Report::Get_Cluster_Instances() {
   system_name_ = database_->cluster_alias;
 
   std::string id;
-  CCIMInstance* cluster = RM_BuildInstance(
-      provider_name_, class_name, rm_computersystem_keys_count, rm_computersystem_keys,
+  CCIMInstance* cluster = BuildInstance(
+      class_name, rm_computersystem_keys_count, rm_computersystem_keys,
       {RM_Key("CreationClassName", class_name), RM_NaturalKey("Name", system_id_),
        RM_Text("ElementName", system_name_), RM_Text("SoftwareVersion", database_->cluster_version),
        RM_Text("ClusterState", "2", nmspc_cim::CIM_UINT16),
@@ -166,8 +165,8 @@ int QDX_Report::Get_VirtualServer_Instances() {
   for (const auto& entry : *servers) {
     auto* server = static_cast<SrmVirtualServer*>(entry.second);
     std::string id;
-    CCIMInstance* instance = RM_BuildInstance(
-        provider_name_, kVirtualClass, rm_computersystem_keys_count, rm_computersystem_keys,
+    CCIMInstance* instance = BuildInstance(
+        kVirtualClass, rm_computersystem_keys_count, rm_computersystem_keys,
         PlainSystem(kVirtualClass, DecodeQDXID(server->getId()), server->getHostName()), &id);
     if (instance == nullptr || !UpdateCIMInstMaps(instance, id, kSystems)) return 0;
     if (LinkInstances("CIM_HostingCS", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
@@ -190,8 +189,8 @@ int QDX_Report::CreateClusterNodeReport() {
   for (const auto& entry : *computers) {
     auto* computer = static_cast<SrmComputer*>(entry.second);
     std::string id;
-    CCIMInstance* node = RM_BuildInstance(
-        provider_name_, kHostClass, rm_computersystem_keys_count, rm_computersystem_keys,
+    CCIMInstance* node = BuildInstance(
+        kHostClass, rm_computersystem_keys_count, rm_computersystem_keys,
         PlainSystem(kHostClass, DecodeQDXID(computer->getId()), computer->getHostName()), &id);
     if (node == nullptr || !UpdateCIMInstMaps(node, id, kSystems)) return 0;
     if (LinkInstances("Tavrix_RM_ParticipatingCS", rm_antdep_asso_keys_count, rm_antdep_asso_keys,

@@ -70,8 +70,8 @@ int QDX_Report::Get_Volumes_Instances() {
       recipe.push_back(RM_Text("Description", volume->getVolumeTypeDesc()));
     }
     std::string natural_name;
-    CCIMInstance* instance = RM_BuildInstance(provider_name_, kVolumeClass, rm_logdev_keys_count,
-                                              rm_logdev_keys, recipe, &natural_name);
+    CCIMInstance* instance =
+        BuildInstance(kVolumeClass, rm_logdev_keys_count, rm_logdev_keys, recipe, &natural_name);
     if (instance == nullptr || !UpdateCIMInstMaps(instance, std::move(natural_name), kVolumes))
       return 0;
 
@@ -116,8 +116,8 @@ int QDX_Report::Get_DiskGroup_Instances() {
 
     const std::string group_id = DecodeQDXID(group->getId());
     std::string natural_name;
-    CCIMInstance* instance = RM_BuildInstance(
-        provider_name_, kDiskGroupClass, rm_diskgroup_keys_count, rm_diskgroup_keys,
+    CCIMInstance* instance = BuildInstance(
+        kDiskGroupClass, rm_diskgroup_keys_count, rm_diskgroup_keys,
         {
             RM_NaturalKey("CollectionID", group_id),
             RM_Text("CreationClassName", kDiskGroupClass),

@@ -105,6 +105,41 @@ TEST(MarshallTest, InstanceWithKeysAndNestedReferences) {
   EXPECT_STREQ("  ", static_cast<CCIMProperty*>(c->properties->data)->value);
 }
 
+// A path met again in a list is copied from where it was first written: the text is the one
+// separate copies of the path give, the blank key's "0" included, at every level.
+TEST(MarshallTest, ASharedPathReadsAsItsCopies) {
+  Owned<CCIMInstance> target(cim_createInstance("T"));
+  Add(target.get(), "Id", CIM_STRING, " ", true);
+  auto pathOf = [&](bool shared) {
+    return shared ? cim_shareObjectPath(target.get()) : cim_createObjectPath(target.get());
+  };
+  auto refTo = [](const char* name, CCIMObjectPath* path) {
+    CCIMProperty* ref = cim_createProperty(name, CIM_STRING, nullptr, nullptr, CIM_TRUE);
+    ref->type = CIM_REFERENCE;
+    ref->reference = path;
+    return ref;
+  };
+  // X refers to T twice, then to H, whose path names T one level deeper, then to T again.
+  auto text = [&](bool shared) {
+    CCIMInstance* x = cim_createInstance("X");
+    cim_addProperty(x, refTo("R", pathOf(shared)));
+    cim_addProperty(x, refTo("S", pathOf(shared)));
+    Owned<CCIMInstance> holder(cim_createInstance("H"));
+    Add(holder.get(), "K", CIM_STRING, "k", true);
+    CCIMObjectPath* deep = cim_createObjectPath(holder.get());
+    auto* key = static_cast<CCIMProperty*>(deep->keys->data);
+    key->type = CIM_REFERENCE;
+    key->reference = pathOf(shared);
+    cim_addProperty(x, refTo("D", deep));
+    cim_addProperty(x, refTo("E", pathOf(shared)));
+    Owned<CCIMList> list(cim_addInstance(nullptr, x));
+    return Text([&](sbuf* b) { return marshallInstanceList(b, list.get(), 0); });
+  };
+  const std::string separate = text(false);
+  EXPECT_NE(separate.find("<KEYVALUE>0</KEYVALUE>"), std::string::npos);
+  EXPECT_EQ(separate, text(true));
+}
+
 TEST(MarshallTest, ScalarsBlankKeysAndMissingValues) {
   for (const auto& [type, name] : {std::pair<int, std::string>{-1, "unknown"},
                                    {0, "uint8"},

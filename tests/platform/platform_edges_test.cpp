@@ -97,6 +97,66 @@ TEST(CimListTest, FailedAddLeavesTheListAsItWas) {
   cim_freeInstanceList(list);
 }
 
+// Records of an arena: the free calls leave them to it, records of another arena (or of none)
+// are refused, a value is replaced where its property lives, a large record takes a chunk of
+// its own, and the arena releases everything at once (the leak checker sees to that).
+TEST(CimArenaTest, RecordsLiveAndGoWithTheirArena) {
+  CCIMArena* arena = cim_createArena();
+  ASSERT_NE(arena, nullptr);
+  CCIMInstance* a = cim_createInstanceIn(arena, "A");
+  CCIMProperty* key = cim_createPropertyIn(arena, "Name", CIM_STRING, " ", nullptr, CIM_TRUE);
+  EXPECT_EQ(cim_addProperty(a, key), 1);
+  CCIMProperty* loose = cim_createProperty("Loose", CIM_STRING, "x", nullptr, CIM_FALSE);
+  EXPECT_EQ(cim_addProperty(a, loose), 0);
+  EXPECT_EQ(cim_getLastError()->code, CIM_ERR_INVALID_ARGUMENT);
+  cim_freeProperty(loose);  // still the caller's
+  EXPECT_EQ(cim_setPropertyValue(key, "0"), 1);
+  EXPECT_STREQ(key->value, "0");
+  const std::string big(100000, 'v');
+  CCIMProperty* large =
+      cim_createPropertyIn(arena, "Big", CIM_STRING, big.c_str(), nullptr, CIM_FALSE);
+  ASSERT_NE(large, nullptr);
+  EXPECT_EQ(large->value, big);
+  EXPECT_EQ(cim_addProperty(a, large), 1);
+  CCIMList* list = cim_addInstance(cim_createInstanceListIn(arena), a);
+  ASSERT_NE(list, nullptr);
+  CCIMInstance* plain = cim_createInstance("B");
+  EXPECT_EQ(cim_addInstance(list, plain), nullptr);
+  cim_freeInstance(plain);
+  cim_freeInstanceList(list);  // nothing: the arena holds it
+  EXPECT_STREQ(a->className, "A");
+  EXPECT_STREQ(static_cast<CCIMProperty*>(a->properties->next->data)->name, "Big");
+  cim_freeArena(arena);
+}
+
+TEST(CimArenaTest, FailedGrowthFailsAsMallocDoes) {
+  CCIMArena* arena = cim_createArena();
+  cim_testFailAllocationsAfter(0);
+  EXPECT_EQ(cim_createInstanceIn(arena, "A"), nullptr);
+  cim_testFailAllocationsAfter(-1);
+  EXPECT_EQ(cim_getLastError()->code, CIM_ERR_NO_MEMORY);
+  EXPECT_STREQ(cim_getLastError()->origin, "cim_createInstance");
+  cim_freeArena(arena);
+}
+
+// A shared path is made once and handed out until the instance changes; its holders keep it
+// when the instance goes.
+TEST(CimPathTest, SharedPathIsMadeOnceUntilTheInstanceChanges) {
+  CCIMInstance* a = cim_createInstance("A");
+  cim_addProperty(a, cim_createProperty("Id", CIM_STRING, "1", nullptr, CIM_TRUE));
+  CCIMObjectPath* first = cim_shareObjectPath(a);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(cim_shareObjectPath(a), first);
+  cim_addProperty(a, cim_createProperty("Id2", CIM_STRING, "2", nullptr, CIM_TRUE));
+  CCIMObjectPath* changed = cim_shareObjectPath(a);
+  ASSERT_NE(changed, first);
+  EXPECT_NE(changed->keys->next, nullptr);
+  cim_freeInstance(a);
+  EXPECT_EQ(first->keys->next, nullptr);
+  EXPECT_STREQ(static_cast<CCIMProperty*>(first->keys->data)->value, "1");
+  for (CCIMObjectPath* held : {first, first, changed}) cim_freeObjectPath(held);
+}
+
 TEST(CimErrorTest, LastErrorIsPerThread) {
   cim_createException(77, "main thread", "test");
   std::string seen[2];
