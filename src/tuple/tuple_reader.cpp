@@ -146,6 +146,25 @@ constexpr bool KeptTextIsOneRun(const Transition (&table)[Rows][kClassCount]) {
 static_assert(KeptTextIsOneRun(kTupleTable) && KeptTextIsOneRun(kRawTable),
               "a tuple's kept characters are one run of the input");
 
+constexpr bool Is(const Transition& t, Action action, State next) {
+  return t.action == action && t.next == next;
+}
+
+// True when table reads a quoted element the common way: a '"' at the start of an element
+// opens a quoted run, its closing quote is kept, and a comma right after it ends the element.
+// A reader may then take such an element with one search for the closing quote.
+template <int Rows>
+constexpr bool ReadsQuotedElements(const Transition (&table)[Rows][kClassCount]) {
+  if (Rows <= static_cast<int>(State::AfterComma)) return false;
+  for (State s : {State::Start, State::Blank, State::AfterComma}) {
+    if (!Is(table[static_cast<int>(s)][kQuote], Action::kAppend, State::Quoted)) return false;
+  }
+  return QuotedRunEndsAtQuote(table) &&
+         Is(table[static_cast<int>(State::Quoted)][kQuote], Action::kAppend, State::Unquoted) &&
+         Is(table[static_cast<int>(State::Unquoted)][kComma], Action::kEmit, State::AfterComma);
+}
+static_assert(ReadsQuotedElements(kTupleTable), "the tuple grammar reads quoted elements");
+
 constexpr size_t kTupleReserve = 512;   // common tuple length, all its elements together
 constexpr size_t kElementReserve = 16;  // common element count
 constexpr size_t kRawReserve = 512;     // common tuple length
@@ -199,6 +218,9 @@ bool Step(const Transition (&table)[Rows][kClassCount], State* state, char c, Te
 template <int Rows, typename Text>
 bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kClassCount],
                   State* state, Text* text) {
+  // Only where the table reads quoted elements so (ReadsQuotedElements): a whole element
+  // "...", in one search, as the three transitions it passes through would take it.
+  const bool quoted_elements = ReadsQuotedElements(table);
   size_t count = 0;
   const char* data = stream->PeekBuffered(&count);
   State s = *state;
@@ -209,6 +231,23 @@ bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kCl
   const size_t base = text->size();
   bool completed = false;
   while (i < count) {
+    if (quoted_elements && data[i] == '"' && (BeforeText(s) || s == State::AfterComma)) {
+      // Before any text, from == i: only drops have moved it.
+      const void* close = std::memchr(data + i + 1, '"', count - i - 1);
+      s = State::Quoted;
+      if (close == nullptr) {
+        i = count;
+        break;
+      }
+      i = static_cast<size_t>(static_cast<const char*>(close) - data);
+      if (i + 1 < count && data[i + 1] == ',') {
+        text->endElement(base + (i + 1 - from));
+        i += 2;
+        s = State::AfterComma;
+        continue;
+      }
+      // Anything else after the closing quote: the table takes it from the quote on.
+    }
     if (s == State::Quoted) {
       // Only the closing quote ends a quoted run (checked above for both tables).
       const void* quote = std::memchr(data + i, '"', count - i);
