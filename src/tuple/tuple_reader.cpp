@@ -215,12 +215,11 @@ bool Step(const Transition (&table)[Rows][kClassCount], State* state, char c, Te
 // (false). The characters kept are one run (KeptTextIsOneRun), copied to *text in one piece,
 // and a quoted run is crossed with one search for its closing quote. The characters fed are
 // taken from the buffer.
-template <int Rows, typename Text>
+// QuotedElements: ReadsQuotedElements(table), as a constant: a whole element "...", is then
+// taken in one search, as the three transitions it passes through would take it.
+template <bool QuotedElements, int Rows, typename Text>
 bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kClassCount],
                   State* state, Text* text) {
-  // Only where the table reads quoted elements so (ReadsQuotedElements): a whole element
-  // "...", in one search, as the three transitions it passes through would take it.
-  const bool quoted_elements = ReadsQuotedElements(table);
   size_t count = 0;
   const char* data = stream->PeekBuffered(&count);
   State s = *state;
@@ -231,7 +230,7 @@ bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kCl
   const size_t base = text->size();
   bool completed = false;
   while (i < count) {
-    if (quoted_elements && data[i] == '"' && (BeforeText(s) || s == State::AfterComma)) {
+    if (QuotedElements && data[i] == '"' && (BeforeText(s) || s == State::AfterComma)) {
       // Before any text, from == i: only drops have moved it.
       const void* close = std::memchr(data + i + 1, '"', count - i - 1);
       s = State::Quoted;
@@ -284,11 +283,13 @@ bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kCl
 // characters are taken straight from the buffer, a block at a time (GetNextCharacter is called
 // only to refill it). Throws std::bad_alloc when text or an element cannot grow; the reader
 // cannot resume then.
-template <int Rows, typename Text>
+template <bool QuotedElements, int Rows, typename Text>
 unsigned long RunGrammar(CSRMTupleStream* stream, CSRMTupleFDStream* runs,
                          const Transition (&table)[Rows][kClassCount], State* state, Text* text) {
   for (;;) {
-    if (runs != nullptr && StepBuffered(runs, table, state, text)) return CSRM_OK;
+    if (runs != nullptr && StepBuffered<QuotedElements>(runs, table, state, text)) {
+      return CSRM_OK;
+    }
     // The buffer is used up (or there is none): one character through the stream, which
     // refills the buffer.
     char c = 0;
@@ -353,7 +354,8 @@ unsigned long CSRMReportTupleStreamReader::ReadNextTuple(CSRMReportTuple* tuple)
   unsigned long rc;
   try {
     TupleText text{tuple};
-    rc = RunGrammar(stream_, fd_stream_, kTupleTable, &state_, &text);
+    rc = RunGrammar<ReadsQuotedElements(kTupleTable)>(stream_, fd_stream_, kTupleTable, &state_,
+                                                      &text);
   } catch (const std::bad_alloc&) {
     // Characters of this tuple were consumed and are lost: the input cannot be resumed.
     state_ = State::Failed;
@@ -383,7 +385,7 @@ unsigned long CSRMReportTupleStreamReader::GetNextTuple(std::string* text) {
   unsigned long rc;
   try {
     RawText text{&raw};
-    rc = RunGrammar(stream_, fd_stream_, kRawTable, &state_, &text);
+    rc = RunGrammar<ReadsQuotedElements(kRawTable)>(stream_, fd_stream_, kRawTable, &state_, &text);
   } catch (const std::bad_alloc&) {
     state_ = State::Failed;
     return CSRM_NO_MEMORY;
