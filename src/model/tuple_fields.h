@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/text_field.h"
 #include "tuple/key_vocabulary.h"
 #include "tuple/report_tuple.h"
 #include "tuple/result_codes.h"
@@ -36,17 +37,6 @@ void SrmForEachElement(CSRMReportTuple* tuple, Visit visit) {
     text.assign(value.data(), value.size());
     visit(key, static_cast<const std::string&>(text));
   });
-}
-
-// Stores a copy of value in *text. An empty string (every field of a new record) takes a copy
-// made to size, which is shorter work than assign's general path of replacing and regrowing.
-// Throws std::bad_alloc when memory runs out; *text is unchanged then.
-inline void SrmAssignText(std::string* text, std::string_view value) {
-  if (text->empty()) {
-    *text = std::string(value.data(), value.size());
-  } else {
-    text->assign(value.data(), value.size());
-  }
 }
 
 // Integers as the C library's atol/atoll read them: leading white space, an optional sign,
