@@ -235,7 +235,7 @@ class SrmRecordCodec {
       const Field& f = *field;
       switch (f.kind) {
         case Field::Kind::Text:
-          (r->*f.text).assign(value.data(), value.size());
+          SrmAssignText(&(r->*f.text), value);
           break;
         case Field::Kind::Int32: {
           int32_t v = SrmParseInt32(value);

@@ -5,12 +5,11 @@
 #ifndef RESDB_MODEL_REFERENCE_READER_H_
 #define RESDB_MODEL_REFERENCE_READER_H_
 
-#include <functional>
 #include <string>
 
 #include "model/srm_resource.h"
-
-class CSRMReportTupleStreamReader;
+#include "tuple/result_codes.h"
+#include "tuple/tuple_reader.h"
 
 // What one reference tuple names.
 struct SrmReference {
@@ -21,12 +20,29 @@ struct SrmReference {
   std::string id;
 };
 
+// Describes the reference tuple in *ref: its last Type and Id (see SrmReference).
+void SrmDescribeReference(CSRMReportTuple* tuple, SrmReference* ref);
+
 // Reads up to count tuples from reader and hands each, as an SrmReference, to visit (the
-// reference is valid for the visit only). Stops early when reader is null or reading a tuple
-// reports anything but success. Returns the number of tuples visited; 0 for a count of 0 or
-// less.
-int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count,
-                      const std::function<void(const SrmReference&)>& visit);
+// reference is valid for the visit only; visit must not read from reader). Stops early when
+// reader is null or reading a tuple reports anything but success. Returns the number of
+// tuples visited; 0 for a count of 0 or less.
+template <class Visit>
+int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count, Visit visit) {
+  if (reader == nullptr) return 0;
+  int visited = 0;
+  // Every reference is read into the reader's own short-tuple buffers and described by the
+  // same SrmReference.
+  CSRMReportTuple* tuple = reader->scratchTuple();
+  SrmReference ref;
+  while (visited < count) {
+    if (reader->ReadNextTuple(tuple) != CSRM_OK) break;
+    SrmDescribeReference(tuple, &ref);
+    visit(static_cast<const SrmReference&>(ref));
+    ++visited;
+  }
+  return visited;
+}
 
 // The kind a reference's Type names: System, Disk, DiskChunk, Volume, FileSystem, MountPoint,
 // Share, VirtualServer or VolumeGroup; SRM_NO_TYPE for any other key (VolumeManager, Id, -1).

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "model/srm_ref.h"
+#include "model/text_field.h"
 
 class CSRMReportTuple;
 class CSRMReportTupleStreamReader;
@@ -61,11 +62,11 @@ class SrmResource : public SrmRef {
 
   SrmResourceType getType() const { return kind_; }
   const std::string& getId() const { return id_; }
-  void setId(std::string_view id) { id_.assign(id.data(), id.size()); }
+  void setId(std::string_view id) { SrmAssignText(&id_, id); }
   const std::string& getPubId() const { return pub_id_; }
-  void setPubId(std::string_view id) { pub_id_.assign(id.data(), id.size()); }
+  void setPubId(std::string_view id) { SrmAssignText(&pub_id_, id); }
   const std::string& getLId() const { return lid_; }
-  void setLId(std::string_view id) { lid_.assign(id.data(), id.size()); }
+  void setLId(std::string_view id) { SrmAssignText(&lid_, id); }
 
   int32_t getFlags() const { return flags_; }
   void setFlags(int32_t flags) { flags_ = flags; }

@@ -10,7 +10,7 @@ bool IsCSpace(char c) {
 
 }  // namespace
 
-int64_t SrmParseInt64(std::string_view text) {
+int64_t SrmParseInt64Text(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && IsCSpace(text[i])) ++i;
   bool negative = false;
@@ -31,9 +31,4 @@ int64_t SrmParseInt64(std::string_view text) {
   if (!negative) return static_cast<int64_t>(magnitude);
   if (magnitude == (uint64_t{1} << 63)) return std::numeric_limits<int64_t>::min();
   return -static_cast<int64_t>(magnitude);
-}
-
-int32_t SrmParseInt32(std::string_view text) {
-  // Keep the low 32 bits, as the C library's conversion to int does.
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(SrmParseInt64(text))));
 }

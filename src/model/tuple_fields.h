@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/text_field.h"
 #include "tuple/key_vocabulary.h"
 #include "tuple/report_tuple.h"
 #include "tuple/result_codes.h"
@@ -41,9 +42,29 @@ void SrmForEachElement(CSRMReportTuple* tuple, Visit visit) {
 // Integers as the C library's atol/atoll read them: leading white space, an optional sign,
 // then decimal digits up to the first other character; no digits give 0. Out-of-range text
 // saturates at the limits of 64 bits, as strtoll does, with no undefined behaviour.
-int64_t SrmParseInt64(std::string_view text);
+int64_t SrmParseInt64Text(std::string_view text);
+
+// SrmParseInt64Text, with the short way for text that starts with a digit and is too short to
+// overflow, as nearly every number in tuple text is.
+inline int64_t SrmParseInt64(std::string_view text) {
+  constexpr size_t kSafeDigits = 18;  // 10^18 - 1 < INT64_MAX
+  const auto digit = [](char c) { return static_cast<unsigned>(c - '0'); };
+  if (text.empty() || text.size() > kSafeDigits || digit(text[0]) > 9) {
+    return SrmParseInt64Text(text);
+  }
+  uint64_t value = 0;
+  for (char c : text) {
+    if (digit(c) > 9) break;
+    value = value * 10 + digit(c);
+  }
+  return static_cast<int64_t>(value);
+}
+
 // The same value cut to 32 bits, as atoi and atol stored in a 32-bit field give it.
-int32_t SrmParseInt32(std::string_view text);
+inline int32_t SrmParseInt32(std::string_view text) {
+  // Keep the low 32 bits, as the C library's conversion to int does.
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(SrmParseInt64(text))));
+}
 
 // Stores kb in *field unless it is negative (sizes are never negative). 1 when stored, else 0.
 inline int SrmSetSize(int64_t* field, int64_t kb) {

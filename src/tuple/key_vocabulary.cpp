@@ -12,7 +12,7 @@
 
 // The index of a name is its key id; each line starts with the id of its first name.
 // clang-format off
-const char* const glob_key_id[] = {
+constexpr const char* glob_key_id[] = {
     /*   0 */ "Type", "HostName", "RAMMB", "SwapMB", "AddrSpaceMB", "CapacityKB", "FreeSpaceKB",
     /*   7 */ "ProcCount", "ProcSpeedMHz", "CPUInfo", "HWInfo", "OS", "OSInfo", "MgmtURL",
     /*  14 */ "DisplayMgmtURL", "NodeType", "HostId", "IPAddr", "NodeId", "Disk", "MountPoint",
@@ -64,15 +64,41 @@ const NameToId* StaticKeys() {
   return glob_static_keys.load(std::memory_order_acquire);
 }
 
-// An open-addressing hash table over the vocabulary: the name-to-id map's answers without its
-// string comparisons down the tree, for the lookup every element of every tuple goes through.
-// Read-only once constructed; holds no names of its own, only ids into glob_key_id.
+// Whether the size bytes at a and b are equal. Compares whole words (overlapping at the end)
+// instead of calling memcmp: key names are a few bytes long and compared on every element.
+inline bool SameBytes(const char* a, const char* b, size_t size) {
+  const auto word = [](const char* p) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+  };
+  const auto half = [](const char* p) {
+    uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+  };
+  if (size >= 8) {
+    for (size_t i = 0; i + 8 < size; i += 8) {
+      if (word(a + i) != word(b + i)) return false;
+    }
+    return word(a + size - 8) == word(b + size - 8);
+  }
+  if (size >= 4) return half(a) == half(b) && half(a + size - 4) == half(b + size - 4);
+  for (size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// An open-addressing hash table over the vocabulary, built by the compiler: the name-to-id
+// map's answers without its string comparisons down the tree, for the lookup every element of
+// every tuple goes through. Holds no names of its own, only ids into glob_key_id.
 class NameIndex {
  public:
-  NameIndex() {
+  constexpr NameIndex() : slots_(), lengths_() {
     for (int16_t& slot : slots_) slot = -1;
-    for (int id = 0; id < glob_key_id_size; ++id) {
-      lengths_[id] = std::strlen(glob_key_id[id]);
+    for (int id = 0; id < kKeyCount; ++id) {
+      lengths_[id] = std::char_traits<char>::length(glob_key_id[id]);
       size_t i = Hash(glob_key_id[id], lengths_[id]);
       while (slots_[i] >= 0) i = (i + 1) % kSlots;
       slots_[i] = static_cast<int16_t>(id);
@@ -83,8 +109,7 @@ class NameIndex {
     for (size_t i = Hash(name.data(), name.size());; i = (i + 1) % kSlots) {
       const int id = slots_[i];
       if (id < 0) return -1;
-      if (lengths_[id] == name.size() &&
-          std::memcmp(glob_key_id[id], name.data(), name.size()) == 0)
+      if (lengths_[id] == name.size() && SameBytes(glob_key_id[id], name.data(), name.size()))
         return id;
     }
   }
@@ -93,7 +118,7 @@ class NameIndex {
   static constexpr size_t kSlots = 512;  // a power of two, four times the vocabulary
   // The length and three of the bytes (first, middle, last) tell the names of the vocabulary
   // apart well enough for a probe or two, without a pass over every byte.
-  static size_t Hash(const char* data, size_t size) {
+  static constexpr size_t Hash(const char* data, size_t size) {
     if (size == 0) return 0;
     const auto byte = [data](size_t i) {
       return static_cast<size_t>(static_cast<unsigned char>(data[i]));
@@ -104,10 +129,7 @@ class NameIndex {
   size_t lengths_[kKeyCount];
 };
 
-const NameIndex& StaticNameIndex() {
-  static const NameIndex index;
-  return index;
-}
+constexpr NameIndex kNameIndex;
 
 }  // namespace
 
@@ -138,7 +160,7 @@ int SrmResDbGetStringId(std::string_view name) {
   // Built already, as it is after the first lookup: no call to find that out.
   if (glob_static_keys.load(std::memory_order_acquire) == nullptr && StaticKeys() == nullptr)
     return 0;
-  const int id = StaticNameIndex().find(name);
+  const int id = kNameIndex.find(name);
   return id >= 0 ? id : 0;
 }
 

@@ -32,8 +32,10 @@ unsigned long CSRMReportTuple::add(const char* text, size_t size) {
   try {
     // A record's tuple holds a dozen or so elements: room for them at once, not by doubling.
     if (ends_.capacity() == 0) ends_.reserve(kCommonElementCount);
-    appendPending(text, size);
-    endElement();
+    // The separator of the element before (any byte: reads never see it).
+    if (!ends_.empty()) text_.push_back(',');
+    text_.append(text, size);
+    markElementEnd(text_.size());
   } catch (const std::bad_alloc&) {
     dropPending();  // the tuple is as it was
     return CSRM_NO_MEMORY;

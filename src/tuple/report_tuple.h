@@ -1,5 +1,6 @@
 // CSRMReportTuple: one tuple of tuple text, its element texts in input order (surrounding
-// quotes kept) and a read position. The texts live back to back in one buffer the tuple owns,
+// quotes kept) and a read position. The texts live in one buffer the tuple owns, each followed
+// by one separator byte (the comma that ended it, as the reader copies a tuple's text whole),
 // so a tuple costs a couple of allocations however many elements it has, and a tuple that is
 // cleared and filled again reuses them. Tuples handed out by the reader belong to the caller.
 #ifndef RESDB_TUPLE_REPORT_TUPLE_H_
@@ -59,15 +60,17 @@ class CSRMReportTuple {
 
   size_t getElementCount() const { return ends_.size(); }
 
-  // --- Building an element in place (for the tuple reader) ---
-  // Bytes appended here form the pending element, which no read sees until endElement makes
-  // it the last element. clearTuple and addElement drop a pending element. The appends and
-  // endElement throw std::bad_alloc when the buffers cannot grow; the elements already made
-  // are unchanged then.
-  void appendPending(char c) { text_.push_back(c); }
-  void appendPending(const char* data, size_t size) { text_.append(data, size); }
-  void endElement() {
-    ends_.push_back(text_.size());
+  // --- Building elements in place (for the tuple reader) ---
+  // The reader appends a tuple's text as it comes, separators included, and marks where each
+  // element ends: at offset end of the text, where its separator is or will be appended.
+  // Elements are marked in order, each after the previous one's separator; the text appended
+  // after the last mark is pending, and no read sees it. clearTuple and addElement drop it.
+  // The appends and markElementEnd throw std::bad_alloc when the buffers cannot grow.
+  void appendText(char c) { text_.push_back(c); }
+  void appendText(const char* data, size_t size) { text_.append(data, size); }
+  size_t textSize() const { return text_.size(); }
+  void markElementEnd(size_t end) {
+    ends_.push_back(end);
     restart_ = true;
   }
   // Makes room for text_bytes of element text and element_count elements in all. CSRM_OK, or
@@ -78,14 +81,14 @@ class CSRMReportTuple {
   // Appends size bytes of text as the last element; CSRM_OK or CSRM_NO_MEMORY (unchanged).
   unsigned long add(const char* text, size_t size);
   std::string_view elementAt(size_t index) const {
-    const size_t begin = index == 0 ? 0 : ends_[index - 1];
+    const size_t begin = index == 0 ? 0 : ends_[index - 1] + 1;
     return std::string_view(text_.data() + begin, ends_[index] - begin);
   }
-  // Drops the bytes of a pending element.
+  // Drops the bytes after the last element (its separator included).
   void dropPending() { text_.resize(ends_.empty() ? 0 : ends_.back()); }
 
-  std::string text_;          // every element's text back to back, then the pending element
-  std::vector<size_t> ends_;  // where each element's text ends in text_
+  std::string text_;          // each element's text and a separator byte, then pending text
+  std::vector<size_t> ends_;  // where each element's text ends in text_ (its separator's offset)
   size_t next_ = 0;           // index of the element getNextElement returns next
   bool restart_ = false;      // set by addElement: the next read rewinds first
 };

@@ -57,7 +57,7 @@ CharClass Classify(char c) {
 enum class Action {
   kDrop,      // the character is not part of any element
   kAppend,    // the character is appended to the current text
-  kEmit,      // the comma ends the current text: it becomes an element and is cleared
+  kEmit,      // the comma ends the current element (kept after it as its separator)
   kComplete,  // the ';' ends the tuple
 };
 
@@ -121,22 +121,77 @@ constexpr bool QuotedRunEndsAtQuote(const Transition (&table)[Rows][kClassCount]
 static_assert(QuotedRunEndsAtQuote(kTupleTable) && QuotedRunEndsAtQuote(kRawTable),
               "a quoted run ends at the next quote");
 
+constexpr bool BeforeText(State s) {
+  return s == State::Start || s == State::Blank;
+}
+
+// True when the characters a tuple keeps (appended ones and the commas that end elements) are
+// one unbroken run of the input: characters are dropped only in Start and Blank, and a tuple
+// leaves those two states for good with the first character it keeps, until the ';' that
+// completes it. A tuple's text can then be copied a block at a time.
+template <int Rows>
+constexpr bool KeptTextIsOneRun(const Transition (&table)[Rows][kClassCount]) {
+  for (int row = 0; row < Rows; ++row) {
+    for (int c = 0; c < kClassCount; ++c) {
+      const Transition& t = table[row][c];
+      const State from = static_cast<State>(row);
+      if (t.action == Action::kDrop && !(BeforeText(from) && BeforeText(t.next))) return false;
+      const bool keeps = t.action == Action::kAppend || t.action == Action::kEmit;
+      if (keeps && BeforeText(t.next)) return false;
+      if (t.action == Action::kComplete && t.next != State::Start) return false;
+    }
+  }
+  return true;
+}
+static_assert(KeptTextIsOneRun(kTupleTable) && KeptTextIsOneRun(kRawTable),
+              "a tuple's kept characters are one run of the input");
+
+constexpr bool Is(const Transition& t, Action action, State next) {
+  return t.action == action && t.next == next;
+}
+
+// True when table reads a quoted element the common way: a '"' at the start of an element
+// opens a quoted run, its closing quote is kept, and a comma right after it ends the element.
+// A reader may then take such an element with one search for the closing quote.
+template <int Rows>
+constexpr bool ReadsQuotedElements(const Transition (&table)[Rows][kClassCount]) {
+  if (Rows <= static_cast<int>(State::AfterComma)) return false;
+  for (State s : {State::Start, State::Blank, State::AfterComma}) {
+    if (!Is(table[static_cast<int>(s)][kQuote], Action::kAppend, State::Quoted)) return false;
+  }
+  return QuotedRunEndsAtQuote(table) &&
+         Is(table[static_cast<int>(State::Quoted)][kQuote], Action::kAppend, State::Unquoted) &&
+         Is(table[static_cast<int>(State::Unquoted)][kComma], Action::kEmit, State::AfterComma);
+}
+static_assert(ReadsQuotedElements(kTupleTable), "the tuple grammar reads quoted elements");
+
 constexpr size_t kTupleReserve = 512;   // common tuple length, all its elements together
 constexpr size_t kElementReserve = 16;  // common element count
 constexpr size_t kRawReserve = 512;     // common tuple length
 
-// The element a tuple is building, as the text the grammar appends to.
-struct PendingElement {
+// The tuple being read, as the text the grammar keeps: a comma that ends an element is kept as
+// the element's separator, and its offset marks the element's end.
+struct TupleText {
   CSRMReportTuple* tuple;
-  void push_back(char c) { tuple->appendPending(c); }
-  void append(const char* data, size_t size) { tuple->appendPending(data, size); }
+  void push_back(char c) { tuple->appendText(c); }
+  void append(const char* data, size_t size) { tuple->appendText(data, size); }
+  size_t size() const { return tuple->textSize(); }
+  void endElement(size_t end) { tuple->markElementEnd(end); }
 };
 
-// What one character does: the transition of state for c, with the appended character going
-// to *text. Returns true when the character completed the tuple.
-template <int Rows, typename Text, typename Emit>
-bool Step(const Transition (&table)[Rows][kClassCount], State* state, char c, Text* text,
-          Emit& emit) {
+// The raw text of a tuple: the raw grammar never ends an element.
+struct RawText {
+  std::string* text;
+  void push_back(char c) { text->push_back(c); }
+  void append(const char* data, size_t size) { text->append(data, size); }
+  size_t size() const { return text->size(); }
+  void endElement(size_t) {}
+};
+
+// What one character does: the transition of state for c, with a kept character going to
+// *text. Returns true when the character completed the tuple.
+template <int Rows, typename Text>
+bool Step(const Transition (&table)[Rows][kClassCount], State* state, char c, Text* text) {
   const Transition& t = table[static_cast<int>(*state)][Classify(c)];
   *state = t.next;
   switch (t.action) {
@@ -146,7 +201,8 @@ bool Step(const Transition (&table)[Rows][kClassCount], State* state, char c, Te
       text->push_back(c);
       break;
     case Action::kEmit:
-      emit();
+      text->endElement(text->size());
+      text->push_back(c);
       break;
     case Action::kComplete:
       return true;
@@ -156,18 +212,41 @@ bool Step(const Transition (&table)[Rows][kClassCount], State* state, char c, Te
 
 // Feeds the characters buffered in stream through table from *state, as Step would one by one,
 // up to and including a ';' that completes the tuple (true) or to the end of the buffer
-// (false). A run of appended characters goes to *text in one piece, and a quoted run is crossed
-// with one search for its closing quote. The characters fed are taken from the buffer.
-template <int Rows, typename Text, typename Emit>
+// (false). The characters kept are one run (KeptTextIsOneRun), copied to *text in one piece,
+// and a quoted run is crossed with one search for its closing quote. The characters fed are
+// taken from the buffer.
+// QuotedElements: ReadsQuotedElements(table), as a constant: a whole element "...", is then
+// taken in one search, as the three transitions it passes through would take it.
+template <bool QuotedElements, int Rows, typename Text>
 bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kClassCount],
-                  State* state, Text* text, Emit& emit) {
+                  State* state, Text* text) {
   size_t count = 0;
   const char* data = stream->PeekBuffered(&count);
   State s = *state;
   size_t i = 0;
-  size_t run = 0;  // data[run, i) are appended characters not yet in *text
+  size_t from = 0;  // data[from, i) are kept characters not yet in *text
+  // Where data[from] goes in *text. Only drops move from, and they come before anything is
+  // kept, so the offset of data[j] stays base + (j - from).
+  const size_t base = text->size();
   bool completed = false;
   while (i < count) {
+    if (QuotedElements && data[i] == '"' && (BeforeText(s) || s == State::AfterComma)) {
+      // Before any text, from == i: only drops have moved it.
+      const void* close = std::memchr(data + i + 1, '"', count - i - 1);
+      s = State::Quoted;
+      if (close == nullptr) {
+        i = count;
+        break;
+      }
+      i = static_cast<size_t>(static_cast<const char*>(close) - data);
+      if (i + 1 < count && data[i + 1] == ',') {
+        text->endElement(base + (i + 1 - from));
+        i += 2;
+        s = State::AfterComma;
+        continue;
+      }
+      // Anything else after the closing quote: the table takes it from the quote on.
+    }
     if (s == State::Quoted) {
       // Only the closing quote ends a quoted run (checked above for both tables).
       const void* quote = std::memchr(data + i, '"', count - i);
@@ -181,42 +260,42 @@ bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kCl
     s = t.next;
     if (t.action == Action::kAppend) {
       ++i;
-      continue;
-    }
-    if (i > run) text->append(data + run, i - run);
-    run = ++i;
-    if (t.action == Action::kEmit) emit();
-    if (t.action == Action::kComplete) {
+    } else if (t.action == Action::kEmit) {
+      text->endElement(base + (i - from));
+      ++i;
+    } else if (t.action == Action::kDrop) {
+      from = ++i;
+    } else {
       completed = true;
       break;
     }
   }
-  if (i > run) text->append(data + run, i - run);
-  stream->SkipBuffered(i);
+  text->append(data + from, i - from);
+  stream->SkipBuffered(completed ? i + 1 : i);
   *state = s;
   return completed;
 }
 
 // Feeds characters of stream through table from *state until a ';' completes the tuple
 // (CSRM_OK, *state back to Start) or the stream returns a non-zero result, which is returned as
-// it is with *state left where the input stopped. Appended characters go to *text (a
-// std::string or a PendingElement: push_back(char) and append(data, size)); emit is
-// called at each element end. runs, when not null, is stream itself as a descriptor stream:
-// its buffered characters are taken straight from the buffer, a block at a time
-// (GetNextCharacter is called only to refill it). Throws std::bad_alloc when text or an
-// element cannot grow; the reader cannot resume then.
-template <int Rows, typename Text, typename Emit>
+// it is with *state left where the input stopped. Kept characters go to *text (a TupleText or
+// a RawText). runs, when not null, is stream itself as a descriptor stream: its buffered
+// characters are taken straight from the buffer, a block at a time (GetNextCharacter is called
+// only to refill it). Throws std::bad_alloc when text or an element cannot grow; the reader
+// cannot resume then.
+template <bool QuotedElements, int Rows, typename Text>
 unsigned long RunGrammar(CSRMTupleStream* stream, CSRMTupleFDStream* runs,
-                         const Transition (&table)[Rows][kClassCount], State* state, Text* text,
-                         Emit emit) {
+                         const Transition (&table)[Rows][kClassCount], State* state, Text* text) {
   for (;;) {
-    if (runs != nullptr && StepBuffered(runs, table, state, text, emit)) return CSRM_OK;
+    if (runs != nullptr && StepBuffered<QuotedElements>(runs, table, state, text)) {
+      return CSRM_OK;
+    }
     // The buffer is used up (or there is none): one character through the stream, which
     // refills the buffer.
     char c = 0;
     const unsigned long rc = stream->GetNextCharacter(c);
     if (rc != CSRM_OK) return rc;
-    if (Step(table, state, c, text, emit)) return CSRM_OK;
+    if (Step(table, state, c, text)) return CSRM_OK;
   }
 }
 
@@ -274,9 +353,9 @@ unsigned long CSRMReportTupleStreamReader::ReadNextTuple(CSRMReportTuple* tuple)
 
   unsigned long rc;
   try {
-    PendingElement pending{tuple};
-    rc = RunGrammar(stream_, fd_stream_, kTupleTable, &state_, &pending,
-                    [tuple] { tuple->endElement(); });
+    TupleText text{tuple};
+    rc = RunGrammar<ReadsQuotedElements(kTupleTable)>(stream_, fd_stream_, kTupleTable, &state_,
+                                                      &text);
   } catch (const std::bad_alloc&) {
     // Characters of this tuple were consumed and are lost: the input cannot be resumed.
     state_ = State::Failed;
@@ -305,8 +384,8 @@ unsigned long CSRMReportTupleStreamReader::GetNextTuple(std::string* text) {
 
   unsigned long rc;
   try {
-    // The raw table never emits.
-    rc = RunGrammar(stream_, fd_stream_, kRawTable, &state_, &raw, [] {});
+    RawText text{&raw};
+    rc = RunGrammar<ReadsQuotedElements(kRawTable)>(stream_, fd_stream_, kRawTable, &state_, &text);
   } catch (const std::bad_alloc&) {
     state_ = State::Failed;
     return CSRM_NO_MEMORY;

@@ -39,6 +39,11 @@ class CSRMReportTupleStreamReader {
 
   State GetState() const { return state_; }
 
+  // A tuple the reader keeps for its callers to read short tuples into (a container's
+  // references, one at a time), so that reading them allocates nothing once its buffers have
+  // grown. Owned by the reader; holds whatever was last read into it.
+  CSRMReportTuple* scratchTuple() { return &scratch_; }
+
  private:
   // Maps the stream's non-zero result at end of input to the reader's result and state.
   unsigned long EndOfInput(unsigned long stream_result);
@@ -48,6 +53,7 @@ class CSRMReportTupleStreamReader {
   // instead of one GetNextCharacter call per character; else null.
   CSRMTupleFDStream* fd_stream_ = nullptr;
   State state_ = State::Failed;
+  CSRMReportTuple scratch_;
 };
 
 #endif  // RESDB_TUPLE_TUPLE_READER_H_
