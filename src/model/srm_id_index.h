@@ -44,9 +44,9 @@ class SrmIdIndex {
     Entry* entry;  // null for a free slot
   };
 
-  static size_t Hash(std::string_view key) noexcept;
+  static inline size_t Hash(std::string_view key) noexcept;
   // The slot of key's entry, or of the free slot where the probe for it ended.
-  size_t probe(std::string_view key, size_t hash) const noexcept;
+  inline size_t probe(std::string_view key, size_t hash) const noexcept;
   void place(Slot slot) noexcept;
 
   std::vector<Slot> slots_;  // a power of two in size, at most half in use

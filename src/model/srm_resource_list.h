@@ -9,6 +9,7 @@
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -82,6 +83,10 @@ class SrmResourceList {
     // std::bad_alloc, leaving the index empty (the map then answers alone).
     void reindex();
   };
+  // One slot per kind, indexed by the kind's value; a kind outside it never has an entry.
+  static constexpr int kKindSlots = SRM_ALIAS + 1;
+  using KindSlots = std::array<std::unique_ptr<Records>, kKindSlots>;
+
   // The records of kind, or null when the kind has no entry.
   Records* recordsOf(SrmResourceType kind);
   const Records* recordsOf(SrmResourceType kind) const;
@@ -89,7 +94,7 @@ class SrmResourceList {
   // the caller now holds.
   static SrmResource* eraseEntry(Records* records, IdMap::iterator it);
 
-  std::map<SrmResourceType, Records> resources_;
+  KindSlots resources_;      // null for a kind without an entry; walked in kind order
   SrmResourceDatabase* db_;  // borrowed
 };
 
