@@ -31,6 +31,10 @@ uint64_t Mix(uint64_t h, uint64_t word) {
 // Eight bytes at a time (Ids are mostly 20 to 60 bytes long, where a byte at a time costs
 // several times as much); the last word overlaps the one before it rather than being read
 // byte by byte. The final shift brings the well-mixed high bits down to the slot bits.
+size_t SrmIdHash(std::string_view key) noexcept {
+  return SrmIdIndex::Hash(key);
+}
+
 inline size_t SrmIdIndex::Hash(std::string_view key) noexcept {
   const char* p = key.data();
   size_t n = key.size();

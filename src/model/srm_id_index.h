@@ -14,6 +14,9 @@
 
 class SrmResource;
 
+// The hash of an Id the index uses, for other tables of Ids.
+size_t SrmIdHash(std::string_view key) noexcept;
+
 class SrmIdIndex {
  public:
   using Entry = std::pair<const std::string, SrmResource*>;
@@ -44,6 +47,7 @@ class SrmIdIndex {
     Entry* entry;  // null for a free slot
   };
 
+  friend size_t SrmIdHash(std::string_view key) noexcept;
   static inline size_t Hash(std::string_view key) noexcept;
   // The slot of key's entry, or of the free slot where the probe for it ended.
   inline size_t probe(std::string_view key, size_t hash) const noexcept;
