@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "db/found_memo.h"
+#include "db/record_table.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "kinds/disk.h"
@@ -51,7 +51,7 @@ void CopyFlags(const SrmResource* from, SrmResource* to, int* count,
 class FlagCopier {
  public:
   FlagCopier(const SrmResourceList* all, SrmResourceType kind, int* count,
-             SrmResolutionWatcher* watcher, FoundMemo* memo = nullptr)
+             SrmResolutionWatcher* watcher, RecordTable<SrmResource*>* memo = nullptr)
       : all_(all), kind_(kind), count_(count), watcher_(watcher), memo_(memo) {}
   FlagCopier(const FlagCopier&) = delete;
   FlagCopier& operator=(const FlagCopier&) = delete;
@@ -67,7 +67,7 @@ class FlagCopier {
     all_->findResources(kind_, ids_, pending_, found);
     for (size_t i = 0; i < pending_; ++i) {
       if (found[i] != nullptr) CopyFlags(found[i], records_[i], count_, watcher_);
-      if (memo_ != nullptr) memo_->remember(records_[i], found[i]);
+      if (memo_ != nullptr) memo_->add(records_[i], found[i]);
     }
     pending_ = 0;
   }
@@ -77,8 +77,8 @@ class FlagCopier {
   const SrmResourceList* all_;
   SrmResourceType kind_;
   int* count_;
-  SrmResolutionWatcher* watcher_;  // borrowed, may be null
-  FoundMemo* memo_;                // borrowed, may be null
+  SrmResolutionWatcher* watcher_;    // borrowed, may be null
+  RecordTable<SrmResource*>* memo_;  // borrowed, may be null
   SrmResource* records_[kBatch];
   const std::string* ids_[kBatch];
   size_t pending_ = 0;
@@ -120,7 +120,9 @@ int SrmResourceDatabase::resolveDatabase() try {
 
   // 3. Disks to their chunks. (A list finds a record of a large kind through its hash index.)
   // The disk found for each chunk is remembered for step 4, which asks again for most chunks.
-  FoundMemo diskOfChunk(static_cast<size_t>(all->getTypeCount(SRM_DISKCHUNK)));
+  // Without the memory for it, step 4 looks every disk up again.
+  RecordTable<SrmResource*> diskOfChunk;
+  diskOfChunk.reserve(static_cast<size_t>(all->getTypeCount(SRM_DISKCHUNK)));
   FlagCopier fromDisk(all, SRM_DISK, &count, watcher_, &diskOfChunk);
   ForEach<SrmDiskChunk>(all, SRM_DISKCHUNK,
                         [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
@@ -130,8 +132,8 @@ int SrmResourceDatabase::resolveDatabase() try {
   // The disks and the volumes' chunk lists are what step 3 left, so a remembered disk stands.
   ForEach<SrmVolume>(all, SRM_VOLUME, [&](SrmVolume* volume) {
     ForEach<SrmDiskChunk>(volume->getDiskChunkList(), SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) {
-      SrmResource* disk = nullptr;
-      if (!diskOfChunk.recall(chunk, &disk)) disk = all->findResource(SRM_DISK, chunk->getDisk());
+      SrmResource* const* known = diskOfChunk.find(chunk);
+      SrmResource* disk = known != nullptr ? *known : all->findResource(SRM_DISK, chunk->getDisk());
       if (disk != nullptr) CopyFlags(disk, volume, &count, watcher_);
     });
   });
