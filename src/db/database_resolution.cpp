@@ -120,9 +120,10 @@ int SrmResourceDatabase::resolveDatabase() try {
 
   // 3. Disks to their chunks. (A list finds a record of a large kind through its hash index.)
   // The disk found for each chunk is remembered for step 4, which asks again for most chunks.
-  // Without the memory for it, step 4 looks every disk up again.
   RecordTable<SrmResource*> diskOfChunk;
-  diskOfChunk.reserve(static_cast<size_t>(all->getTypeCount(SRM_DISKCHUNK)));
+  if (!diskOfChunk.reserve(static_cast<size_t>(all->getTypeCount(SRM_DISKCHUNK)))) {
+    throw std::bad_alloc();
+  }
   FlagCopier fromDisk(all, SRM_DISK, &count, watcher_, &diskOfChunk);
   ForEach<SrmDiskChunk>(all, SRM_DISKCHUNK,
                         [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
