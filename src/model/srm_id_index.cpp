@@ -111,10 +111,11 @@ SrmIdIndex::Entry* SrmIdIndex::find(std::string_view key) const noexcept {
   return slots_[probe(key, Hash(key))].entry;
 }
 
-void SrmIdIndex::findMany(const std::string* const* keys, size_t count,
-                          Entry** found) const noexcept {
+template <class Store>
+inline void SrmIdIndex::findEach(const std::string* const* keys, size_t count,
+                                 Store store) const noexcept {
   if (size_ == 0) {
-    std::fill(found, found + count, nullptr);
+    for (size_t i = 0; i < count; ++i) store(i, nullptr);
     return;
   }
   constexpr size_t kStep = 32;
@@ -123,9 +124,8 @@ void SrmIdIndex::findMany(const std::string* const* keys, size_t count,
   for (size_t first = 0; first < count; first += kStep) {
     const size_t n = std::min(kStep, count - first);
     const std::string* const* stepKeys = keys + first;
-    Entry** stepFound = found + first;
     // Each step asks the cache for what the next one reads: the home slots, then the entries
-    // found there (most keys sit in their home slot), then the records of the entries.
+    // found there (most keys sit in their home slot).
     for (size_t i = 0; i < n; ++i) {
       hashes[i] = Hash(*stepKeys[i]);
       __builtin_prefetch(&slots_[hashes[i] & mask]);
@@ -134,12 +134,24 @@ void SrmIdIndex::findMany(const std::string* const* keys, size_t count,
       const Slot& home = slots_[hashes[i] & mask];
       if (home.entry != nullptr) __builtin_prefetch(home.entry);
     }
-    for (size_t i = 0; i < n; ++i) {
-      Entry* entry = slots_[probe(*stepKeys[i], hashes[i])].entry;
-      stepFound[i] = entry;
-      if (entry != nullptr) __builtin_prefetch(entry->second);
-    }
+    for (size_t i = 0; i < n; ++i) store(first + i, slots_[probe(*stepKeys[i], hashes[i])].entry);
   }
+}
+
+void SrmIdIndex::findMany(const std::string* const* keys, size_t count,
+                          Entry** found) const noexcept {
+  findEach(keys, count, [found](size_t i, Entry* entry) {
+    found[i] = entry;
+    if (entry != nullptr) __builtin_prefetch(entry->second);  // the caller reads the record next
+  });
+}
+
+void SrmIdIndex::findValues(const std::string* const* keys, size_t count,
+                            SrmResource** found) const noexcept {
+  findEach(keys, count, [found](size_t i, Entry* entry) {
+    found[i] = entry == nullptr ? nullptr : entry->second;
+    if (entry != nullptr) __builtin_prefetch(entry->second);  // the caller reads the record next
+  });
 }
 
 void SrmIdIndex::clear() noexcept {

@@ -154,15 +154,7 @@ void SrmResourceList::findResources(SrmResourceType kind, const std::string* con
     for (size_t i = 0; i < count; ++i) found[i] = findResource(kind, *ids[i]);
     return;
   }
-  constexpr size_t kStep = 64;
-  SrmIdIndex::Entry* entries[kStep];
-  for (size_t first = 0; first < count; first += kStep) {
-    const size_t n = std::min(kStep, count - first);
-    records->index.findMany(ids + first, n, entries);
-    for (size_t i = 0; i < n; ++i) {
-      found[first + i] = entries[i] == nullptr ? nullptr : entries[i]->second;
-    }
-  }
+  records->index.findValues(ids, count, found);
 }
 
 SrmResource* SrmResourceList::eraseEntry(Records* records, IdMap::iterator it) {
