@@ -22,7 +22,7 @@ class SrmTupleLine {
   SrmTupleLine& operator=(const SrmTupleLine&) = delete;
 
   // Each add throws std::bad_alloc when the buffer cannot grow; the line then keeps the
-  // elements added before.
+  // elements added before. A value must not be the buffer itself (growing moves it).
   // "\"Key=value\"," for a text; left out when value is empty.
   void addText(int key_id, const std::string& value) {
     if (!value.empty()) addTextAlways(key_id, value);
