@@ -32,7 +32,8 @@ class SrmResourceList {
   SrmResourceDatabase* getDb() const { return db_; }
 
   // Stores r under its kind and Id and takes a reference; a different record stored under the
-  // same key is replaced (and released). 0 for null r, kind 0 or an empty Id.
+  // same key is replaced (and released). 0 for null r, an empty Id, or kind 0 or past
+  // SRM_ALIAS (no list has room for such a kind).
   int addResource(SrmResource* r);
   // The same, but the list's reference of a replaced record is handed to the caller through
   // *replaced (null when nothing was replaced) instead of being released.
