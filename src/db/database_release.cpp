@@ -3,10 +3,10 @@
 // a database that ends must neither change a record another one still holds nor leave it
 // linked to the ended database; and volumes that hold each other as sub-volumes (a cycle that
 // reference counting alone never frees) must still be freed.
-#include <algorithm>
 #include <new>
 #include <vector>
 
+#include "db/record_table.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "kinds/computer.h"
@@ -57,10 +57,13 @@ void SrmResourceDatabase::releaseRecords() noexcept {
   std::vector<SrmResource*> held;
   std::vector<int> inside;  // per held volume: references held volumes and this walk hold
   std::vector<SrmResource*> pending;
+  RecordTable<bool> seen;         // every record held
+  RecordTable<size_t> volume_at;  // each held volume's place in held
   try {
     held.reserve(size);
     inside.reserve(size);
     pending.reserve(size);
+    if (!seen.reserve(size) || !volume_at.reserve(size)) throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
     for (SrmResourceType kind : {SRM_VOLUME, SRM_VOLUMEGROUP}) {
       if (SrmResourceList::IdMap* map = resource_list_.getSrmResourceIdMap(kind)) {
@@ -83,27 +86,38 @@ void SrmResourceDatabase::releaseRecords() noexcept {
   computer_list_.removeAllResources();
   resource_list_.removeAllResources();
 
+  // A record held more than once (a departed container the lists held too) gives back the
+  // extra references first, so that each is held here once.
+  size_t distinct = 0;
+  for (size_t i = 0; i < held.size(); ++i) {
+    SrmResource* r = held[i];
+    if (seen.add(r, true)) {
+      held[distinct++] = r;
+    } else {
+      r->Release();
+    }
+  }
+  held.resize(distinct);
+
   // Records other than volumes hold no cycle this database cannot break otherwise: they go
-  // now (held twice here, a record gives back the second reference).
-  std::sort(held.begin(), held.end());
+  // now.
   size_t volumes = 0;
   for (size_t i = 0; i < held.size(); ++i) {
     SrmResource* r = held[i];
-    if (i + 1 < held.size() && held[i + 1] == r) {
-      r->Release();
-    } else if (r->getType() != SRM_VOLUME) {
+    if (r->getType() != SRM_VOLUME) {
       ReleaseFrom(this, r);
     } else {
+      volume_at.add(r, volumes);
       held[volumes++] = r;
     }
   }
-  held.resize(volumes);  // sorted, unique volumes
+  held.resize(volumes);  // unique volumes
 
   // A volume something outside the held volumes still holds stays whole, and so does every
   // volume below it; the others hold only each other and this walk: their child links go.
-  auto index_of = [&held](SrmResource* v) {
-    auto it = std::lower_bound(held.begin(), held.end(), v);
-    return it != held.end() && *it == v ? static_cast<size_t>(it - held.begin()) : held.size();
+  auto index_of = [&held, &volume_at](SrmResource* v) {
+    const size_t* at = volume_at.find(v);
+    return at != nullptr ? *at : held.size();
   };
   inside.assign(held.size(), 1);
   for (SrmResource* v : held) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "db/record_table.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "kinds/disk.h"
@@ -46,12 +47,12 @@ void CopyFlags(const SrmResource* from, SrmResource* to, int* count,
 // record exists, but the lookups wait and are made a batch at a time, their cache misses
 // overlapping (a database of 100 000 records does not fit the cache). The lookups read only
 // the lists, which copying flags leaves alone; flush before reading the flags copied. The ids
-// are borrowed until then.
+// are borrowed until then. With a memo, each record's finding is remembered there too.
 class FlagCopier {
  public:
   FlagCopier(const SrmResourceList* all, SrmResourceType kind, int* count,
-             SrmResolutionWatcher* watcher)
-      : all_(all), kind_(kind), count_(count), watcher_(watcher) {}
+             SrmResolutionWatcher* watcher, RecordTable<SrmResource*>* memo = nullptr)
+      : all_(all), kind_(kind), count_(count), watcher_(watcher), memo_(memo) {}
   FlagCopier(const FlagCopier&) = delete;
   FlagCopier& operator=(const FlagCopier&) = delete;
 
@@ -66,6 +67,7 @@ class FlagCopier {
     all_->findResources(kind_, ids_, pending_, found);
     for (size_t i = 0; i < pending_; ++i) {
       if (found[i] != nullptr) CopyFlags(found[i], records_[i], count_, watcher_);
+      if (memo_ != nullptr) memo_->add(records_[i], found[i]);
     }
     pending_ = 0;
   }
@@ -75,7 +77,8 @@ class FlagCopier {
   const SrmResourceList* all_;
   SrmResourceType kind_;
   int* count_;
-  SrmResolutionWatcher* watcher_;  // borrowed, may be null
+  SrmResolutionWatcher* watcher_;    // borrowed, may be null
+  RecordTable<SrmResource*>* memo_;  // borrowed, may be null
   SrmResource* records_[kBatch];
   const std::string* ids_[kBatch];
   size_t pending_ = 0;
@@ -116,16 +119,25 @@ int SrmResourceDatabase::resolveDatabase() try {
   });
 
   // 3. Disks to their chunks. (A list finds a record of a large kind through its hash index.)
-  FlagCopier fromDisk(all, SRM_DISK, &count, watcher_);
+  // The disk found for each chunk is remembered for step 4, which asks again for most chunks.
+  RecordTable<SrmResource*> diskOfChunk;
+  if (!diskOfChunk.reserve(static_cast<size_t>(all->getTypeCount(SRM_DISKCHUNK)))) {
+    throw std::bad_alloc();
+  }
+  FlagCopier fromDisk(all, SRM_DISK, &count, watcher_, &diskOfChunk);
   ForEach<SrmDiskChunk>(all, SRM_DISKCHUNK,
                         [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
+  fromDisk.flush();
 
   // 4. Disks to the volumes built on their chunks; the last chunk with a known disk decides.
+  // The disks and the volumes' chunk lists are what step 3 left, so a remembered disk stands.
   ForEach<SrmVolume>(all, SRM_VOLUME, [&](SrmVolume* volume) {
-    ForEach<SrmDiskChunk>(volume->getDiskChunkList(), SRM_DISKCHUNK,
-                          [&](SrmDiskChunk* chunk) { fromDisk.add(volume, chunk->getDisk()); });
+    ForEach<SrmDiskChunk>(volume->getDiskChunkList(), SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) {
+      SrmResource* const* known = diskOfChunk.find(chunk);
+      SrmResource* disk = known != nullptr ? *known : all->findResource(SRM_DISK, chunk->getDisk());
+      if (disk != nullptr) CopyFlags(disk, volume, &count, watcher_);
+    });
   });
-  fromDisk.flush();  // the volumes' flags are read from here on
 
   // 5 to 7. Volumes to the file systems, mount points and shares on them.
   FlagCopier fromVolume(all, SRM_VOLUME, &count, watcher_);

@@ -2,6 +2,7 @@
 // after their sub-volumes), the errors, then the service groups. The counts in the header tie
 // the text together and are checked on both sides.
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
+#include "db/written_ids.h"
 #include "kinds/computer.h"
 #include "kinds/kind_factory.h"
 #include "kinds/virtual_server.h"
@@ -54,6 +56,64 @@ bool CarriesState(CSRMReportTuple* tuple) {
   return found;
 }
 
+// Writes volume unless a volume of its Id was written already. 1, or 0 when it fails to write.
+int WriteVolumeOnce(SrmResource* volume, int fd, int flags, int* written, WrittenIds* done) {
+  if (done->contains(volume->getId())) return 1;
+  done->insert(volume->getId());
+  if (!volume->serialize(fd, flags)) return 0;
+  if (written != nullptr) ++*written;
+  return 1;
+}
+
+// Writes volume after all its sub-volumes, depth first, each Id once (done holds the Ids
+// written). The walk keeps its own stack, so a hierarchy of any depth cannot exhaust the call
+// stack, and a volume met again on its own path (a cycle of sub-volumes) is not descended into
+// a second time. 1, or 0 at the first volume that fails to write.
+int WriteVolumes(SrmResource* volume, int fd, int flags, int* written, WrittenIds* done) {
+  struct Frame {
+    SrmResource* volume;
+    std::vector<SrmResource*> children;  // sub-volumes in Id order
+    size_t next = 0;
+  };
+  auto sub_volumes = [](SrmResource* v) -> const SrmResourceList::IdMap* {
+    SrmResourceList* subs = static_cast<SrmVolume*>(v)->getSubVolumeList();
+    return subs == nullptr ? nullptr : subs->getSrmResourceIdMap(SRM_VOLUME);
+  };
+  // Most volumes have no sub-volumes: written at once, without a walk.
+  const SrmResourceList::IdMap* top_subs = sub_volumes(volume);
+  if (top_subs == nullptr || top_subs->empty()) {
+    return WriteVolumeOnce(volume, fd, flags, written, done);
+  }
+  auto make_frame = [&sub_volumes](SrmResource* v) {
+    Frame frame{v, {}, 0};
+    if (const SrmResourceList::IdMap* map = sub_volumes(v)) {
+      for (auto& entry : *map) frame.children.push_back(entry.second);
+    }
+    return frame;
+  };
+
+  std::map<std::string, bool> on_path;
+  std::vector<Frame> stack;
+  stack.push_back(make_frame(volume));
+  on_path[volume->getId()] = true;
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next < top.children.size()) {
+      SrmResource* child = top.children[top.next++];
+      if (on_path.count(child->getId()) == 0) {
+        on_path[child->getId()] = true;
+        stack.push_back(make_frame(child));
+      }
+      continue;
+    }
+    SrmResource* finished = top.volume;
+    on_path.erase(finished->getId());
+    stack.pop_back();
+    if (!WriteVolumeOnce(finished, fd, flags, written, done)) return 0;
+  }
+  return 1;
+}
+
 }  // namespace
 
 // Running out of memory anywhere in a write or a load ends it with code 12 in the last-error
@@ -86,15 +146,15 @@ int SrmResourceDatabase::serialize(int fd, int flags) try {
     SrmResourceList::IdMap* records = resource_list_.getSrmResourceIdMap(kind);
     if (records == nullptr) continue;
     if (kind == SRM_VOLUME) {
-      serialized_volumes_.clear();
+      WrittenIds done;
       for (auto& entry : *records) {
         if (static_cast<SrmVolume*>(entry.second)->getHierType() == kSubVolumeHierType) continue;
-        if (!serializeVolumes(entry.second, fd, flags, &written)) return 0;
+        if (!WriteVolumes(entry.second, fd, flags, &written, &done)) return 0;
       }
       // Sub-volumes no written volume lists (their parent was refused, say) follow, each once.
       for (auto& entry : *records) {
-        if (serialized_volumes_.count(entry.first) != 0) continue;
-        if (!serializeVolumes(entry.second, fd, flags, &written)) return 0;
+        if (done.contains(entry.first)) continue;
+        if (!WriteVolumes(entry.second, fd, flags, &written, &done)) return 0;
       }
       continue;
     }
@@ -122,50 +182,6 @@ int SrmResourceDatabase::serialize(int fd, int flags) try {
 } catch (const std::bad_alloc&) {
   setOutOfMemory("Failed to serialize the database");
   return 0;
-}
-
-// Writes volume after all its sub-volumes, depth first, each volume once. The walk keeps its
-// own stack, so a hierarchy of any depth cannot exhaust the call stack, and a volume met again
-// on its own path (a cycle of sub-volumes) is not descended into a second time.
-int SrmResourceDatabase::serializeVolumes(SrmResource* volume, int fd, int flags, int* written) {
-  struct Frame {
-    SrmResource* volume;
-    std::vector<SrmResource*> children;  // sub-volumes in Id order
-    size_t next = 0;
-  };
-  auto make_frame = [](SrmResource* v) {
-    Frame frame{v, {}, 0};
-    if (SrmResourceList* subs = static_cast<SrmVolume*>(v)->getSubVolumeList()) {
-      if (SrmResourceList::IdMap* map = subs->getSrmResourceIdMap(SRM_VOLUME)) {
-        for (auto& entry : *map) frame.children.push_back(entry.second);
-      }
-    }
-    return frame;
-  };
-
-  std::map<std::string, bool> on_path;
-  std::vector<Frame> stack;
-  stack.push_back(make_frame(volume));
-  on_path[volume->getId()] = true;
-  while (!stack.empty()) {
-    Frame& top = stack.back();
-    if (top.next < top.children.size()) {
-      SrmResource* child = top.children[top.next++];
-      if (on_path.count(child->getId()) == 0) {
-        on_path[child->getId()] = true;
-        stack.push_back(make_frame(child));
-      }
-      continue;
-    }
-    SrmResource* done = top.volume;
-    on_path.erase(done->getId());
-    stack.pop_back();
-    if (serialized_volumes_.count(done->getId()) != 0) continue;
-    serialized_volumes_[done->getId()] = 1;
-    if (!done->serialize(fd, flags)) return 0;
-    if (written != nullptr) ++*written;
-  }
-  return 1;
 }
 
 int SrmResourceDatabase::deserialize(int fd, CSRMReportTuple*) try {

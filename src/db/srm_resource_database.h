@@ -136,7 +136,6 @@ class SrmResourceDatabase {
   // --- The whole database ---
   // Writes the header, every record, the errors and the service groups to fd.
   virtual int serialize(int fd, int flags);
-  int serializeVolumes(SrmResource* volume, int fd, int flags, int* written);
   // Loads tuple text read from fd (the tuple argument is not used).
   virtual int deserialize(int fd, CSRMReportTuple* tuple);
   // Validates the disks and carries each record's flags to what rests on it; returns the
@@ -199,7 +198,6 @@ class SrmResourceDatabase {
   std::unique_ptr<CSRMTupleFDStream> fd_stream_;
   std::unique_ptr<CSRMReportTupleStreamReader> tuple_reader_;
   std::map<SrmResourceType, GlobalIdMap> global_ids_;  // disks, volumes, fs, vgs, mps, shares
-  std::map<std::string, int> serialized_volumes_;
   int last_error_code_ = 0;
   SrmResource* last_error_resource_ = nullptr;  // one reference
   std::string last_error_message_;

@@ -178,7 +178,7 @@ int SrmServiceGroup::serialize(int fd, int flags) {
     return 0;
   }
   SrmTupleLine line(buffer);
-  line.addTextAlways(kKeyType, SrmResDbGetIdString(kKeyServiceGroup));
+  line.addKeyName(kKeyType, kKeyServiceGroup);
   line.addText(kKeyId, name_);
   if (!(flags & 1)) {
     if (child_ != nullptr) line.addText(kKeyChildServiceGroup, child_->getName());

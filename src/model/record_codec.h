@@ -166,7 +166,7 @@ class SrmRecordCodec {
   bool writeCommon(const R& r, SrmTupleLine* line, int key) const {
     switch (key) {
       case kKeyType:
-        line->addTextAlways(kKeyType, SrmResDbGetIdString(type_key_));
+        line->addKeyName(kKeyType, type_key_);
         return true;
       case kKeyId:
         line->addText(kKeyId, r.getId());

@@ -26,7 +26,7 @@ int SrmError::serialize(int fd, int /*flags*/, const std::string& name) {
   std::string* buffer = database_->getFormatBuffer();
   if (buffer == nullptr) return 0;
   SrmTupleLine line(buffer);
-  line.addTextAlways(kKeyType, SrmResDbGetIdString(kKeyError));
+  line.addKeyName(kKeyType, kKeyError);
   line.addText(kKeyId, name);
   line.addText(kKeyErrorDesc, description_);
   line.addInteger(kKeyEcode, code_);

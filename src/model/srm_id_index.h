@@ -14,6 +14,9 @@
 
 class SrmResource;
 
+// The hash of an Id the index uses, for other tables of Ids.
+size_t SrmIdHash(std::string_view key) noexcept;
+
 class SrmIdIndex {
  public:
   using Entry = std::pair<const std::string, SrmResource*>;
@@ -34,6 +37,8 @@ class SrmIdIndex {
   // lookups go side by side, one step of all of them at a time, so that their cache misses
   // overlap instead of following one another.
   void findMany(const std::string* const* keys, size_t count, Entry** found) const noexcept;
+  // The same, giving the entries' records (null where none).
+  void findValues(const std::string* const* keys, size_t count, SrmResource** found) const noexcept;
   // Removes every entry; the table keeps its room.
   void clear() noexcept;
   size_t size() const { return size_; }
@@ -44,9 +49,13 @@ class SrmIdIndex {
     Entry* entry;  // null for a free slot
   };
 
-  static size_t Hash(std::string_view key) noexcept;
+  friend size_t SrmIdHash(std::string_view key) noexcept;
+  static inline size_t Hash(std::string_view key) noexcept;
+  // findMany's walk: store(i, entry) for each key i, entry null where none.
+  template <class Store>
+  inline void findEach(const std::string* const* keys, size_t count, Store store) const noexcept;
   // The slot of key's entry, or of the free slot where the probe for it ended.
-  size_t probe(std::string_view key, size_t hash) const noexcept;
+  inline size_t probe(std::string_view key, size_t hash) const noexcept;
   void place(Slot slot) noexcept;
 
   std::vector<Slot> slots_;  // a power of two in size, at most half in use

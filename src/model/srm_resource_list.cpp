@@ -63,19 +63,21 @@ void SrmResourceList::Records::reindex() {
 SrmResourceList::SrmResourceList(SrmResourceDatabase* db) : db_(db) {}
 
 SrmResourceList::~SrmResourceList() {
-  std::map<SrmResourceType, Records> doomed;
+  KindSlots doomed;
   doomed.swap(resources_);
-  for (auto& kind : doomed) ReleaseAll(&kind.second.map);
+  for (auto& kind : doomed) {
+    if (kind != nullptr) ReleaseAll(&kind->map);
+  }
 }
 
 SrmResourceList::Records* SrmResourceList::recordsOf(SrmResourceType kind) {
-  auto it = resources_.find(kind);
-  return it == resources_.end() ? nullptr : &it->second;
+  if (kind < 0 || kind >= kKindSlots) return nullptr;
+  return resources_[kind].get();
 }
 
 const SrmResourceList::Records* SrmResourceList::recordsOf(SrmResourceType kind) const {
-  auto it = resources_.find(kind);
-  return it == resources_.end() ? nullptr : &it->second;
+  if (kind < 0 || kind >= kKindSlots) return nullptr;
+  return resources_[kind].get();
 }
 
 int SrmResourceList::addResource(SrmResource* r) {
@@ -87,15 +89,19 @@ int SrmResourceList::addResource(SrmResource* r) {
 
 int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
   *replaced_out = nullptr;
-  if (r == nullptr || r->getType() == SRM_NO_TYPE || r->getId().empty()) return 0;
+  if (r == nullptr || r->getType() <= SRM_NO_TYPE || r->getType() >= kKindSlots ||
+      r->getId().empty()) {
+    return 0;
+  }
   SrmResource* replaced = nullptr;
-  auto kind = resources_.end();
+  std::unique_ptr<Records>& kind = resources_[r->getType()];
   bool new_kind = false;
   try {
-    auto made = resources_.try_emplace(r->getType());
-    kind = made.first;
-    new_kind = made.second;
-    Records& records = kind->second;
+    if (kind == nullptr) {
+      kind.reset(new Records);
+      new_kind = true;
+    }
+    Records& records = *kind;
     // The index gets its room first: once the map holds a new entry, nothing may fail.
     const bool index = records.map.size() + 1 >= kIndexedCount;
     if (index && records.indexed()) {
@@ -122,7 +128,7 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
     slot = r;
   } catch (const std::bad_alloc&) {
     // A kind that did not get its record has never held one.
-    if (new_kind) resources_.erase(kind);
+    if (new_kind) kind.reset();
     return 0;
   }
   r->AddRef();
@@ -148,15 +154,7 @@ void SrmResourceList::findResources(SrmResourceType kind, const std::string* con
     for (size_t i = 0; i < count; ++i) found[i] = findResource(kind, *ids[i]);
     return;
   }
-  constexpr size_t kStep = 64;
-  SrmIdIndex::Entry* entries[kStep];
-  for (size_t first = 0; first < count; first += kStep) {
-    const size_t n = std::min(kStep, count - first);
-    records->index.findMany(ids + first, n, entries);
-    for (size_t i = 0; i < n; ++i) {
-      found[first + i] = entries[i] == nullptr ? nullptr : entries[i]->second;
-    }
-  }
+  records->index.findValues(ids, count, found);
 }
 
 SrmResource* SrmResourceList::eraseEntry(Records* records, IdMap::iterator it) {
@@ -192,9 +190,10 @@ int SrmResourceList::removeResource(SrmResourceType kind, SrmResource* r) {
 
 int SrmResourceList::removeAllResources() {
   for (auto& kind : resources_) {
+    if (kind == nullptr) continue;
     IdMap doomed;
-    doomed.swap(kind.second.map);
-    kind.second.index.clear();
+    doomed.swap(kind->map);
+    kind->index.clear();
     ReleaseAll(&doomed);
   }
   return 1;
@@ -204,7 +203,8 @@ int SrmResourceList::mergeResources(const SrmResourceList* other) {
   if (other == nullptr) return 0;
   std::vector<SrmResource*> records;
   for (const auto& kind : other->resources_) {
-    for (const auto& entry : kind.second.map) records.push_back(entry.second);
+    if (kind == nullptr) continue;
+    for (const auto& entry : kind->map) records.push_back(entry.second);
   }
   return MergeRecords(this, records);
 }
@@ -220,7 +220,9 @@ int SrmResourceList::mergeResources(const SrmResourceList* other, SrmResourceTyp
 
 int SrmResourceList::getResourceCount() const {
   size_t count = 0;
-  for (const auto& kind : resources_) count += kind.second.map.size();
+  for (const auto& kind : resources_) {
+    if (kind != nullptr) count += kind->map.size();
+  }
   return static_cast<int>(count);
 }
 
@@ -230,7 +232,8 @@ int SrmResourceList::getTypeCount(SrmResourceType kind) const {
 }
 
 int SrmResourceList::getResourceTypeCount(SrmResourceType /*kind*/) const {
-  return static_cast<int>(resources_.size());
+  return static_cast<int>(std::count_if(resources_.begin(), resources_.end(),
+                                        [](const auto& kind) { return kind != nullptr; }));
 }
 
 SrmResourceList::IdMap* SrmResourceList::getSrmResourceIdMap(SrmResourceType kind) {
@@ -245,7 +248,8 @@ const SrmResourceList::IdMap* SrmResourceList::getSrmResourceIdMap(SrmResourceTy
 
 void SrmResourceList::setAllResourceState(long mask) {
   for (auto& kind : resources_) {
-    for (auto& entry : kind.second.map) {
+    if (kind == nullptr) continue;
+    for (auto& entry : kind->map) {
       SrmResource* r = entry.second;
       r->setFlags(static_cast<int32_t>(r->getFlags() | mask));
     }
@@ -254,7 +258,8 @@ void SrmResourceList::setAllResourceState(long mask) {
 
 void SrmResourceList::unsetAllResourceState(long mask) {
   for (auto& kind : resources_) {
-    for (auto& entry : kind.second.map) {
+    if (kind == nullptr) continue;
+    for (auto& entry : kind->map) {
       SrmResource* r = entry.second;
       r->setFlags(static_cast<int32_t>(r->getFlags() & ~mask));
     }

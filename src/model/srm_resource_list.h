@@ -9,6 +9,7 @@
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -31,7 +32,8 @@ class SrmResourceList {
   SrmResourceDatabase* getDb() const { return db_; }
 
   // Stores r under its kind and Id and takes a reference; a different record stored under the
-  // same key is replaced (and released). 0 for null r, kind 0 or an empty Id.
+  // same key is replaced (and released). 0 for null r, an empty Id, or kind 0 or past
+  // SRM_ALIAS (no list has room for such a kind).
   int addResource(SrmResource* r);
   // The same, but the list's reference of a replaced record is handed to the caller through
   // *replaced (null when nothing was replaced) instead of being released.
@@ -82,6 +84,10 @@ class SrmResourceList {
     // std::bad_alloc, leaving the index empty (the map then answers alone).
     void reindex();
   };
+  // One slot per kind, indexed by the kind's value; a kind outside it never has an entry.
+  static constexpr int kKindSlots = SRM_ALIAS + 1;
+  using KindSlots = std::array<std::unique_ptr<Records>, kKindSlots>;
+
   // The records of kind, or null when the kind has no entry.
   Records* recordsOf(SrmResourceType kind);
   const Records* recordsOf(SrmResourceType kind) const;
@@ -89,7 +95,7 @@ class SrmResourceList {
   // the caller now holds.
   static SrmResource* eraseEntry(Records* records, IdMap::iterator it);
 
-  std::map<SrmResourceType, Records> resources_;
+  KindSlots resources_;      // null for a kind without an entry; walked in kind order
   SrmResourceDatabase* db_;  // borrowed
 };
 

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -65,7 +66,7 @@ TEST(SrmTupleLineTest, WritesTheCanonicalLineWhole) {
   const std::string value(100000, 'v');
   std::string buffer = "stale";
   SrmTupleLine line(&buffer);
-  line.addTextAlways(kKeyType, "Disk");
+  line.addKeyName(kKeyType, kKeyDisk);
   line.addText(kKeyPubId, "");  // left out
   line.addTextAlways(kKeyLId, "");
   line.addInteger(kKeyCapacityKB, 3907018584LL);
@@ -76,6 +77,13 @@ TEST(SrmTupleLineTest, WritesTheCanonicalLineWhole) {
   EXPECT_EQ("\"Type=Disk\",\"LId=\",\"CapacityKB=3907018584\",\"Name=" + value + "\",raw;\n", text);
   EXPECT_EQ(1, result);
   EXPECT_EQ(text, buffer);
+  {  // a shorter line in the same buffer; keys outside the vocabulary have no name
+    SrmTupleLine next(&buffer);
+    next.addInteger(kKeyCount, INT64_MIN);
+    next.addInteger(kKeyState, INT64_MAX);
+    next.addKeyName(-1, kKeyCount);
+  }
+  EXPECT_EQ("\"=-9223372036854775808\",\"State=9223372036854775807\",\"=\",", buffer);
   int fds[2];
   ASSERT_EQ(0, pipe(fds));
   close(fds[0]);

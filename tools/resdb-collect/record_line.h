@@ -34,7 +34,7 @@ class RecordLine {
   // The line, ended, followed by one reference line ("Type=<kind>","Id=<id>") per id.
   std::string done(const char* kind = nullptr, const std::vector<std::string>& ids = {}) {
     line_.addRaw(";\n");
-    std::string lines = text_;
+    std::string lines = line_.text();
     for (const std::string& id : ids) lines += RecordLine(kind).text(kKeyId, id).done();
     return lines;
   }
