@@ -174,9 +174,9 @@ TEST(MarshallTest, CharacterDataIsEscapedAndMadeUtf8) {
       {"a<b & \"c\" 'd'>~", "a&lt;b &amp; &quot;c&quot; &apos;d&apos;&gt;~"},
       {"a\tb\nc\rd\x01\x1f\x7f", "abcd"},  // control bytes and DEL are dropped
       {"&\x01&", "&amp;&amp;"},
-      // well-formed UTF-8 of two and three bytes stays as it is
-      {"M\xc3\xbcller \xe2\x82\xac \xc2\x85 \xef\xbf\xbd",
-       "M\xc3\xbcller \xe2\x82\xac \xc2\x85 \xef\xbf\xbd"},
+      // well-formed UTF-8 of two and three bytes stays as it is, ED-led ones below surrogates too
+      {"M\xc3\xbcller \xe2\x82\xac \xc2\x85 \xef\xbf\xbd \xed\x95\x9c",
+       "M\xc3\xbcller \xe2\x82\xac \xc2\x85 \xef\xbf\xbd \xed\x95\x9c"},
       // four-byte sequences have no modified UTF-8 form: character references
       {"a\xf0\x9f\x98\x80"
        "b\xf4\x8f\xbf\xbf",
