@@ -237,11 +237,18 @@ int QDX_Report::AddToList(CCIMInstance* instance) {
 }
 
 CCIMList* QDX_Report::GetReport() {
+  // Each category in the order of its ids (unique within a map), sorted through pointers.
+  std::vector<const std::pair<const std::string, CCIMInstance*>*> filed;
   for (int c : kListedCategories) {
-    for (const auto& entry : category_maps_[c]) {
+    filed.clear();
+    filed.reserve(category_maps_[c].size());
+    for (const auto& entry : category_maps_[c]) filed.push_back(&entry);
+    std::sort(filed.begin(), filed.end(),
+              [](const auto* a, const auto* b) { return a->first < b->first; });
+    for (const auto* entry : filed) {
       // Only what the converter still holds: an instance filed twice goes in once.
-      if (instances_.stateOf(entry.second) != InstanceRegistry::State::kHeld) continue;
-      if (AddToList(entry.second) == 0) return nullptr;
+      if (instances_.stateOf(entry->second) != InstanceRegistry::State::kHeld) continue;
+      if (AddToList(entry->second) == 0) return nullptr;
     }
   }
   // Sorted by key through pointers (cheaper to move than the entries). Stable: of the

@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cimapi.h"
@@ -180,8 +181,10 @@ class QDX_Report {
   std::string system_id_;
   std::map<std::string, int> disk_chunk_set_;
   std::map<std::string, std::string> kind_class_map_;
-  SrmResourceList::IdMap* volume_managers_ = nullptr;       // borrowed from the database
-  std::map<std::string, CCIMInstance*> category_maps_[10];  // 0 and 1 share map 1
+  SrmResourceList::IdMap* volume_managers_ = nullptr;  // borrowed from the database
+  // The filed instances under their ids, one map per category (0 and 1 share map 1). Hashed:
+  // the passes look ids up far more often than GetReport lists them, which sorts them then.
+  std::unordered_map<std::string, CCIMInstance*> category_maps_[10];
   // The associations in the order they were built, under their map keys; GetReport lists them
   // in key order, the first one built under a key and no other (a vector sorted once costs
   // less than a tree kept in order all along).
