@@ -1,6 +1,6 @@
 // One instance or association built in a single call: a fresh builder, Initialize with the
-// key table, every property of a recipe in order, GetCIMInstance, Release. The passes describe
-// what they build as a recipe and test one pointer.
+// key table, every property of a recipe in order, GetCIMInstance, the builder released. The passes
+// describe what they build as a recipe and test one pointer.
 #ifndef RESDB_REPORT_INSTANCE_BUILD_H_
 #define RESDB_REPORT_INSTANCE_BUILD_H_
 

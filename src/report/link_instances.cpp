@@ -13,6 +13,7 @@ int QDX_Report::LinkInstances(const std::string& class_name, int key_count,
   CCIMInstance* first_instance = FindCIMInstance(first.id, first.category);
   CCIMInstance* second_instance = FindCIMInstance(second.id, second.category);
   if (first_instance == nullptr || second_instance == nullptr) return -1;
+  map_key.reserve(map_key.size() + class_name.size() + 4);
   map_key.push_back('\0');
   map_key.append(class_name);
   map_key.push_back('\0');

@@ -275,8 +275,10 @@ int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
                                   const char* const* key_names, AssociationEnd first,
                                   AssociationEnd second, std::string map_key,
                                   std::initializer_list<ExtraProperty> extra) {
-  std::vector<RM_PropertyRecipe> recipe = {RM_KeyRef(first.role, first.instance),
-                                           RM_KeyRef(second.role, second.instance)};
+  std::vector<RM_PropertyRecipe> recipe;
+  recipe.reserve(2 + extra.size());
+  recipe.push_back(RM_KeyRef(first.role, first.instance));
+  recipe.push_back(RM_KeyRef(second.role, second.instance));
   for (const ExtraProperty& p : extra) {
     recipe.push_back(p.value ? RM_Text(p.name, *p.value, p.type)
                              : RM_PropertyRecipe::Null(p.name, p.type));
