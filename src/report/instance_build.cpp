@@ -15,8 +15,7 @@ class LocalBuilder : public RM_CIM_Report {
 }  // namespace
 
 CCIMInstance* RM_BuildInstance(nmspc_cim::CCIMArena* arena, const std::string& provider_name,
-                               const std::string& class_name, int key_count,
-                               const char* const* key_names,
+                               const char* class_name, int key_count, const char* const* key_names,
                                const std::vector<RM_PropertyRecipe>& recipe,
                                std::string* natural_name) {
   LocalBuilder local(provider_name, arena);

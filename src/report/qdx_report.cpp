@@ -271,7 +271,7 @@ CCIMList* QDX_Report::GetReport() {
   return list;
 }
 
-int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
+int QDX_Report::CreateAssociation(const char* class_name, int key_count,
                                   const char* const* key_names, AssociationEnd first,
                                   AssociationEnd second, std::string map_key,
                                   std::initializer_list<ExtraProperty> extra) {

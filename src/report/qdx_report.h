@@ -118,7 +118,7 @@ class QDX_Report {
   // key properties, then the extra properties, and files it among the associations under
   // map_key (an association already filed under map_key is kept: the new one is left out of the
   // report and freed with the converter). 1, or 0 when the builder fails (already logged).
-  int CreateAssociation(const std::string& class_name, int key_count, const char* const* key_names,
+  int CreateAssociation(const char* class_name, int key_count, const char* const* key_names,
                         AssociationEnd first, AssociationEnd second, std::string map_key,
                         std::initializer_list<ExtraProperty> extra = {});
   // One end of an association to be looked up: role, id and the category it is filed in. The
@@ -133,8 +133,9 @@ class QDX_Report {
   // builder failed (already logged). The association is filed under map_key followed by a NUL,
   // the class name and the two end categories, so that associations of different classes or
   // kinds whose ids join into the same map_key are all kept; the NUL sorts below every byte of
-  // an id, so associations of distinct map_keys keep their order.
-  int LinkInstances(const std::string& class_name, int key_count, const char* const* key_names,
+  // an id, so associations of distinct map_keys keep their order. class_name is C text (not
+  // null): the passes name their classes with literals, which cost no copy.
+  int LinkInstances(const char* class_name, int key_count, const char* const* key_names,
                     const EndLookup& first, const EndLookup& second, std::string map_key,
                     std::initializer_list<ExtraProperty> extra = {});
   // The decimal text of value for the integer property name of type. A value outside the
@@ -151,8 +152,7 @@ class QDX_Report {
   // of its id, and the order of distinct ids stays); "" for an empty id.
   static std::string PartitionKey(const std::string& chunk_id);
   // RM_BuildInstance in the converter's arena, under its provider name.
-  CCIMInstance* BuildInstance(const std::string& class_name, int key_count,
-                              const char* const* key_names,
+  CCIMInstance* BuildInstance(const char* class_name, int key_count, const char* const* key_names,
                               const std::vector<RM_PropertyRecipe>& recipe,
                               std::string* natural_name = nullptr) {
     return RM_BuildInstance(arena_, provider_name_, class_name, key_count, key_names, recipe,
