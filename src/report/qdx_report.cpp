@@ -177,9 +177,23 @@ int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, std::string&& id, int 
 
 std::string QDX_Report::PartitionKey(const std::string& chunk_id) {
   if (chunk_id.empty()) return chunk_id;
-  std::string key = chunk_id;
+  static constexpr char kSuffix[] = "partition";
+  std::string key;
+  key.reserve(chunk_id.size() + sizeof(kSuffix));
+  key.append(chunk_id);
   key.push_back('\0');
-  key.append("partition");
+  key.append(kSuffix, sizeof(kSuffix) - 1);
+  return key;
+}
+
+std::string QDX_Report::MapKey(const std::string& first, const std::string& second) {
+  // LinkInstances adds a NUL, the class name (the longest is 25 bytes), a NUL and two digits.
+  constexpr size_t kLinkRoom = 32;
+  std::string key;
+  key.reserve(first.size() + 1 + second.size() + kLinkRoom);
+  key.append(first);
+  key.push_back('~');
+  key.append(second);
   return key;
 }
 

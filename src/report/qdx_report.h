@@ -151,6 +151,9 @@ class QDX_Report {
   // the same id: the id, a NUL and "partition" (so each disk comes right before the partition
   // of its id, and the order of distinct ids stays); "" for an empty id.
   static std::string PartitionKey(const std::string& chunk_id);
+  // The map key of an association between the records of ids first and second: "first~second",
+  // made with room for what LinkInstances adds to it.
+  static std::string MapKey(const std::string& first, const std::string& second);
   // RM_BuildInstance in the converter's arena, under its provider name.
   CCIMInstance* BuildInstance(const char* class_name, int key_count, const char* const* key_names,
                               const std::vector<RM_PropertyRecipe>& recipe,
