@@ -12,12 +12,6 @@
 namespace marshall_internal {
 namespace {
 
-// How appendText treats the markup characters and control bytes below 0x80.
-enum class Markup {
-  kEscape,  // character data: entities for " & ' < >, control bytes and 0x7F dropped
-  kKeep     // names and formatted lines: written as they are
-};
-
 const char kBlanks[] = "                                                                ";
 
 // Appends n bytes of s; false when the buffer could not grow.
@@ -126,40 +120,31 @@ const char* entityFor(unsigned char c) {
   }
 }
 
-// Appends the NUL-terminated text by the rules of marshall.h. Runs of bytes written as they
-// are go to the buffer in one append each; only replacements are appended on their own.
-// False when an append failed (the text is then cut where it failed).
-bool appendText(sbuf* buffer, const char* text, Markup markup) {
+// Appends the NUL-terminated text with its bytes 0x80 and above made valid as marshall.h says;
+// bytes below 0x80 are written as they are. Runs of bytes written as they are go to the buffer
+// in one append each; only replacements are appended on their own. False when an append failed
+// (the text is then cut where it failed).
+bool appendText(sbuf* buffer, const char* text) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
   size_t run = 0;  // first byte not yet appended
   size_t at = 0;
   bool ok = true;
   while (s[at] != '\0') {
-    unsigned char c = s[at];
-    char reference[16];
-    const char* replacement = nullptr;  // null: the byte is dropped
-    size_t consumed = 1;
-    if (c >= 0x80) {
-      uint32_t codePoint = 0;
-      int length = sequenceLength(s + at, &codePoint);
-      if (length == 2 || length == 3) {
-        at += length;
-        continue;
-      }
-      unsigned int referenced = length >= 4 ? codePoint : c;
-      snprintf(reference, sizeof(reference), "&#x%X;", referenced);
-      replacement = reference;
-      consumed = length >= 4 ? static_cast<size_t>(length) : 1;
-    } else if (markup == Markup::kKeep) {
-      ++at;
-      continue;
-    } else if ((replacement = entityFor(c)) == nullptr && c >= 0x20 && c <= 0x7E) {
+    if (s[at] < 0x80) {
       ++at;
       continue;
     }
+    uint32_t codePoint = 0;
+    int length = sequenceLength(s + at, &codePoint);
+    if (length == 2 || length == 3) {
+      at += length;
+      continue;
+    }
+    char reference[16];
+    snprintf(reference, sizeof(reference), "&#x%X;", length >= 4 ? codePoint : s[at]);
     ok = appendBytes(buffer, text + run, at - run) && ok;
-    if (replacement != nullptr) ok = appendBytes(buffer, replacement, strlen(replacement)) && ok;
-    at += consumed;
+    ok = appendBytes(buffer, reference, strlen(reference)) && ok;
+    at += length >= 4 ? static_cast<size_t>(length) : 1;
     run = at;
   }
   return appendBytes(buffer, text + run, at - run) && ok;
@@ -183,7 +168,7 @@ bool makeValidUtf8(sbuf* buffer, unsigned int from) {
   if (tail == nullptr) return false;
   memcpy(tail, buffer->data + at, tailSize);
   truncateTo(buffer, at);
-  bool ok = appendText(buffer, tail, Markup::kKeep);
+  bool ok = appendText(buffer, tail);
   free(tail);
   return ok;
 }
@@ -251,7 +236,7 @@ bool hasHighByte(const unsigned char* s, size_t n) {
 namespace {
 
 // Gathers one line in a local area and hands it to the buffer in as few appends as its length
-// allows, applying the rules of appendText on the way. Once an append fails, the rest of the
+// allows, applying the rules of marshall.h on the way. Once an append fails, the rest of the
 // line is dropped.
 class LineWriter {
  public:
@@ -283,7 +268,7 @@ class LineWriter {
     total_ += n;
   }
 
-  // The n bytes at s (no NUL among them) as Markup::kKeep writes them.
+  // The n bytes at s (no NUL among them) as appendText writes them.
   void putKept(const char* s, size_t n) {
     const unsigned char* u = reinterpret_cast<const unsigned char*>(s);
     size_t at = 0;
@@ -295,7 +280,8 @@ class LineWriter {
     }
   }
 
-  // The NUL-terminated text as Markup::kEscape writes it.
+  // The NUL-terminated text as character data: entities for " & ' < >, control bytes and
+  // 0x7F dropped, bytes 0x80 and above as putHigh writes them.
   void putEscaped(const char* text) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
     size_t at = 0;
@@ -525,7 +511,9 @@ int printPCDataIndented(sbuf* buffer, int level, const LinePiece& open, const ch
 int isNullOrAllWhitespace(const char* text) {
   if (text == nullptr) return 1;
   for (; *text != '\0'; ++text) {
-    if (strchr(" \t\n\v\f\r", *text) == nullptr) return 0;
+    // The C locale's space class, tested in place: nearly every key ends this at its first byte.
+    const char c = *text;
+    if (c != ' ' && (c < '\t' || c > '\r')) return 0;
   }
   return 1;
 }

@@ -36,7 +36,7 @@ int QDX_Report::Get_Disk_Instances() {
   auto link_to_system = [this](const std::string& disk_id, const std::string& path_name) {
     const EndLookup system{"GroupComponent", system_id_, kSystems};
     const EndLookup disk{"PartComponent", disk_id, kDisks};
-    const std::string key = system_id_ + "~" + disk_id + "~";
+    const std::string key = MapKey(system_id_, disk_id) + "~";
     int linked = LinkInstances("CIM_SystemDevice", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                                system, disk, key + "SystemDevice");
     if (linked != 1) return linked;
@@ -109,7 +109,7 @@ int QDX_Report::Get_DiskPartition_Instances() {
     if (LinkInstances("CIM_ConcreteComponent", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                       {"GroupComponent", disk_id, kDisks},
                       {"PartComponent", PartitionKey(chunk_id), kDisks},
-                      chunk_id + "~" + disk_id) != 1) {
+                      MapKey(chunk_id, disk_id)) != 1) {
       return 0;
     }
   }

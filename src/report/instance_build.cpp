@@ -4,21 +4,22 @@
 
 namespace {
 
-// Releases the builder when the build ends, whichever way.
-struct BuilderHold {
-  RM_CIM_Report* builder;
-  ~BuilderHold() { builder->Release(); }
+// A builder that lives for one build on the stack: no allocation for it, released (with an
+// instance it still holds) when the build ends, whichever way.
+class LocalBuilder : public RM_CIM_Report {
+ public:
+  using RM_CIM_Report::RM_CIM_Report;
+  ~LocalBuilder() override = default;
 };
 
 }  // namespace
 
 CCIMInstance* RM_BuildInstance(nmspc_cim::CCIMArena* arena, const std::string& provider_name,
-                               const std::string& class_name, int key_count,
-                               const char* const* key_names,
+                               const char* class_name, int key_count, const char* const* key_names,
                                const std::vector<RM_PropertyRecipe>& recipe,
                                std::string* natural_name) {
-  BuilderHold hold{new RM_CIM_Report(provider_name, arena)};
-  RM_CIM_Report* builder = hold.builder;
+  LocalBuilder local(provider_name, arena);
+  RM_CIM_Report* builder = &local;
   if (!builder->Initialize(class_name, key_count, key_names)) return nullptr;
   for (const RM_PropertyRecipe& p : recipe) {
     const void* value = p.type == nmspc_cim::CIM_REFERENCE ? static_cast<const void*>(p.reference)

@@ -1,6 +1,6 @@
 // One instance or association built in a single call: a fresh builder, Initialize with the
-// key table, every property of a recipe in order, GetCIMInstance, Release. The passes describe
-// what they build as a recipe and test one pointer.
+// key table, every property of a recipe in order, GetCIMInstance, the builder released. The passes
+// describe what they build as a recipe and test one pointer.
 #ifndef RESDB_REPORT_INSTANCE_BUILD_H_
 #define RESDB_REPORT_INSTANCE_BUILD_H_
 
@@ -83,8 +83,7 @@ inline RM_PropertyRecipe RM_KeyRef(const char* name, const CCIMInstance* target)
 // the builder's natural name in *natural_name (when given); null at the first failure, which
 // the builder has logged and raised, and then nothing is left to free.
 CCIMInstance* RM_BuildInstance(nmspc_cim::CCIMArena* arena, const std::string& provider_name,
-                               const std::string& class_name, int key_count,
-                               const char* const* key_names,
+                               const char* class_name, int key_count, const char* const* key_names,
                                const std::vector<RM_PropertyRecipe>& recipe,
                                std::string* natural_name = nullptr);
 

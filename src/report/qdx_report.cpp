@@ -177,9 +177,23 @@ int QDX_Report::UpdateCIMInstMaps(CCIMInstance* instance, std::string&& id, int 
 
 std::string QDX_Report::PartitionKey(const std::string& chunk_id) {
   if (chunk_id.empty()) return chunk_id;
-  std::string key = chunk_id;
+  static constexpr char kSuffix[] = "partition";
+  std::string key;
+  key.reserve(chunk_id.size() + sizeof(kSuffix));
+  key.append(chunk_id);
   key.push_back('\0');
-  key.append("partition");
+  key.append(kSuffix, sizeof(kSuffix) - 1);
+  return key;
+}
+
+std::string QDX_Report::MapKey(const std::string& first, const std::string& second) {
+  // LinkInstances adds a NUL, the class name (the longest is 25 bytes), a NUL and two digits.
+  constexpr size_t kLinkRoom = 32;
+  std::string key;
+  key.reserve(first.size() + 1 + second.size() + kLinkRoom);
+  key.append(first);
+  key.push_back('~');
+  key.append(second);
   return key;
 }
 
@@ -237,11 +251,18 @@ int QDX_Report::AddToList(CCIMInstance* instance) {
 }
 
 CCIMList* QDX_Report::GetReport() {
+  // Each category in the order of its ids (unique within a map), sorted through pointers.
+  std::vector<const std::pair<const std::string, CCIMInstance*>*> filed;
   for (int c : kListedCategories) {
-    for (const auto& entry : category_maps_[c]) {
+    filed.clear();
+    filed.reserve(category_maps_[c].size());
+    for (const auto& entry : category_maps_[c]) filed.push_back(&entry);
+    std::sort(filed.begin(), filed.end(),
+              [](const auto* a, const auto* b) { return a->first < b->first; });
+    for (const auto* entry : filed) {
       // Only what the converter still holds: an instance filed twice goes in once.
-      if (instances_.stateOf(entry.second) != InstanceRegistry::State::kHeld) continue;
-      if (AddToList(entry.second) == 0) return nullptr;
+      if (instances_.stateOf(entry->second) != InstanceRegistry::State::kHeld) continue;
+      if (AddToList(entry->second) == 0) return nullptr;
     }
   }
   // Sorted by key through pointers (cheaper to move than the entries). Stable: of the
@@ -264,12 +285,14 @@ CCIMList* QDX_Report::GetReport() {
   return list;
 }
 
-int QDX_Report::CreateAssociation(const std::string& class_name, int key_count,
+int QDX_Report::CreateAssociation(const char* class_name, int key_count,
                                   const char* const* key_names, AssociationEnd first,
                                   AssociationEnd second, std::string map_key,
                                   std::initializer_list<ExtraProperty> extra) {
-  std::vector<RM_PropertyRecipe> recipe = {RM_KeyRef(first.role, first.instance),
-                                           RM_KeyRef(second.role, second.instance)};
+  std::vector<RM_PropertyRecipe> recipe;
+  recipe.reserve(2 + extra.size());
+  recipe.push_back(RM_KeyRef(first.role, first.instance));
+  recipe.push_back(RM_KeyRef(second.role, second.instance));
   for (const ExtraProperty& p : extra) {
     recipe.push_back(p.value ? RM_Text(p.name, *p.value, p.type)
                              : RM_PropertyRecipe::Null(p.name, p.type));

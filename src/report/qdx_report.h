@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cimapi.h"
@@ -117,7 +118,7 @@ class QDX_Report {
   // key properties, then the extra properties, and files it among the associations under
   // map_key (an association already filed under map_key is kept: the new one is left out of the
   // report and freed with the converter). 1, or 0 when the builder fails (already logged).
-  int CreateAssociation(const std::string& class_name, int key_count, const char* const* key_names,
+  int CreateAssociation(const char* class_name, int key_count, const char* const* key_names,
                         AssociationEnd first, AssociationEnd second, std::string map_key,
                         std::initializer_list<ExtraProperty> extra = {});
   // One end of an association to be looked up: role, id and the category it is filed in. The
@@ -132,8 +133,9 @@ class QDX_Report {
   // builder failed (already logged). The association is filed under map_key followed by a NUL,
   // the class name and the two end categories, so that associations of different classes or
   // kinds whose ids join into the same map_key are all kept; the NUL sorts below every byte of
-  // an id, so associations of distinct map_keys keep their order.
-  int LinkInstances(const std::string& class_name, int key_count, const char* const* key_names,
+  // an id, so associations of distinct map_keys keep their order. class_name is C text (not
+  // null): the passes name their classes with literals, which cost no copy.
+  int LinkInstances(const char* class_name, int key_count, const char* const* key_names,
                     const EndLookup& first, const EndLookup& second, std::string map_key,
                     std::initializer_list<ExtraProperty> extra = {});
   // The decimal text of value for the integer property name of type. A value outside the
@@ -149,9 +151,11 @@ class QDX_Report {
   // the same id: the id, a NUL and "partition" (so each disk comes right before the partition
   // of its id, and the order of distinct ids stays); "" for an empty id.
   static std::string PartitionKey(const std::string& chunk_id);
+  // The map key of an association between the records of ids first and second: "first~second",
+  // made with room for what LinkInstances adds to it.
+  static std::string MapKey(const std::string& first, const std::string& second);
   // RM_BuildInstance in the converter's arena, under its provider name.
-  CCIMInstance* BuildInstance(const std::string& class_name, int key_count,
-                              const char* const* key_names,
+  CCIMInstance* BuildInstance(const char* class_name, int key_count, const char* const* key_names,
                               const std::vector<RM_PropertyRecipe>& recipe,
                               std::string* natural_name = nullptr) {
     return RM_BuildInstance(arena_, provider_name_, class_name, key_count, key_names, recipe,
@@ -180,8 +184,10 @@ class QDX_Report {
   std::string system_id_;
   std::map<std::string, int> disk_chunk_set_;
   std::map<std::string, std::string> kind_class_map_;
-  SrmResourceList::IdMap* volume_managers_ = nullptr;       // borrowed from the database
-  std::map<std::string, CCIMInstance*> category_maps_[10];  // 0 and 1 share map 1
+  SrmResourceList::IdMap* volume_managers_ = nullptr;  // borrowed from the database
+  // The filed instances under their ids, one map per category (0 and 1 share map 1). Hashed:
+  // the passes look ids up far more often than GetReport lists them, which sorts them then.
+  std::unordered_map<std::string, CCIMInstance*> category_maps_[10];
   // The associations in the order they were built, under their map keys; GetReport lists them
   // in key order, the first one built under a key and no other (a vector sorted once costs
   // less than a tree kept in order all along).

@@ -54,9 +54,8 @@ void RM_CIM_Report::RaiseResult(const std::string& code, const std::string& valu
   report_log::Raise(provider_name_, &utility_, code, value, label);
 }
 
-int RM_CIM_Report::Initialize(const std::string& class_name, int key_count,
-                              const char* const* key_names) {
-  if (class_name.empty()) {
+int RM_CIM_Report::Initialize(const char* class_name, int key_count, const char* const* key_names) {
+  if (class_name == nullptr || *class_name == '\0') {
     Log(PRV_LOG_ERROR, "Initialize()", "Class name for the cim instance is blank. CRITCAL ERROR");
     RaiseResult("F_REPORT_CONV_FAILURE", "Blank CIM class name", "Initialize");
     return 0;
@@ -66,7 +65,7 @@ int RM_CIM_Report::Initialize(const std::string& class_name, int key_count,
     RaiseResult("F_REPORT_CONV_FAILURE", "Invalid number of keys", "Initialize");
     return 0;
   }
-  CCIMInstance* instance = nmspc_cim::cim_createInstanceIn(arena_, class_name.c_str());
+  CCIMInstance* instance = nmspc_cim::cim_createInstanceIn(arena_, class_name);
   if (instance == nullptr) {
     std::string message = nmspc_cim::cim_getLastError()->message;
     Log(PRV_LOG_ERROR, "Initialize()", message);

@@ -131,7 +131,7 @@ int QDX_Report::Get_Cluster_Instances() {
 
   std::string id;
   CCIMInstance* cluster = BuildInstance(
-      class_name, rm_computersystem_keys_count, rm_computersystem_keys,
+      class_name.c_str(), rm_computersystem_keys_count, rm_computersystem_keys,
       {RM_Key("CreationClassName", class_name), RM_NaturalKey("Name", system_id_),
        RM_Text("ElementName", system_name_), RM_Text("SoftwareVersion", database_->cluster_version),
        RM_Text("ClusterState", "2", nmspc_cim::CIM_UINT16),

@@ -218,7 +218,7 @@ TEST(ReportEdgesTest, InstanceBuilderFailures) {
   for (const auto& c : cases) {
     auto* b = new RM_CIM_Report();
     if (c.fail_allocation) nmspc_cim::cim_testFailAllocationsAfter(0);
-    EXPECT_EQ(0, b->Initialize(c.class_name, c.key_count, rm_computersystem_keys));
+    EXPECT_EQ(0, b->Initialize(c.class_name.c_str(), c.key_count, rm_computersystem_keys));
     nmspc_cim::cim_testFailAllocationsAfter(-1);
     std::string captured = Captured();
     if (!c.captured.empty()) {
