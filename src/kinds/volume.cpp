@@ -8,10 +8,7 @@
 #include "db/srm_resource_database.h"
 #include "model/reference_reader.h"
 
-SrmVolume::SrmVolume()
-    : SrmResource(SRM_VOLUME),
-      disk_chunks_(new SrmResourceList()),
-      sub_volumes_(new SrmResourceList()) {}
+SrmVolume::SrmVolume() : SrmResource(SRM_VOLUME) {}
 
 SrmVolume::SrmVolume(SrmResourceDatabase* db) : SrmVolume() {
   setDatabase(db);
@@ -91,9 +88,14 @@ int SrmVolume::mergeSubVolumeList(SrmResourceList* list) {
 }
 
 void SrmVolume::releaseChildren() {
-  // Taken out first: releasing a child may destroy records that reach back to this volume.
-  std::unique_ptr<SrmResourceList> chunks(std::move(disk_chunks_));
-  std::unique_ptr<SrmResourceList> subs(std::move(sub_volumes_));
+  // Unlinked first: releasing a child may destroy records that reach back to this volume.
+  SrmResourceList* chunks = disk_chunks_;
+  SrmResourceList* subs = sub_volumes_;
+  disk_chunks_ = nullptr;
+  sub_volumes_ = nullptr;
+  // The sub-volumes go first, then the chunks, as the lists always went.
+  if (subs != nullptr) subs->removeAllResources();
+  if (chunks != nullptr) chunks->removeAllResources();
 }
 
 void SrmVolume::setVolumeMgrId(const std::string& id) {
@@ -113,8 +115,8 @@ int SrmVolume::mergeResource(SrmResource* other) {
     if (dst->hier_type_ != kHierSubVolume && src->hier_type_ != 0) {
       dst->hier_type_ = src->hier_type_;
     }
-    dst->mergeDiskChunkList(src->disk_chunks_.get());
-    dst->mergeSubVolumeList(src->sub_volumes_.get());
+    dst->mergeDiskChunkList(src->disk_chunks_);
+    dst->mergeSubVolumeList(src->sub_volumes_);
   });
 }
 
@@ -136,8 +138,8 @@ int SrmVolume::serialize(int fd, int flags) {
   };
   if (!codec().write(*this, fd, flags, extra)) return 0;
   if (flags & 1) return 1;
-  const std::pair<SrmResourceList*, SrmResourceType> children[] = {
-      {disk_chunks_.get(), SRM_DISKCHUNK}, {sub_volumes_.get(), SRM_VOLUME}};
+  const std::pair<SrmResourceList*, SrmResourceType> children[] = {{disk_chunks_, SRM_DISKCHUNK},
+                                                                   {sub_volumes_, SRM_VOLUME}};
   for (const auto& child : children) {
     if (child.first == nullptr) continue;
     const SrmResourceList::IdMap* records = child.first->getSrmResourceIdMap(child.second);

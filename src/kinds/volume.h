@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <set>
 #include <string>
 
@@ -76,8 +75,8 @@ class SrmVolume : public SrmResource {
   // a database or a match nothing changes.
   void setVolumeMgrId(const std::string& id);
 
-  SrmResourceList* getDiskChunkList() { return disk_chunks_.get(); }
-  SrmResourceList* getSubVolumeList() { return sub_volumes_.get(); }
+  SrmResourceList* getDiskChunkList() { return disk_chunks_; }
+  SrmResourceList* getSubVolumeList() { return sub_volumes_; }
   SrmVolumeManager* getVolumeManagerRecord() const { return volume_manager_.manager(); }
   const std::string& getVolumeManager() const { return volume_manager_.id(); }
   const std::string& getVolumeKey() const { return volume_key_; }
@@ -110,9 +109,13 @@ class SrmVolume : public SrmResource {
   // chunk and sub-volume counts.
   int readReferences(int64_t chunk_count, int64_t sub_count);
 
-  std::unique_ptr<SrmResourceList> disk_chunks_;  // owned; one reference per chunk
-  std::unique_ptr<SrmResourceList> sub_volumes_;  // owned; one reference per sub-volume
-  std::string volume_key_;                        // a copy of the Id
+  // The child lists live inside the volume (no allocation of their own); the pointers to them
+  // are what the volume answers, null once releaseChildren has emptied and dropped them.
+  SrmResourceList chunk_list_;       // one reference per chunk
+  SrmResourceList sub_volume_list_;  // one reference per sub-volume
+  SrmResourceList* disk_chunks_ = &chunk_list_;
+  SrmResourceList* sub_volumes_ = &sub_volume_list_;
+  std::string volume_key_;  // a copy of the Id
   std::string name_;
   SrmVolumeManagerLink volume_manager_;  // the manager record and its VolumeManager text
   int32_t volume_type_ = 0;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tuple/same_bytes.h"
+
 namespace {
 constexpr size_t kMinimumSlots = 16;
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;  // 2^64 divided by the golden ratio
@@ -30,7 +32,10 @@ uint64_t Mix(uint64_t h, uint64_t word) {
 
 // Eight bytes at a time (Ids are mostly 20 to 60 bytes long, where a byte at a time costs
 // several times as much); the last word overlaps the one before it rather than being read
-// byte by byte. The final shift brings the well-mixed high bits down to the slot bits.
+// byte by byte. A product's low bits depend only on the multiplicand's low bits, so the last
+// bytes of a key (where Ids of one disk or volume differ: "...d0s0", "...d0s1") reach only the
+// high bits of h; the closing fold, multiply and fold carry every bit down to the slot bits,
+// where the single fold before left such keys on one home slot and long probe runs.
 size_t SrmIdHash(std::string_view key) noexcept {
   return SrmIdIndex::Hash(key);
 }
@@ -50,6 +55,8 @@ inline size_t SrmIdIndex::Hash(std::string_view key) noexcept {
                    (uint64_t{static_cast<unsigned char>(p[n / 2])} << 8) |
                    static_cast<unsigned char>(p[n - 1]));
   }
+  h ^= h >> 32;
+  h *= kMultiplier;
   return static_cast<size_t>(h ^ (h >> 32));
 }
 
@@ -60,7 +67,7 @@ inline size_t SrmIdIndex::probe(std::string_view key, size_t hash) const noexcep
     if (slot.entry == nullptr) return i;
     if (slot.hash != hash) continue;
     const std::string& stored = slot.entry->first;
-    if (stored.size() == key.size() && std::memcmp(stored.data(), key.data(), key.size()) == 0) {
+    if (stored.size() == key.size() && SrmSameBytes(stored.data(), key.data(), key.size())) {
       return i;
     }
   }
@@ -83,7 +90,11 @@ void SrmIdIndex::reserveOneMore() {
 }
 
 void SrmIdIndex::add(Entry* entry) noexcept {
-  place(Slot{Hash(entry->first), entry});
+  add(entry, Hash(entry->first));
+}
+
+void SrmIdIndex::add(Entry* entry, size_t hash) noexcept {
+  place(Slot{hash, entry});
   ++size_;
 }
 
@@ -109,6 +120,11 @@ void SrmIdIndex::remove(std::string_view key) noexcept {
 SrmIdIndex::Entry* SrmIdIndex::find(std::string_view key) const noexcept {
   if (size_ == 0) return nullptr;
   return slots_[probe(key, Hash(key))].entry;
+}
+
+SrmIdIndex::Entry* SrmIdIndex::find(std::string_view key, size_t hash) const noexcept {
+  if (size_ == 0) return nullptr;
+  return slots_[probe(key, hash)].entry;
 }
 
 template <class Store>

@@ -29,10 +29,15 @@ class SrmIdIndex {
   void reserveOneMore();
   // Enters entry, whose key must not be entered yet, into the room reserveOneMore made.
   void add(Entry* entry) noexcept;
+  // The same, with the key's hash already known (SrmIdHash of the key), as find gave it.
+  void add(Entry* entry, size_t hash) noexcept;
   // Removes the entry with key; nothing happens when none is entered.
   void remove(std::string_view key) noexcept;
   // The entry with key, or null.
   Entry* find(std::string_view key) const noexcept;
+  // The same for a key whose hash (SrmIdHash of the key) the caller keeps, to add it next
+  // without hashing it again.
+  Entry* find(std::string_view key, size_t hash) const noexcept;
   // The entries with the keys *keys[0..count), null where none, into found[0..count). The
   // lookups go side by side, one step of all of them at a time, so that their cache misses
   // overlap instead of following one another.

@@ -110,8 +110,9 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
       records.reindex();
     }
     SrmIdIndex::Entry* entry = nullptr;
+    const size_t hash = index ? SrmIdHash(r->getId()) : 0;  // hashed once, to find and to add
     if (index) {
-      entry = records.index.find(r->getId());
+      entry = records.index.find(r->getId(), hash);
     } else {
       auto it = records.map.find(r->getId());
       if (it != records.map.end()) entry = &*it;
@@ -120,7 +121,7 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
       // Scanners mostly list records in Id order: a new Id after the last one is filed at
       // the end without a walk down the tree; any other Id costs one comparison more.
       entry = &*records.map.emplace_hint(records.map.end(), r->getId(), nullptr);
-      if (index) records.index.add(entry);
+      if (index) records.index.add(entry, hash);
     }
     SrmResource*& slot = entry->second;
     if (slot == r) return 1;  // already stored: the list keeps its single reference

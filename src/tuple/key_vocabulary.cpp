@@ -10,6 +10,8 @@
 #include <new>
 #include <utility>
 
+#include "tuple/same_bytes.h"
+
 // The index of a name is its key id; each line starts with the id of its first name.
 // clang-format off
 constexpr const char* glob_key_id[] = {
@@ -64,32 +66,6 @@ const NameToId* StaticKeys() {
   return glob_static_keys.load(std::memory_order_acquire);
 }
 
-// Whether the size bytes at a and b are equal. Compares whole words (overlapping at the end)
-// instead of calling memcmp: key names are a few bytes long and compared on every element.
-inline bool SameBytes(const char* a, const char* b, size_t size) {
-  const auto word = [](const char* p) {
-    uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-  };
-  const auto half = [](const char* p) {
-    uint32_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-  };
-  if (size >= 8) {
-    for (size_t i = 0; i + 8 < size; i += 8) {
-      if (word(a + i) != word(b + i)) return false;
-    }
-    return word(a + size - 8) == word(b + size - 8);
-  }
-  if (size >= 4) return half(a) == half(b) && half(a + size - 4) == half(b + size - 4);
-  for (size_t i = 0; i < size; ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
-
 // An open-addressing hash table over the vocabulary, built by the compiler: the name-to-id
 // map's answers without its string comparisons down the tree, for the lookup every element of
 // every tuple goes through. Holds no names of its own, only ids into glob_key_id.
@@ -109,7 +85,7 @@ class NameIndex {
     for (size_t i = Hash(name.data(), name.size());; i = (i + 1) % kSlots) {
       const int id = slots_[i];
       if (id < 0) return -1;
-      if (lengths_[id] == name.size() && SameBytes(glob_key_id[id], name.data(), name.size()))
+      if (lengths_[id] == name.size() && SrmSameBytes(glob_key_id[id], name.data(), name.size()))
         return id;
     }
   }
