@@ -1,7 +1,7 @@
 // The places where a failed allocation once left something wrong, each failed at every
 // allocation it makes: a document never comes back with a part missing, a large growth keeps
 // its text, a list never keeps a kind without its map, a record never loads with its fields cut
-// short, and a written line never loses its key.
+// short, a written line never loses its key, and a refused error is freed.
 #include <cstring>
 #include <memory>
 #include <new>
@@ -13,6 +13,7 @@
 #include "cimapi.h"
 #include "cimxml/marshall.h"
 #include "cimxml/sbuf.h"
+#include "db/srm_resource_database.h"
 #include "kinds/disk.h"
 #include "model/srm_resource_list.h"
 #include "model/tuple_line.h"
@@ -119,6 +120,18 @@ TEST(AllocFailureTest, ListsRecordsAndLines) {
         }
       },
       [&](bool) { EXPECT_TRUE(buffer == "threw" || buffer == "\"SrmResourceDbVersion=1.0\","); });
+
+  SrmResourceDatabase db;  // an error the list could not file is freed (the leak checker sees)
+  int filed = -1;
+  EveryFailure(
+      [&] {
+        try {
+          filed = db.addError("owner", "text", 1, 2);
+        } catch (const std::bad_alloc&) {
+          filed = 0;
+        }
+      },
+      [&](bool failed) { EXPECT_TRUE(failed || filed == 1); });
 }
 
 }  // namespace
