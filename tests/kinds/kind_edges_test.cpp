@@ -60,6 +60,7 @@ TEST(KindEdgesTest, ContainersRefuseWhatTheyCannotHold) {
             v->addDiskChunk(nullptr) + v->addDiskChunk(sub.get()) + v->addSubVolume(chunk.get()));
   EXPECT_EQ(0, v->removeDiskChunk(nullptr) + v->removeSubVolume(chunk.get()));
   EXPECT_EQ(0, v->mergeDiskChunkList(nullptr) + v->mergeSubVolumeList(nullptr));
+  EXPECT_EQ(2, v->addSubVolume(sub.get()) + v->removeSubVolume(sub.get()));
   v->releaseChildren();
   EXPECT_EQ(0, v->addDiskChunk(chunk.get()) + v->addSubVolume(sub.get()));
   // Announced references need a database and a stream; a negative count cancels nothing.
