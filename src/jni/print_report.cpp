@@ -51,8 +51,8 @@ int ModifiedUtf8Length(const unsigned char* s) {
 }
 
 // True when the length bytes at s, which hold no NUL and are followed by one, are modified
-// UTF-8. Runs of bytes below 0x80 are passed 64 (where the processor tests 16 at once), 32,
-// then eight at a time.
+// UTF-8. Runs of bytes below 0x80 are passed 64 (where the processor tests 16 at once), then
+// eight at a time.
 bool IsModifiedUtf8Span(const unsigned char* s, size_t length) {
   size_t at = 0;
   while (at < length) {
@@ -65,12 +65,6 @@ bool IsModifiedUtf8Span(const unsigned char* s, size_t length) {
       at += 64;
     }
 #endif
-    while (at + 32 <= length) {
-      uint64_t words[4];
-      memcpy(words, s + at, sizeof(words));
-      if (((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ULL) != 0) break;
-      at += 32;
-    }
     while (at + 8 <= length) {
       uint64_t word;
       memcpy(&word, s + at, sizeof(word));
