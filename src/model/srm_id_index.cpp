@@ -4,25 +4,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "tuple/same_bytes.h"
 
 namespace {
 constexpr size_t kMinimumSlots = 16;
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;  // 2^64 divided by the golden ratio
-
-uint64_t Load64(const char* p) {
-  uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-uint32_t Load32(const char* p) {
-  uint32_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
 
 // Mixes one more word of the key into h.
 uint64_t Mix(uint64_t h, uint64_t word) {
@@ -46,10 +33,10 @@ inline size_t SrmIdIndex::Hash(std::string_view key) noexcept {
   uint64_t h = n * kMultiplier;
   if (n >= 8) {
     const char* last = p + n - 8;
-    for (; p < last; p += 8) h = Mix(h, Load64(p));
-    h = Mix(h, Load64(last));
+    for (; p < last; p += 8) h = Mix(h, SrmLoad64(p));
+    h = Mix(h, SrmLoad64(last));
   } else if (n >= 4) {
-    h = Mix(h, (uint64_t{Load32(p)} << 32) | Load32(p + n - 4));
+    h = Mix(h, (uint64_t{SrmLoad32(p)} << 32) | SrmLoad32(p + n - 4));
   } else if (n > 0) {
     h = Mix(h, (uint64_t{static_cast<unsigned char>(p[0])} << 16) |
                    (uint64_t{static_cast<unsigned char>(p[n / 2])} << 8) |

@@ -8,25 +8,28 @@
 #include <cstdint>
 #include <cstring>
 
+// The eight (four) bytes at p as one word, whatever p's alignment.
+inline uint64_t SrmLoad64(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+inline uint32_t SrmLoad32(const char* p) {
+  uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
 // Whether the size bytes at a and b are equal.
 inline bool SrmSameBytes(const char* a, const char* b, size_t size) {
-  const auto word = [](const char* p) {
-    uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-  };
-  const auto half = [](const char* p) {
-    uint32_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-  };
   if (size >= 8) {
     for (size_t i = 0; i + 8 < size; i += 8) {
-      if (word(a + i) != word(b + i)) return false;
+      if (SrmLoad64(a + i) != SrmLoad64(b + i)) return false;
     }
-    return word(a + size - 8) == word(b + size - 8);
+    return SrmLoad64(a + size - 8) == SrmLoad64(b + size - 8);
   }
-  if (size >= 4) return half(a) == half(b) && half(a + size - 4) == half(b + size - 4);
+  if (size >= 4)
+    return SrmLoad32(a) == SrmLoad32(b) && SrmLoad32(a + size - 4) == SrmLoad32(b + size - 4);
   for (size_t i = 0; i < size; ++i) {
     if (a[i] != b[i]) return false;
   }
