@@ -33,9 +33,11 @@ class CaptureStore {
     return std::vector<Entry>(entries_.begin(), entries_.end());
   }
 
+  // Empties the store and gives back its memory (clear alone would keep the deque's blocks).
   void clear() {
+    std::deque<Entry> emptied;
     std::lock_guard<std::mutex> lock(mutex_);
-    entries_.clear();
+    entries_.swap(emptied);
   }
 
  private:

@@ -121,17 +121,29 @@ TEST(AllocFailureTest, ListsRecordsAndLines) {
       },
       [&](bool) { EXPECT_TRUE(buffer == "threw" || buffer == "\"SrmResourceDbVersion=1.0\","); });
 
-  SrmResourceDatabase db;  // an error the list could not file is freed (the leak checker sees)
+  // An error the list could not file is freed.
   int filed = -1;
+  long leaked = 0;
   EveryFailure(
       [&] {
+        ScopedLiveBlocks live;
+        std::unique_ptr<SrmResourceDatabase> db;
+        {
+          ScopedAllocPause pause;
+          db.reset(new SrmResourceDatabase);
+        }
         try {
-          filed = db.addError("owner", "text", 1, 2);
+          filed = db->addError("owner", "text", 1, 2);
         } catch (const std::bad_alloc&) {
           filed = 0;
         }
+        db.reset();
+        leaked = live.count();
       },
-      [&](bool failed) { EXPECT_TRUE(failed || filed == 1); });
+      [&](bool failed) {
+        EXPECT_TRUE(failed || filed == 1);
+        EXPECT_EQ(0, leaked);
+      });
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Allocation failures over a whole scan driven through the native methods. For every N the Nth
 // allocation of the lifecycle fails (then, in a second sweep, every allocation from the Nth on):
-// each call must answer its defined failure result, nothing may crash or leak (the sanitizer
-// build checks leaks at exit), and the database must go on working once memory is back.
+// each call must answer its defined failure result, nothing may crash or leak (every block the
+// library allocated is freed once the database is destroyed), and the database must go on
+// working once memory is back.
 // RESDB_ALLOC_STRIDE=1 (`make alloc-failure`) tries every N; by default every 17th.
 
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "fake_jni.h"
 #include "jni/native_methods.h"
 #include "native_lifecycle.h"
+#include "providerutil.h"
 #include "temp_dir.h"
 
 namespace {
@@ -52,6 +54,14 @@ class PausedJni {
   Env env_;
 };
 
+// The blocks live counts once the log lines and result records the library handed to the
+// utility library (kept there, not leaked) are gone.
+long LiveAfterClearing(const ScopedLiveBlocks& live) {
+  ScopedAllocPause pause;
+  ProviderUtil::clearCaptured();
+  return live.count();
+}
+
 bool IsError(const std::string& report) {
   return report.rfind("ERROR", 0) == 0;
 }
@@ -81,6 +91,7 @@ class LifecycleAllocFailureTest : public ::testing::Test {
   bool RunArmed(void (*arm)(long), long n) {
     SCOPED_TRACE(n);
     ScopedAllocPause scaffolding;  // only the library's allocations fail
+    ScopedLiveBlocks live;
     arm(n);
     jlong handle;
     {
@@ -175,6 +186,7 @@ class LifecycleAllocFailureTest : public ::testing::Test {
       EXPECT_EQ(IsError(second_.report), IsError(again.report)) << again.report;
     }
     Destroy(handle);
+    EXPECT_EQ(0, LiveAfterClearing(live)) << "blocks the library did not free";
     return failed;
   }
 
@@ -204,6 +216,24 @@ class LifecycleAllocFailureTest : public ::testing::Test {
   std::vector<ScanBatch> scan_;
   LifecycleResult first_, second_;  // a clean database after the scan once and twice
 };
+
+// Destroying a database whose own bookkeeping cannot be allocated still frees every record.
+TEST_F(LifecycleAllocFailureTest, DestroyFreesEverythingWhenMemoryRunsOut) {
+  for (void (*arm)(long) : {&AllocFailNth, &AllocFailAfter}) {
+    for (long n = 0;; ++n) {
+      SCOPED_TRACE(n);
+      ScopedLiveBlocks live;
+      jlong handle = Create();
+      RunLifecycle(env(), handle, scan_);
+      RunLifecycle(env(), handle, scan_);  // merged into what the first run left
+      arm(n);
+      Destroy(handle);
+      const bool failed = AllocDisarm();
+      EXPECT_EQ(0, LiveAfterClearing(live));
+      if (!failed || HasFailure()) break;
+    }
+  }
+}
 
 TEST_F(LifecycleAllocFailureTest, EachSingleFailedAllocationIsReportedAndRecoveredFrom) {
   Sweep(&AllocFailNth);

@@ -1,5 +1,5 @@
 // The switch of alloc_fault.h. The program is linked with --wrap for malloc, calloc, realloc,
-// mmap and mprotect: its own calls reach __wrap_*, and __real_* is the C library's (or a
+// free, mmap and mprotect: its own calls reach __wrap_*, and __real_* is the C library's (or a
 // sanitizer's). operator new takes its memory from __real_malloc, so each allocation counts once.
 #include "alloc_fault.h"
 
@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -15,6 +16,7 @@ extern "C" {
 void* __real_malloc(std::size_t size);
 void* __real_calloc(std::size_t count, std::size_t size);
 void* __real_realloc(void* p, std::size_t size);
+void __real_free(void* p);
 void* __real_mmap(void* address, std::size_t length, int prot, int flags, int fd, off_t offset);
 int __real_mprotect(void* address, std::size_t length, int prot);
 }
@@ -26,6 +28,70 @@ thread_local bool t_repeat = true;   // after a failure, keep failing
 thread_local bool t_failed = false;
 thread_local long t_count = 0;
 thread_local int t_paused = 0;
+
+// The live blocks a ScopedLiveBlocks counts: an open-addressing set of addresses with markers
+// for removed ones, its table from __real_calloc so that it never counts itself.
+class LiveSet {
+ public:
+  void start() { active_ = true; }
+  void stop() {
+    __real_free(slots_);
+    *this = LiveSet();
+  }
+  long count() const { return count_; }
+  void add(void* p) {
+    if (!active_ || p == nullptr) return;
+    if ((used_ + 1) * 2 > capacity_ && !grow()) return;
+    size_t i = home(p);
+    while (slots_[i] != kFree && slots_[i] != kRemoved) i = (i + 1) & (capacity_ - 1);
+    if (slots_[i] == kFree) ++used_;
+    slots_[i] = reinterpret_cast<uintptr_t>(p);
+    ++count_;
+  }
+  // Whether p was counted; it no longer is.
+  bool remove(void* p) {
+    if (count_ == 0 || p == nullptr) return false;
+    for (size_t i = home(p); slots_[i] != kFree; i = (i + 1) & (capacity_ - 1)) {
+      if (slots_[i] == reinterpret_cast<uintptr_t>(p)) {
+        slots_[i] = kRemoved;
+        --count_;
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  static constexpr uintptr_t kFree = 0, kRemoved = 1;
+  size_t home(void* p) const {
+    return (reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ULL >> 20) & (capacity_ - 1);
+  }
+  bool grow() {
+    LiveSet bigger;
+    bigger.active_ = true;
+    bigger.capacity_ = capacity_ == 0 ? 1024 : capacity_ * 2;
+    bigger.slots_ = static_cast<uintptr_t*>(__real_calloc(bigger.capacity_, sizeof(uintptr_t)));
+    if (bigger.slots_ == nullptr) return false;
+    for (size_t i = 0; i < capacity_; ++i) {
+      if (slots_[i] > kRemoved) bigger.add(reinterpret_cast<void*>(slots_[i]));
+    }
+    __real_free(slots_);
+    *this = bigger;
+    return true;
+  }
+  bool active_ = false;
+  uintptr_t* slots_ = nullptr;
+  size_t capacity_ = 0;  // a power of two
+  size_t used_ = 0;      // slots live or removed
+  long count_ = 0;
+};
+thread_local LiveSet t_live;
+
+// Counts p, allocated by the code under test, as live.
+void* Counted(void* p) {
+  if (t_paused == 0) t_live.add(p);
+  return p;
+}
 
 // Counts one allocation and answers whether it is to fail.
 bool ShouldFail() {
@@ -48,7 +114,7 @@ void Arm(long n, bool repeat) {
 }
 
 void* Allocate(std::size_t size) {
-  return ShouldFail() ? nullptr : __real_malloc(size != 0 ? size : 1);
+  return ShouldFail() ? nullptr : Counted(__real_malloc(size != 0 ? size : 1));
 }
 
 void* AllocateOrThrow(std::size_t size) {
@@ -76,6 +142,15 @@ bool AllocFailedYet() {
 long AllocCount() {
   return t_count;
 }
+ScopedLiveBlocks::ScopedLiveBlocks() {
+  t_live.start();
+}
+ScopedLiveBlocks::~ScopedLiveBlocks() {
+  t_live.stop();
+}
+long ScopedLiveBlocks::count() const {
+  return t_live.count();
+}
 ScopedAllocPause::ScopedAllocPause() {
   ++t_paused;
 }
@@ -90,13 +165,25 @@ ScopedAllocResume::~ScopedAllocResume() {
 }
 
 extern "C" void* __wrap_malloc(std::size_t size) {
-  return ShouldFail() ? nullptr : __real_malloc(size);
+  return ShouldFail() ? nullptr : Counted(__real_malloc(size));
 }
 extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
-  return ShouldFail() ? nullptr : __real_calloc(count, size);
+  return ShouldFail() ? nullptr : Counted(__real_calloc(count, size));
 }
 extern "C" void* __wrap_realloc(void* p, std::size_t size) {
-  return ShouldFail() ? nullptr : __real_realloc(p, size);
+  if (ShouldFail()) return nullptr;
+  void* grown = __real_realloc(p, size);
+  if (grown == nullptr) {
+    if (size == 0) t_live.remove(p);  // freed
+    return nullptr;
+  }
+  const bool counted = t_live.remove(p);
+  if (counted || t_paused == 0) t_live.add(grown);
+  return grown;
+}
+extern "C" void __wrap_free(void* p) {
+  t_live.remove(p);
+  __real_free(p);
 }
 extern "C" void* __wrap_mmap(void* address, std::size_t length, int prot, int flags, int fd,
                              off_t offset) {
