@@ -136,6 +136,7 @@ struct InstanceBlock {
   CCIMInstance instance;
   CCIMObjectPath* sharedPath;
   CCIMArena* arena;  // where the block was made; null: malloc'd
+  long mark;         // the owner's (cim_setInstanceMark)
 };
 
 InstanceBlock* blockOf(const CCIMInstance* instance) {
@@ -327,7 +328,7 @@ CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
   char* classCopy = nullptr;
   InstanceBlock* block = allocateWithText<InstanceBlock>(arena, className, &classCopy, origin);
   if (block == nullptr) return nullptr;
-  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena};
+  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena, 0};
   return &block->instance;
 }
 
@@ -411,6 +412,14 @@ void cim_freeInstance(CCIMInstance* instance) {
   freeText(block, instance->className);
   freePropertyNodes(instance->properties);
   free(block);
+}
+
+long cim_getInstanceMark(const CCIMInstance* instance) {
+  return instance != nullptr ? blockOf(instance)->mark : 0;
+}
+
+void cim_setInstanceMark(CCIMInstance* instance, long mark) {
+  if (instance != nullptr) blockOf(instance)->mark = mark;
 }
 
 int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {

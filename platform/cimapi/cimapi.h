@@ -173,6 +173,13 @@ void cim_freeProperty(CCIMProperty* property);
 // Releases an instance that was not handed to a list, with its properties. Null: nothing.
 void cim_freeInstance(CCIMInstance* instance);
 
+// The owner's mark on an instance: a number the library keeps with the instance for whoever
+// holds it and never reads itself, 0 when the instance is made. It lets a holder tell what it
+// did with an instance without a table of its own. Getting it for null gives 0; setting it on
+// null does nothing.
+long cim_getInstanceMark(const CCIMInstance* instance);
+void cim_setInstanceMark(CCIMInstance* instance, long mark);
+
 // Appends the property to the instance, which takes it over. Properties are kept in the order
 // added; a second property of the same name is kept as well. Returns 1; 0 for a null argument,
 // and then the property stays the caller's. (A property carries the list node that files it,

@@ -78,19 +78,20 @@ QDX_Report::QDX_Report() {
 }
 
 void QDX_Report::Adopt(CCIMInstance* instance) {
+  if (IsHeld(instance)) return;
   try {
-    instances_.set(instance, InstanceRegistry::State::kHeld);
+    held_.push_back(instance);
   } catch (...) {
     nmspc_cim::cim_freeInstance(instance);
     throw;
   }
+  nmspc_cim::cim_setInstanceMark(instance, static_cast<long>(held_.size()));
 }
 
 QDX_Report::~QDX_Report() {
   ClearCIMInstMaps();
   // What never reached the list, then the list itself when GetReport did not hand it out.
-  instances_.forEachHeld([](CCIMInstance* instance) { nmspc_cim::cim_freeInstance(instance); });
-  instances_.clear();
+  for (CCIMInstance* instance : held_) nmspc_cim::cim_freeInstance(instance);  // null: listed
   nmspc_cim::cim_freeInstanceList(instance_list_);
   nmspc_cim::cim_freeArena(arena_);
 }
@@ -150,7 +151,7 @@ int QDX_Report::FileInstance(CCIMInstance* instance, Id&& id, int category) {
     return 0;
   }
   // Taken over whatever happens next; one already in the list belongs to the list.
-  if (instances_.stateOf(instance) != InstanceRegistry::State::kListed) Adopt(instance);
+  if (nmspc_cim::cim_getInstanceMark(instance) != kListedMark) Adopt(instance);
   if (id.empty()) {
     Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "NaturalName (unique id) is blank.");
     return 0;
@@ -240,13 +241,14 @@ void QDX_Report::ClearCIMInstMaps() {
 
 int QDX_Report::AddToList(CCIMInstance* instance) {
   if (instance == nullptr) return 0;
-  if (instances_.stateOf(instance) == InstanceRegistry::State::kListed) return 1;
-  // Held first, so that marking it listed below cannot run out of memory.
+  if (nmspc_cim::cim_getInstanceMark(instance) == kListedMark) return 1;
+  // Held first, so that a list that refuses it leaves it to the converter.
   Adopt(instance);
   CCIMList* list = nmspc_cim::cim_addInstance(instance_list_, instance);
   if (list == nullptr) return 0;  // refused: still held, freed with the converter
   instance_list_ = list;
-  instances_.set(instance, InstanceRegistry::State::kListed);
+  held_[static_cast<size_t>(nmspc_cim::cim_getInstanceMark(instance) - 1)] = nullptr;
+  nmspc_cim::cim_setInstanceMark(instance, kListedMark);
   return 1;
 }
 
@@ -261,7 +263,7 @@ CCIMList* QDX_Report::GetReport() {
               [](const auto* a, const auto* b) { return a->first < b->first; });
     for (const auto* entry : filed) {
       // Only what the converter still holds: an instance filed twice goes in once.
-      if (instances_.stateOf(entry->second) != InstanceRegistry::State::kHeld) continue;
+      if (!IsHeld(entry->second)) continue;
       if (AddToList(entry->second) == 0) return nullptr;
     }
   }
@@ -277,7 +279,7 @@ CCIMList* QDX_Report::GetReport() {
     const bool repeated = previous != nullptr && *previous == entry->first;
     previous = &entry->first;
     // A later one of the same key is left out (and freed with the converter).
-    if (repeated || instances_.stateOf(entry->second) != InstanceRegistry::State::kHeld) continue;
+    if (repeated || !IsHeld(entry->second)) continue;
     if (AddToList(entry->second) == 0) return nullptr;
   }
   CCIMList* list = instance_list_;

@@ -22,7 +22,6 @@
 #include "cimapi.h"
 #include "model/srm_resource_list.h"
 #include "report/instance_build.h"
-#include "report/instance_registry.h"
 
 using nmspc_cim::CCIMInstance;
 using nmspc_cim::CCIMList;
@@ -192,8 +191,15 @@ class QDX_Report {
   // in key order, the first one built under a key and no other (a vector sorted once costs
   // less than a tree kept in order all along).
   std::vector<std::pair<std::string, CCIMInstance*>> associations_;
-  // Held: built here and not yet in the list; listed: in the list (the share pass adds its own).
-  InstanceRegistry instances_;
+  // What the converter did with each instance it met, kept in the instance's mark
+  // (cim_setInstanceMark): 0 never met, kListedMark in the list (the share pass adds its own),
+  // any other n held (built here and not yet in the list) as held_[n - 1].
+  static constexpr long kListedMark = -1;
+  bool IsHeld(const CCIMInstance* instance) const {
+    return nmspc_cim::cim_getInstanceMark(instance) > 0;
+  }
+  // The instances taken over, in that order; an entry is null once its instance is listed.
+  std::vector<CCIMInstance*> held_;
   std::string provider_name_;
   ProviderUtil* utility_ = nullptr;  // borrowed
 };

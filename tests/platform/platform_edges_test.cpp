@@ -104,6 +104,8 @@ TEST(CimArenaTest, RecordsLiveAndGoWithTheirArena) {
   CCIMArena* arena = cim_createArena();
   ASSERT_NE(arena, nullptr);
   CCIMInstance* a = cim_createInstanceIn(arena, "A");
+  EXPECT_EQ(cim_getInstanceMark(a), 0);  // the owner's mark: 0 until set
+  cim_setInstanceMark(a, 7);
   CCIMProperty* key = cim_createPropertyIn(arena, "Name", CIM_STRING, " ", nullptr, CIM_TRUE);
   EXPECT_EQ(cim_addProperty(a, key), 1);
   CCIMProperty* loose = cim_createProperty("Loose", CIM_STRING, "x", nullptr, CIM_FALSE);
@@ -125,6 +127,7 @@ TEST(CimArenaTest, RecordsLiveAndGoWithTheirArena) {
   cim_freeInstance(plain);
   cim_freeInstanceList(list);  // nothing: the arena holds it
   EXPECT_STREQ(a->className, "A");
+  EXPECT_EQ(cim_getInstanceMark(a), 7);
   EXPECT_STREQ(static_cast<CCIMProperty*>(a->properties->next->data)->name, "Big");
   cim_freeArena(arena);
 }
