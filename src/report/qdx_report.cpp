@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -187,17 +188,6 @@ std::string QDX_Report::PartitionKey(const std::string& chunk_id) {
   return key;
 }
 
-std::string QDX_Report::MapKey(const std::string& first, const std::string& second) {
-  // LinkInstances adds a NUL, the class name (the longest is 25 bytes), a NUL and two digits.
-  constexpr size_t kLinkRoom = 32;
-  std::string key;
-  key.reserve(first.size() + 1 + second.size() + kLinkRoom);
-  key.append(first);
-  key.push_back('~');
-  key.append(second);
-  return key;
-}
-
 CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) {
   // What the agent is told names the instance by its id alone, without what a map key adds;
   // that text is made only when it is told something.
@@ -235,6 +225,7 @@ CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) 
 void QDX_Report::ClearCIMInstMaps() {
   for (auto& map : category_maps_) map.clear();
   associations_.clear();
+  association_keys_.clear();
   kind_class_map_.clear();
   disk_chunk_set_.clear();
 }
@@ -267,32 +258,32 @@ CCIMList* QDX_Report::GetReport() {
       if (AddToList(entry->second) == 0) return nullptr;
     }
   }
-  // Sorted by key through pointers (cheaper to move than the entries). Stable: of the
-  // associations built under one key, the first stays first.
-  std::vector<const std::pair<std::string, CCIMInstance*>*> sorted;
-  sorted.reserve(associations_.size());
-  for (const auto& entry : associations_) sorted.push_back(&entry);
+  // Sorted by key. Stable: of the associations built under one key, the first stays first.
+  std::vector<FiledAssociation> sorted(associations_);
+  auto key_of = [this](const FiledAssociation& a) {
+    return std::string_view(association_keys_.data() + a.key_offset, a.key_length);
+  };
   std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const auto* a, const auto* b) { return a->first < b->first; });
-  const std::string* previous = nullptr;
-  for (const auto* entry : sorted) {
-    const bool repeated = previous != nullptr && *previous == entry->first;
-    previous = &entry->first;
+                   [&key_of](const auto& a, const auto& b) { return key_of(a) < key_of(b); });
+  const FiledAssociation* previous = nullptr;
+  for (const FiledAssociation& entry : sorted) {
+    const bool repeated = previous != nullptr && key_of(*previous) == key_of(entry);
+    previous = &entry;
     // A later one of the same key is left out (and freed with the converter).
-    if (repeated || !IsHeld(entry->second)) continue;
-    if (AddToList(entry->second) == 0) return nullptr;
+    if (repeated || !IsHeld(entry.association)) continue;
+    if (AddToList(entry.association) == 0) return nullptr;
   }
   CCIMList* list = instance_list_;
   instance_list_ = nullptr;  // the caller's from now on
   return list;
 }
 
-int QDX_Report::CreateAssociation(const char* class_name, int key_count,
-                                  const char* const* key_names, AssociationEnd first,
-                                  AssociationEnd second, std::string map_key,
-                                  std::initializer_list<ExtraProperty> extra) {
-  std::vector<RM_PropertyRecipe> recipe;
-  recipe.reserve(2 + extra.size());
+CCIMInstance* QDX_Report::CreateAssociation(const char* class_name, int key_count,
+                                            const char* const* key_names, AssociationEnd first,
+                                            AssociationEnd second,
+                                            std::initializer_list<ExtraProperty> extra) {
+  std::vector<RM_PropertyRecipe>& recipe = association_recipe_;
+  recipe.clear();
   recipe.push_back(RM_KeyRef(first.role, first.instance));
   recipe.push_back(RM_KeyRef(second.role, second.instance));
   for (const ExtraProperty& p : extra) {
@@ -300,10 +291,8 @@ int QDX_Report::CreateAssociation(const char* class_name, int key_count,
                              : RM_PropertyRecipe::Null(p.name, p.type));
   }
   CCIMInstance* association = BuildInstance(class_name, key_count, key_names, recipe);
-  if (association == nullptr) return 0;
-  Adopt(association);
-  associations_.emplace_back(std::move(map_key), association);
-  return 1;
+  if (association != nullptr) Adopt(association);
+  return association;
 }
 
 std::optional<std::string> QDX_Report::IntegerText(const char* function, const char* name,
