@@ -258,20 +258,23 @@ CCIMList* QDX_Report::GetReport() {
       if (AddToList(entry->second) == 0) return nullptr;
     }
   }
-  // Sorted by key. Stable: of the associations built under one key, the first stays first.
-  std::vector<FiledAssociation> sorted(associations_);
-  auto key_of = [this](const FiledAssociation& a) {
-    return std::string_view(association_keys_.data() + a.key_offset, a.key_length);
+  // Sorted by key through pointers (cheaper to move than the entries). Stable: of the
+  // associations built under one key, the first stays first.
+  std::vector<const FiledAssociation*> sorted;
+  sorted.reserve(associations_.size());
+  for (const FiledAssociation& entry : associations_) sorted.push_back(&entry);
+  auto key_of = [this](const FiledAssociation* a) {
+    return std::string_view(association_keys_.data() + a->key_offset, a->key_length);
   };
   std::stable_sort(sorted.begin(), sorted.end(),
-                   [&key_of](const auto& a, const auto& b) { return key_of(a) < key_of(b); });
+                   [&key_of](const auto* a, const auto* b) { return key_of(a) < key_of(b); });
   const FiledAssociation* previous = nullptr;
-  for (const FiledAssociation& entry : sorted) {
-    const bool repeated = previous != nullptr && key_of(*previous) == key_of(entry);
-    previous = &entry;
+  for (const FiledAssociation* entry : sorted) {
+    const bool repeated = previous != nullptr && key_of(previous) == key_of(entry);
+    previous = entry;
     // A later one of the same key is left out (and freed with the converter).
-    if (repeated || !IsHeld(entry.association)) continue;
-    if (AddToList(entry.association) == 0) return nullptr;
+    if (repeated || !IsHeld(entry->association)) continue;
+    if (AddToList(entry->association) == 0) return nullptr;
   }
   CCIMList* list = instance_list_;
   instance_list_ = nullptr;  // the caller's from now on
