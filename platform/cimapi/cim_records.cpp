@@ -224,16 +224,19 @@ bool copyValueAndReference(CCIMArena* arena, CCIMProperty* to, const CCIMPropert
 }
 
 // A deep copy of a property made in arena; null when an allocation fails (last error set).
-CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin) {
+// borrowName: an arena property keeps the name itself, not a copy.
+CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin,
+                           bool borrowName = false) {
+  borrowName = borrowName && arena != nullptr;
   // In an arena the value text lies in the block as well: it is never released on its own.
-  const size_t nameSize = textSize(property->name);
+  const size_t nameSize = borrowName ? 0 : textSize(property->name);
   const size_t valueSize = arena != nullptr ? textSize(property->value) : 0;
   auto* block = static_cast<PropertyBlock*>(
       internal::allocateIn(arena, sizeof(PropertyBlock) + nameSize + valueSize, origin));
   if (block == nullptr) return nullptr;
   block->arena = arena;
   char* at = embeddedText(block);
-  char* name = putText(property->name, nameSize, &at);
+  char* name = borrowName ? property->name : putText(property->name, nameSize, &at);
   CCIMProperty* copy = &block->property;
   *copy = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
   CCIMProperty rest = *property;  // what is still to be copied
@@ -337,9 +340,11 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
   return cim_createPropertyIn(nullptr, name, type, value, reference, isKey);
 }
 
-CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
-                                   const char* value, const CCIMObjectPath* reference,
-                                   CIMBool isKey) {
+namespace {
+
+// cim_createPropertyIn, the name borrowed in an arena when borrowName.
+CCIMProperty* createProperty(CCIMArena* arena, const char* name, CIMType type, const char* value,
+                             const CCIMObjectPath* reference, CIMBool isKey, bool borrowName) {
   const char* origin = "cim_createProperty";
   if (name == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "property name is null", origin);
@@ -356,7 +361,21 @@ CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType t
   }
   CCIMProperty given{const_cast<char*>(name), type, isKey, const_cast<char*>(value),
                      const_cast<CCIMObjectPath*>(reference)};
-  return copyProperty(arena, &given, origin);
+  return copyProperty(arena, &given, origin, borrowName);
+}
+
+}  // namespace
+
+CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
+                                   const char* value, const CCIMObjectPath* reference,
+                                   CIMBool isKey) {
+  return createProperty(arena, name, type, value, reference, isKey, false);
+}
+
+CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMType type,
+                                        const char* value, const CCIMObjectPath* reference,
+                                        CIMBool isKey) {
+  return createProperty(arena, name, type, value, reference, isKey, true);
 }
 
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {

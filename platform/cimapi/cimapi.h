@@ -133,6 +133,13 @@ CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType t
                                    const char* value, const CCIMObjectPath* reference,
                                    CIMBool isKey);
 
+// cim_createPropertyIn, but a property made in an arena keeps name itself instead of a copy:
+// name must then live as long as the arena (a literal, say). A null arena: a copy, as
+// cim_createProperty makes.
+CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMType type,
+                                        const char* value, const CCIMObjectPath* reference,
+                                        CIMBool isKey);
+
 // Gives the property a copy of value (null: no value), made where the property was made, and
 // releases the old value unless it lives in an arena. 1; 0 for a null property or a failed
 // allocation (last error set), the old value then kept.

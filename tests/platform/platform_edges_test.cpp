@@ -120,6 +120,10 @@ TEST(CimArenaTest, RecordsLiveAndGoWithTheirArena) {
   ASSERT_NE(large, nullptr);
   EXPECT_EQ(large->value, big);
   EXPECT_EQ(cim_addProperty(a, large), 1);
+  static const char kNamed[] = "Named";  // kept as it is by a property of an arena
+  CCIMProperty* named = cim_createPropertyNamedIn(arena, kNamed, CIM_STRING, "", nullptr, CIM_TRUE);
+  EXPECT_EQ(named->name, kNamed);
+  EXPECT_EQ(cim_addProperty(a, named), 1);
   CCIMList* list = cim_addInstance(cim_createInstanceListIn(arena), a);
   ASSERT_NE(list, nullptr);
   CCIMInstance* plain = cim_createInstance("B");
