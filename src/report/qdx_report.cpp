@@ -24,6 +24,12 @@ constexpr int kListedCategories[] = {QDX_Report::kSystems,     QDX_Report::kDisk
                                      QDX_Report::kVolumes,     QDX_Report::kDiskGroups,
                                      QDX_Report::kFileSystems, QDX_Report::kAliases};
 
+// Empties a container together with its room (clear() keeps tables and texts).
+template <typename Container>
+void Release(Container& container) {
+  Container().swap(container);
+}
+
 // The maps FindCIMInstance searches for category 0, in order.
 constexpr int kSearchOrder[] = {1, 2, 3, 4, 9, 5, 6, 7, 8};
 
@@ -223,11 +229,12 @@ CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) 
 }
 
 void QDX_Report::ClearCIMInstMaps() {
-  for (auto& map : category_maps_) map.clear();
-  associations_.clear();
-  association_keys_.clear();
-  kind_class_map_.clear();
-  disk_chunk_set_.clear();
+  for (auto& map : category_maps_) Release(map);
+  Release(associations_);
+  Release(association_keys_);
+  Release(association_recipe_);
+  Release(kind_class_map_);
+  Release(disk_chunk_set_);
 }
 
 int QDX_Report::AddToList(CCIMInstance* instance) {
@@ -276,6 +283,8 @@ CCIMList* QDX_Report::GetReport() {
     if (repeated || !IsHeld(entry->association)) continue;
     if (AddToList(entry->association) == 0) return nullptr;
   }
+  // The maps are done with: their room goes before the list is written out.
+  ClearCIMInstMaps();
   CCIMList* list = instance_list_;
   instance_list_ = nullptr;  // the caller's from now on
   return list;

@@ -66,8 +66,8 @@ class QDX_Report {
   CCIMInstance* FindCIMInstance(const std::string& id, int category);
   void ClearCIMInstMaps();
   // Adds every filed instance to the list in category order and returns the list, which
-  // passes to the caller; null when the library refused an instance (the converter then
-  // frees the list with everything in it).
+  // passes to the caller, and empties the maps (ClearCIMInstMaps); null when the library
+  // refused an instance (the converter then frees the list with everything in it).
   CCIMList* GetReport();
 
   void LogError(const std::string& failure_point);
