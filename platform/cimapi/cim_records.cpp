@@ -256,15 +256,18 @@ bool selected(const CCIMProperty* property, bool keysOnly) {
 
 // A new path of the class and namespace, keys copied from `keys` (only those whose key flag is
 // set when keysOnly), all in one block but for the key values; null on a failed allocation.
+// shareTexts: the class name and the keys' names and values are the ones given, not copies
+// (for a path made in the arena of what it names, which lives as long as the path).
 CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const char* nameSpace,
-                               const CCIMList* keys, bool keysOnly, const char* origin) {
+                               const CCIMList* keys, bool keysOnly, const char* origin,
+                               bool shareTexts = false) {
   size_t keyCount = 0;
-  size_t texts = textSize(className);
+  size_t texts = shareTexts ? 0 : textSize(className);
   for (const CCIMList* node = keys; node != nullptr; node = node->next) {
     const auto* property = static_cast<const CCIMProperty*>(node->data);
     if (!selected(property, keysOnly)) continue;
     ++keyCount;
-    texts += textSize(property->name);
+    if (!shareTexts) texts += textSize(property->name);
   }
   const size_t size = sizeof(PathBlock) + keyCount * sizeof(PropertyBlock) + texts;
   auto* block = static_cast<PathBlock*>(internal::allocateIn(arena, size, origin));
@@ -275,7 +278,8 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
   block->end = reinterpret_cast<uintptr_t>(block) + size;
   block->references = 1;
   CCIMObjectPath* path = &block->path;
-  path->className = putText(className, textSize(className), &text);
+  path->className =
+      shareTexts ? const_cast<char*>(className) : putText(className, textSize(className), &text);
   path->keys = nullptr;
   bool failed = false;
   path->nameSpace = internal::copyTextIn(arena, nameSpace, origin, &failed);
@@ -287,14 +291,18 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
     const auto* property = static_cast<const CCIMProperty*>(node->data);
     if (!selected(property, keysOnly)) continue;
     CCIMProperty* key = &(nextKey++)->property;
-    *key = CCIMProperty{putText(property->name, textSize(property->name), &text), property->type,
-                        property->isKey, nullptr, nullptr};
+    char* name =
+        shareTexts ? property->name : putText(property->name, textSize(property->name), &text);
+    *key = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
     blockOf(key)->arena = arena;
     appendProperty(&path->keys, key);
-    if (!copyValueAndReference(arena, key, property, origin)) {
+    CCIMProperty rest = *property;  // what is still to be copied
+    if (shareTexts) rest.value = nullptr;
+    if (!copyValueAndReference(arena, key, &rest, origin)) {
       cim_freeObjectPath(path);
       return nullptr;
     }
+    if (shareTexts) key->value = property->value;
   }
   return path;
 }
@@ -394,8 +402,10 @@ CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance) {
   }
   InstanceBlock* block = blockOf(instance);
   if (block->sharedPath == nullptr) {
-    block->sharedPath = makeObjectPath(block->arena, instance->className, kRootNamespace,
-                                       instance->properties, true, "cim_createObjectPath");
+    // In an arena the path lives as long as the instance: it shares the instance's texts.
+    block->sharedPath =
+        makeObjectPath(block->arena, instance->className, kRootNamespace, instance->properties,
+                       true, "cim_createObjectPath", block->arena != nullptr);
     if (block->sharedPath == nullptr) return nullptr;
   }
   ++blockOf(block->sharedPath)->references;

@@ -162,7 +162,8 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance);
 
 // The instance's object path as cim_createObjectPath makes it (in the instance's arena, if
-// any), made once and shared: the
+// any, where it takes the instance's class name and its keys' names and values themselves
+// rather than copies: they live as long as the path), made once and shared: the
 // instance keeps the path and every call hands out that same path with one more holder, until a
 // property is added to the instance (the next call then makes a new path). Each holder lets go
 // with cim_freeObjectPath; the path is released with its last holder, the instance being one.
