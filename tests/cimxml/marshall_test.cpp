@@ -140,6 +140,28 @@ TEST(MarshallTest, ASharedPathReadsAsItsCopies) {
   EXPECT_EQ(separate, text(true));
 }
 
+// Properties whose names are one text read as if each had a copy of its own: what is copied
+// for a name is what was written for the same type and key flag.
+TEST(MarshallTest, PropertiesSharingANameReadAsSeparatelyNamed) {
+  static const char kName[] = "N";
+  auto text = [](bool shared) {
+    CCIMArena* arena = cim_createArena();
+    CCIMInstance* x = cim_createInstanceIn(arena, "X");
+    for (auto [type, key] : {std::pair{CIM_STRING, CIM_TRUE},
+                             {CIM_STRING, CIM_FALSE},
+                             {CIM_UINT16, CIM_FALSE},
+                             {CIM_STRING, CIM_TRUE}}) {
+      cim_addProperty(x, shared ? cim_createPropertyNamedIn(arena, kName, type, "v", nullptr, key)
+                                : cim_createPropertyIn(arena, kName, type, "v", nullptr, key));
+    }
+    CCIMList* list = cim_addInstance(cim_createInstanceListIn(arena), x);
+    std::string written = Text([&](sbuf* b) { return marshallInstanceList(b, list, 0); });
+    cim_freeArena(arena);
+    return written;
+  };
+  EXPECT_EQ(text(false), text(true));
+}
+
 TEST(MarshallTest, ScalarsBlankKeysAndMissingValues) {
   for (const auto& [type, name] : {std::pair<int, std::string>{-1, "unknown"},
                                    {0, "uint8"},
