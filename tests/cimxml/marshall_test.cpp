@@ -148,9 +148,9 @@ TEST(MarshallTest, PropertiesSharingANameReadAsSeparatelyNamed) {
     CCIMArena* arena = cim_createArena();
     CCIMInstance* x = cim_createInstanceIn(arena, "X");
     for (auto [type, key] : {std::pair{CIM_STRING, CIM_TRUE},
+                             {CIM_STRING, CIM_TRUE},
                              {CIM_STRING, CIM_FALSE},
-                             {CIM_UINT16, CIM_FALSE},
-                             {CIM_STRING, CIM_TRUE}}) {
+                             {CIM_UINT16, CIM_FALSE}}) {
       cim_addProperty(x, shared ? cim_createPropertyNamedIn(arena, kName, type, "v", nullptr, key)
                                 : cim_createPropertyIn(arena, kName, type, "v", nullptr, key));
     }
