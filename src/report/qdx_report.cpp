@@ -265,6 +265,9 @@ CCIMList* QDX_Report::GetReport() {
       if (AddToList(entry->second) == 0) return nullptr;
     }
   }
+  // The category maps are done with: their room goes before the associations are sorted.
+  Release(filed);
+  for (auto& map : category_maps_) Release(map);
   // Sorted by key through pointers (cheaper to move than the entries). Stable: of the
   // associations built under one key, the first stays first.
   std::vector<const FiledAssociation*> sorted;
@@ -283,7 +286,7 @@ CCIMList* QDX_Report::GetReport() {
     if (repeated || !IsHeld(entry->association)) continue;
     if (AddToList(entry->association) == 0) return nullptr;
   }
-  // The maps are done with: their room goes before the list is written out.
+  // The other maps too: their room goes before the list is written out.
   ClearCIMInstMaps();
   CCIMList* list = instance_list_;
   instance_list_ = nullptr;  // the caller's from now on
