@@ -461,7 +461,8 @@ int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "property made in another arena", origin);
     return 0;
   }
-  dropSharedPath(instance);  // the path made before no longer names the instance as it is
+  // The path made before no longer names the instance as it is.
+  if (blockOf(instance)->sharedPath != nullptr) dropSharedPath(instance);
   appendProperty(&instance->properties, property);
   return 1;
 }
