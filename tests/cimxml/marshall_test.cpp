@@ -140,19 +140,15 @@ TEST(MarshallTest, ASharedPathReadsAsItsCopies) {
   EXPECT_EQ(separate, text(true));
 }
 
-// Properties whose names are one text read as if each had a copy of its own: what is copied
-// for a name is what was written for the same type and key flag.
+// Properties sharing one name text read as if each had a copy of it.
 TEST(MarshallTest, PropertiesSharingANameReadAsSeparatelyNamed) {
-  static const char kName[] = "N";
   auto text = [](bool shared) {
     CCIMArena* arena = cim_createArena();
     CCIMInstance* x = cim_createInstanceIn(arena, "X");
-    for (auto [type, key] : {std::pair{CIM_STRING, CIM_TRUE},
-                             {CIM_STRING, CIM_TRUE},
-                             {CIM_STRING, CIM_FALSE},
-                             {CIM_UINT16, CIM_FALSE}}) {
-      cim_addProperty(x, shared ? cim_createPropertyNamedIn(arena, kName, type, "v", nullptr, key)
-                                : cim_createPropertyIn(arena, kName, type, "v", nullptr, key));
+    for (int i = 0; i < 4; ++i) {  // two keys, a plain string, a number
+      cim_addProperty(x, (shared ? cim_createPropertyNamedIn : cim_createPropertyIn)(
+                             arena, "N", i < 3 ? CIM_STRING : CIM_UINT16, "v", nullptr,
+                             i < 2 ? CIM_TRUE : CIM_FALSE));
     }
     CCIMList* list = cim_addInstance(cim_createInstanceListIn(arena), x);
     std::string written = Text([&](sbuf* b) { return marshallInstanceList(b, list, 0); });
