@@ -136,6 +136,7 @@ struct InstanceBlock {
   CCIMInstance instance;
   CCIMObjectPath* sharedPath;
   CCIMArena* arena;  // where the block was made; null: malloc'd
+  long mark;         // the owner's (cim_setInstanceMark)
 };
 
 InstanceBlock* blockOf(const CCIMInstance* instance) {
@@ -223,16 +224,19 @@ bool copyValueAndReference(CCIMArena* arena, CCIMProperty* to, const CCIMPropert
 }
 
 // A deep copy of a property made in arena; null when an allocation fails (last error set).
-CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin) {
+// borrowName: an arena property keeps the name itself, not a copy.
+CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin,
+                           bool borrowName = false) {
+  borrowName = borrowName && arena != nullptr;
   // In an arena the value text lies in the block as well: it is never released on its own.
-  const size_t nameSize = textSize(property->name);
+  const size_t nameSize = borrowName ? 0 : textSize(property->name);
   const size_t valueSize = arena != nullptr ? textSize(property->value) : 0;
   auto* block = static_cast<PropertyBlock*>(
       internal::allocateIn(arena, sizeof(PropertyBlock) + nameSize + valueSize, origin));
   if (block == nullptr) return nullptr;
   block->arena = arena;
   char* at = embeddedText(block);
-  char* name = putText(property->name, nameSize, &at);
+  char* name = borrowName ? property->name : putText(property->name, nameSize, &at);
   CCIMProperty* copy = &block->property;
   *copy = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
   CCIMProperty rest = *property;  // what is still to be copied
@@ -252,15 +256,18 @@ bool selected(const CCIMProperty* property, bool keysOnly) {
 
 // A new path of the class and namespace, keys copied from `keys` (only those whose key flag is
 // set when keysOnly), all in one block but for the key values; null on a failed allocation.
+// shareTexts: the class name and the keys' names and values are the ones given, not copies
+// (for a path made in the arena of what it names, which lives as long as the path).
 CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const char* nameSpace,
-                               const CCIMList* keys, bool keysOnly, const char* origin) {
+                               const CCIMList* keys, bool keysOnly, const char* origin,
+                               bool shareTexts = false) {
   size_t keyCount = 0;
-  size_t texts = textSize(className);
+  size_t texts = shareTexts ? 0 : textSize(className);
   for (const CCIMList* node = keys; node != nullptr; node = node->next) {
     const auto* property = static_cast<const CCIMProperty*>(node->data);
     if (!selected(property, keysOnly)) continue;
     ++keyCount;
-    texts += textSize(property->name);
+    if (!shareTexts) texts += textSize(property->name);
   }
   const size_t size = sizeof(PathBlock) + keyCount * sizeof(PropertyBlock) + texts;
   auto* block = static_cast<PathBlock*>(internal::allocateIn(arena, size, origin));
@@ -271,7 +278,8 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
   block->end = reinterpret_cast<uintptr_t>(block) + size;
   block->references = 1;
   CCIMObjectPath* path = &block->path;
-  path->className = putText(className, textSize(className), &text);
+  path->className =
+      shareTexts ? const_cast<char*>(className) : putText(className, textSize(className), &text);
   path->keys = nullptr;
   bool failed = false;
   path->nameSpace = internal::copyTextIn(arena, nameSpace, origin, &failed);
@@ -283,14 +291,18 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
     const auto* property = static_cast<const CCIMProperty*>(node->data);
     if (!selected(property, keysOnly)) continue;
     CCIMProperty* key = &(nextKey++)->property;
-    *key = CCIMProperty{putText(property->name, textSize(property->name), &text), property->type,
-                        property->isKey, nullptr, nullptr};
+    char* name =
+        shareTexts ? property->name : putText(property->name, textSize(property->name), &text);
+    *key = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
     blockOf(key)->arena = arena;
     appendProperty(&path->keys, key);
-    if (!copyValueAndReference(arena, key, property, origin)) {
+    CCIMProperty rest = *property;  // what is still to be copied
+    if (shareTexts) rest.value = nullptr;
+    if (!copyValueAndReference(arena, key, &rest, origin)) {
       cim_freeObjectPath(path);
       return nullptr;
     }
+    if (shareTexts) key->value = property->value;
   }
   return path;
 }
@@ -327,7 +339,7 @@ CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
   char* classCopy = nullptr;
   InstanceBlock* block = allocateWithText<InstanceBlock>(arena, className, &classCopy, origin);
   if (block == nullptr) return nullptr;
-  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena};
+  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena, 0};
   return &block->instance;
 }
 
@@ -336,9 +348,11 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
   return cim_createPropertyIn(nullptr, name, type, value, reference, isKey);
 }
 
-CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
-                                   const char* value, const CCIMObjectPath* reference,
-                                   CIMBool isKey) {
+namespace {
+
+// cim_createPropertyIn, the name borrowed in an arena when borrowName.
+CCIMProperty* createProperty(CCIMArena* arena, const char* name, CIMType type, const char* value,
+                             const CCIMObjectPath* reference, CIMBool isKey, bool borrowName) {
   const char* origin = "cim_createProperty";
   if (name == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "property name is null", origin);
@@ -355,7 +369,21 @@ CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType t
   }
   CCIMProperty given{const_cast<char*>(name), type, isKey, const_cast<char*>(value),
                      const_cast<CCIMObjectPath*>(reference)};
-  return copyProperty(arena, &given, origin);
+  return copyProperty(arena, &given, origin, borrowName);
+}
+
+}  // namespace
+
+CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
+                                   const char* value, const CCIMObjectPath* reference,
+                                   CIMBool isKey) {
+  return createProperty(arena, name, type, value, reference, isKey, false);
+}
+
+CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMType type,
+                                        const char* value, const CCIMObjectPath* reference,
+                                        CIMBool isKey) {
+  return createProperty(arena, name, type, value, reference, isKey, true);
 }
 
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
@@ -374,8 +402,10 @@ CCIMObjectPath* cim_shareObjectPath(const CCIMInstance* instance) {
   }
   InstanceBlock* block = blockOf(instance);
   if (block->sharedPath == nullptr) {
-    block->sharedPath = makeObjectPath(block->arena, instance->className, kRootNamespace,
-                                       instance->properties, true, "cim_createObjectPath");
+    // In an arena the path lives as long as the instance: it shares the instance's texts.
+    block->sharedPath =
+        makeObjectPath(block->arena, instance->className, kRootNamespace, instance->properties,
+                       true, "cim_createObjectPath", block->arena != nullptr);
     if (block->sharedPath == nullptr) return nullptr;
   }
   ++blockOf(block->sharedPath)->references;
@@ -413,6 +443,14 @@ void cim_freeInstance(CCIMInstance* instance) {
   free(block);
 }
 
+long cim_getInstanceMark(const CCIMInstance* instance) {
+  return instance != nullptr ? blockOf(instance)->mark : 0;
+}
+
+void cim_setInstanceMark(CCIMInstance* instance, long mark) {
+  if (instance != nullptr) blockOf(instance)->mark = mark;
+}
+
 int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
   const char* origin = "cim_addProperty";
   if (instance == nullptr || property == nullptr) {
@@ -423,7 +461,8 @@ int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "property made in another arena", origin);
     return 0;
   }
-  dropSharedPath(instance);  // the path made before no longer names the instance as it is
+  // The path made before no longer names the instance as it is.
+  if (blockOf(instance)->sharedPath != nullptr) dropSharedPath(instance);
   appendProperty(&instance->properties, property);
   return 1;
 }

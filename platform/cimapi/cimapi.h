@@ -133,6 +133,13 @@ CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType t
                                    const char* value, const CCIMObjectPath* reference,
                                    CIMBool isKey);
 
+// cim_createPropertyIn, but a property made in an arena keeps name itself instead of a copy:
+// name must then live as long as the arena (a literal, say). A null arena: a copy, as
+// cim_createProperty makes.
+CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMType type,
+                                        const char* value, const CCIMObjectPath* reference,
+                                        CIMBool isKey);
+
 // Gives the property a copy of value (null: no value), made where the property was made, and
 // releases the old value unless it lives in an arena. 1; 0 for a null property or a failed
 // allocation (last error set), the old value then kept.
@@ -155,7 +162,8 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance);
 
 // The instance's object path as cim_createObjectPath makes it (in the instance's arena, if
-// any), made once and shared: the
+// any, where it takes the instance's class name and its keys' names and values themselves
+// rather than copies: they live as long as the path), made once and shared: the
 // instance keeps the path and every call hands out that same path with one more holder, until a
 // property is added to the instance (the next call then makes a new path). Each holder lets go
 // with cim_freeObjectPath; the path is released with its last holder, the instance being one.
@@ -172,6 +180,13 @@ void cim_freeProperty(CCIMProperty* property);
 
 // Releases an instance that was not handed to a list, with its properties. Null: nothing.
 void cim_freeInstance(CCIMInstance* instance);
+
+// The owner's mark on an instance: a number the library keeps with the instance for whoever
+// holds it and never reads itself, 0 when the instance is made. It lets a holder tell what it
+// did with an instance without a table of its own. Getting it for null gives 0; setting it on
+// null does nothing.
+long cim_getInstanceMark(const CCIMInstance* instance);
+void cim_setInstanceMark(CCIMInstance* instance, long mark);
 
 // Appends the property to the instance, which takes it over. Properties are kept in the order
 // added; a second property of the same name is kept as well. Returns 1; 0 for a null argument,

@@ -48,8 +48,31 @@ class Document {
   // Appends the text of path at level again when it was written before; false when it was not
   // (or the buffer could not grow), and then nothing was appended.
   bool repeatPath(const nmspc_cim::CCIMObjectPath* path, int level) {
-    const PathMemo::Place* place = paths_.find(path);
-    if (place == nullptr || place->level != level) return false;
+    return repeat(paths_.find(path), level, 0);
+  }
+
+  // Remembers that the text of path at level runs from offset to the end of the text, unless
+  // the buffer lost something on the way.
+  void rememberPath(const nmspc_cim::CCIMObjectPath* path, int level, unsigned int offset) {
+    remember(&paths_, path, level, 0, offset);
+  }
+
+  // The same for the opening lines of a property (see printOpening) by its name's text, which
+  // no other text shares while the document is written, and its type and key flag.
+  bool repeatOpening(const CCIMProperty* property, int level) {
+    return repeat(openings_.find(property->name), level, variantOf(property));
+  }
+  void rememberOpening(const CCIMProperty* property, int level, unsigned int offset) {
+    remember(&openings_, property->name, level, variantOf(property), offset);
+  }
+
+ private:
+  static int variantOf(const CCIMProperty* property) {
+    return 2 * property->type + (property->isKey == nmspc_cim::CIM_TRUE ? 1 : 0);
+  }
+
+  bool repeat(const PathMemo::Place* place, int level, int variant) {
+    if (place == nullptr || place->level != level || place->variant != variant) return false;
     if (sbufReserve(buffer_, place->length) != buffer_) return false;
     char* data = buffer_->data;
     memcpy(data + buffer_->size, data + place->offset, place->length);
@@ -58,18 +81,16 @@ class Document {
     return true;
   }
 
-  // Remembers that the text of path at level runs from offset to the end of the text, unless
-  // the buffer lost something on the way.
-  void rememberPath(const nmspc_cim::CCIMObjectPath* path, int level, unsigned int offset) {
+  void remember(PathMemo* memo, const void* key, int level, int variant, unsigned int offset) {
     if (sbufHadTrouble(buffer_)) return;
-    paths_.remember(path, PathMemo::Place{offset, buffer_->size - offset, level});
+    memo->remember(key, PathMemo::Place{offset, buffer_->size - offset, level, variant});
   }
 
- private:
   sbuf* buffer_;  // borrowed: the list's buffer
   char host_[256];
   bool hostKnown_ = false;
   PathMemo paths_;
+  PathMemo openings_;
 };
 
 thread_local Document* tDocument = nullptr;
@@ -95,6 +116,19 @@ class DocumentScope {
  private:
   std::optional<Document> document_;
 };
+
+// A property's opening lines: its own line, which writeLine writes, and the key qualifier
+// when it is a key. Copied when written before in this document at level for the same name
+// text, type and key flag: the same bytes, a fraction of the work.
+template <typename WriteLine>
+void printOpening(sbuf* buffer, const CCIMProperty* property, int level, WriteLine writeLine) {
+  Document* document = Document::of(buffer);
+  if (document != nullptr && document->repeatOpening(property, level)) return;
+  const unsigned int start = buffer->size;
+  writeLine();
+  if (property->isKey == nmspc_cim::CIM_TRUE) marshallKeyQualifier(buffer, level + 1);
+  if (document != nullptr) document->rememberOpening(property, level, start);
+}
 
 }  // namespace
 
@@ -154,11 +188,13 @@ int marshallProperty(sbuf* buffer, CCIMProperty* property, int level) {
 int marshallPropertyValue(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr) return 0;
-  printNamedLine(buffer, level, "<PROPERTY NAME=\"", property->name,
-                 marshall_internal::typeAttributeEnd(property->type), true);
-  if (property->isKey == nmspc_cim::CIM_TRUE) {
-    marshallKeyQualifier(buffer, level + 1);
-    if (marshall_internal::replaceBlankKeyValue(buffer, property) != 0) return -1;
+  printOpening(buffer, property, level, [&] {
+    printNamedLine(buffer, level, "<PROPERTY NAME=\"", property->name,
+                   marshall_internal::typeAttributeEnd(property->type), true);
+  });
+  if (property->isKey == nmspc_cim::CIM_TRUE &&
+      marshall_internal::replaceBlankKeyValue(buffer, property) != 0) {
+    return -1;
   }
   if (property->value != nullptr) {
     printPCDataIndented(buffer, level + 1, "<VALUE>", property->value, "</VALUE>");
@@ -204,8 +240,9 @@ int marshallKeyQualifier(sbuf* buffer, int level) {
 int marshallPropertyReference(sbuf* buffer, CCIMProperty* property, int level) {
   if (buffer == nullptr) return -1;
   if (property == nullptr || property->reference == nullptr) return 0;
-  printNamedLine(buffer, level, "<PROPERTY.REFERENCE NAME=\"", property->name, "\">");
-  if (property->isKey == nmspc_cim::CIM_TRUE) marshallKeyQualifier(buffer, level + 1);
+  printOpening(buffer, property, level, [&] {
+    printNamedLine(buffer, level, "<PROPERTY.REFERENCE NAME=\"", property->name, "\">");
+  });
   int result = marshallPropertyValueReference(buffer, property, level + 1);
   printTag(buffer, level, "</PROPERTY.REFERENCE>");
   return result;

@@ -4,6 +4,7 @@
 #ifndef RESDB_CIMXML_MARSHALL_INTERNAL_H_
 #define RESDB_CIMXML_MARSHALL_INTERNAL_H_
 
+#include <climits>
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
@@ -113,10 +114,33 @@ int printTag(sbuf* buffer, int level, const char (&tag)[N]) {
 int printPCDataIndented(sbuf* buffer, int level, const LinePiece& openTag, const char* text,
                         const LinePiece& closeTag, bool plainTags = false);
 
-// printPCDataIndented for tags written in the source (plain ASCII, no NUL).
+// The text itself, or "" for null, so that a missing name never reaches a format.
+inline const char* orEmpty(const char* text) {
+  return text != nullptr ? text : "";
+}
+
+// Writes the NUL-terminated text at `at` as character data (entities for " & ' < >, control
+// bytes and 0x7F dropped) and returns where it ends; null when the text holds a byte 0x80 or
+// above, which this writer leaves to the line writer. Takes at most six bytes a text byte.
+char* putPlainCharacterData(char* at, const char* text);
+
+// printPCDataIndented for tags written in the source (plain ASCII, no NUL): the common line,
+// whose value has no byte 0x80 or above and has the room at hand, written straight behind the
+// text (the tags copied as the constants they are).
 template <size_t N, size_t M>
 int printPCDataIndented(sbuf* buffer, int level, const char (&openTag)[N], const char* text,
                         const char (&closeTag)[M]) {
+  const size_t length = strlen(orEmpty(text));
+  char* at = length <= UINT_MAX ? startLine(buffer, level, N + 6 * length + M) : nullptr;
+  if (at != nullptr) {
+    memcpy(at, openTag, N - 1);
+    char* end = putPlainCharacterData(at + N - 1, orEmpty(text));
+    if (end != nullptr) {
+      memcpy(end, closeTag, M - 1);
+      return endLine(buffer, end + M - 1);
+    }
+    buffer->data[buffer->size] = '\0';  // as it was: the line writer takes the line
+  }
   return printPCDataIndented(buffer, level, LinePiece(openTag, N - 1), text,
                              LinePiece(closeTag, M - 1), true);
 }
@@ -130,11 +154,6 @@ const char* getTypeString(int type);
 // What follows a property's name in its opening line: "\" TYPE=\"", the type's text, "\">"
 // (plain ASCII).
 LinePiece typeAttributeEnd(int type);
-
-// The text itself, or "" for null, so that a missing name never reaches a format.
-inline const char* orEmpty(const char* text) {
-  return text != nullptr ? text : "";
-}
 
 // Gives a key whose value is null or blank the new value "0". 0; -1 when the allocation fails:
 // the old value then stays and the buffer is marked as lacking text (sbufSetTrouble), since

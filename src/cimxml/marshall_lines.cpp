@@ -424,10 +424,8 @@ bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pi
 // is not such a line; the line writer then takes it.
 bool printPlainPCData(sbuf* buffer, int level, const LinePiece& open, const char* text,
                       const LinePiece& close, bool plainTags) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
   size_t length = strlen(text);
   if (length > UINT_MAX) return false;
-  // Each byte takes at most six (an entity) when no byte is 0x80 or above.
   char* at = startLine(buffer, level, open.length + 6 * length + close.length + 2);
   if (at == nullptr) return false;
   if (!plainTags && (hasHighByte(open) || hasHighByte(close))) {
@@ -435,25 +433,10 @@ bool printPlainPCData(sbuf* buffer, int level, const LinePiece& open, const char
     return false;
   }
   memcpy(at, open.text, open.length);
-  at += open.length;
-  for (;; ++s) {
-    const unsigned char* run = s;
-    while (kByteClasses.of[*s] == kCopy) ++s;
-    memcpy(at, run, static_cast<size_t>(s - run));
-    at += s - run;
-    unsigned char c = *s;
-    ByteClass kind = kByteClasses.of[c];
-    if (kind == kEnd) {
-      break;
-    } else if (kind == kEntity) {
-      const char* entity = entityFor(c);
-      size_t n = strlen(entity);
-      memcpy(at, entity, n);
-      at += n;
-    } else if (kind == kHigh) {
-      buffer->data[buffer->size] = '\0';
-      return false;
-    }  // kDrop: nothing
+  at = putPlainCharacterData(at + open.length, text);
+  if (at == nullptr) {
+    buffer->data[buffer->size] = '\0';
+    return false;
   }
   memcpy(at, close.text, close.length);
   endLine(buffer, at + close.length);
@@ -506,6 +489,28 @@ int printPCDataIndented(sbuf* buffer, int level, const LinePiece& open, const ch
   line.putKept(close.text, close.length);
   line.put("\r\n", 2);
   return line.flush() ? 0 : 1;
+}
+
+char* putPlainCharacterData(char* at, const char* text) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  for (;; ++s) {
+    const unsigned char* run = s;
+    while (kByteClasses.of[*s] == kCopy) ++s;
+    memcpy(at, run, static_cast<size_t>(s - run));
+    at += s - run;
+    unsigned char c = *s;
+    ByteClass kind = kByteClasses.of[c];
+    if (kind == kEnd) {
+      return at;
+    } else if (kind == kEntity) {
+      const char* entity = entityFor(c);
+      size_t n = strlen(entity);
+      memcpy(at, entity, n);
+      at += n;
+    } else if (kind == kHigh) {
+      return nullptr;
+    }  // kDrop: nothing
+  }
 }
 
 int isNullOrAllWhitespace(const char* text) {

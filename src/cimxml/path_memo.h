@@ -2,6 +2,8 @@
 // that a path referred to again is copied from there instead of being written anew. A report
 // refers to each instance from every association it takes part in; the associations share the
 // instance's path record, and its text is the same wherever it is written at the same level.
+// The marshaller keeps the opening lines of properties the same way, under their names' texts
+// (a variant then tells the types and key flags apart).
 // Ownership: the memo owns its table only; it borrows neither the paths (their addresses are
 // only compared) nor the buffer. A memo that cannot grow forgets nothing it had and learns
 // nothing more: the document is then written as it would be without it.
@@ -12,11 +14,13 @@
 
 class PathMemo {
  public:
-  // Where a path's text lies in the document: length bytes from offset, written at level.
+  // Where a path's text lies in the document: length bytes from offset, written at level, of
+  // the variant the writer asked for (0 for a path).
   struct Place {
     unsigned int offset;
     unsigned int length;
     int level;
+    int variant;
   };
 
   PathMemo() = default;

@@ -36,12 +36,11 @@ int QDX_Report::Get_Disk_Instances() {
   auto link_to_system = [this](const std::string& disk_id, const std::string& path_name) {
     const EndLookup system{"GroupComponent", system_id_, kSystems};
     const EndLookup disk{"PartComponent", disk_id, kDisks};
-    const std::string key = MapKey(system_id_, disk_id) + "~";
     int linked = LinkInstances("CIM_SystemDevice", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
-                               system, disk, key + "SystemDevice");
+                               system, disk, MapKey{system_id_, disk_id, "SystemDevice"});
     if (linked != 1) return linked;
     return LinkInstances("Tavrix_RM_PathToDisk", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
-                         system, disk, key + "PathToDisk",
+                         system, disk, MapKey{system_id_, disk_id, "PathToDisk"},
                          {{"PathName", path_name, nmspc_cim::CIM_STRING}});
   };
   for (const auto& entry : *disks) {
@@ -109,7 +108,7 @@ int QDX_Report::Get_DiskPartition_Instances() {
     if (LinkInstances("CIM_ConcreteComponent", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                       {"GroupComponent", disk_id, kDisks},
                       {"PartComponent", PartitionKey(chunk_id), kDisks},
-                      MapKey(chunk_id, disk_id)) != 1) {
+                      MapKey{chunk_id, disk_id}) != 1) {
       return 0;
     }
   }

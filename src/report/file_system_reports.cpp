@@ -61,7 +61,7 @@ int QDX_Report::Get_FileSystem_Instances() {
     // A file system must rest on a reported volume.
     if (LinkInstances("Tavrix_RM_ResidesOnVolume", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
                       {"Dependent", fs_id, kFileSystems}, {"Antecedent", volume_id, kVolumes},
-                      MapKey(volume_id, fs_id)) != 1) {
+                      MapKey{volume_id, fs_id}) != 1) {
       return 0;
     }
     // Filed again under its volume, where the share pass looks for it; the first file system
@@ -69,7 +69,7 @@ int QDX_Report::Get_FileSystem_Instances() {
     if (!UpdateCIMInstMaps(instance, volume_id, kFileSystemsByVolume)) return 0;
     if (LinkInstances("CIM_HostedFileSystem", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                       {"GroupComponent", system_id_, kSystems},
-                      {"PartComponent", fs_id, kFileSystems}, MapKey(system_id_, fs_id)) != 1) {
+                      {"PartComponent", fs_id, kFileSystems}, MapKey{system_id_, fs_id}) != 1) {
       return 0;
     }
   }
@@ -119,10 +119,10 @@ int QDX_Report::Get_Share_Instances() {
     if (LinkInstances("CIM_SharedElement", rm_sharedelement_asso_keys_count,
                       rm_sharedelement_asso_keys, {"SameElement", share_id, kShares},
                       {"SystemElement", volume_id, kFileSystemsByVolume},
-                      MapKey(volume_id, share_id)) != 1 ||
+                      MapKey{volume_id, share_id}) != 1 ||
         LinkInstances("CIM_HostedShare", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
                       {"Antecedent", system_id_, kSystems}, {"Dependent", share_id, kShares},
-                      MapKey(system_id_, share_id)) != 1) {
+                      MapKey{system_id_, share_id}) != 1) {
       return 0;
     }
   }

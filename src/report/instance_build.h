@@ -15,7 +15,7 @@
 // text of a string the caller names (an lvalue) or of a literal is borrowed, not copied, so the
 // recipe must be built and used while those strings live (in one statement or one loop body);
 // a string made on the spot (an rvalue) is kept in the recipe itself. A recipe made by Null
-// has no value at all: a NULL property.
+// has no value at all: a NULL property. The name is a literal: the records keep it as it is.
 struct RM_PropertyRecipe {
   RM_PropertyRecipe(const char* name, const char* borrowed, CIMType type, bool is_key,
                     bool is_natural_name, const CCIMInstance* reference = nullptr)

@@ -2,26 +2,28 @@
 // association between them.
 #include "report/qdx_report.h"
 
-#include <cstring>
-#include <utility>
-
 int QDX_Report::LinkInstances(const char* class_name, int key_count, const char* const* key_names,
-                              const EndLookup& first, const EndLookup& second, std::string map_key,
-                              std::initializer_list<ExtraProperty> extra) {
+                              const EndLookup& first, const EndLookup& second,
+                              const MapKey& map_key, std::initializer_list<ExtraProperty> extra) {
   // Both ends are looked up even when the first is missing, so that each missing end is
   // warned about.
   CCIMInstance* first_instance = FindCIMInstance(first.id, first.category);
   CCIMInstance* second_instance = FindCIMInstance(second.id, second.category);
   if (first_instance == nullptr || second_instance == nullptr) return -1;
-  const size_t class_length = strlen(class_name);
-  map_key.reserve(map_key.size() + class_length + 4);
-  map_key.push_back('\0');
-  map_key.append(class_name, class_length);
-  map_key.push_back('\0');
-  map_key.push_back(static_cast<char>('0' + first.category));
-  map_key.push_back(static_cast<char>('0' + second.category));
-  return CreateAssociation(class_name, key_count, key_names, {first.role, first_instance},
-                           {second.role, second_instance}, std::move(map_key), extra)
-             ? 1
-             : 0;
+  CCIMInstance* association =
+      CreateAssociation(class_name, key_count, key_names, {first.role, first_instance},
+                        {second.role, second_instance}, extra);
+  if (association == nullptr) return 0;
+  // The whole key goes straight to the end of the keys' text.
+  std::string& keys = association_keys_;
+  const size_t offset = keys.size();
+  keys.append(map_key.first).push_back('~');
+  keys.append(map_key.second);
+  if (map_key.tail != nullptr) keys.append("~").append(map_key.tail);
+  keys.push_back('\0');
+  keys.append(class_name).push_back('\0');
+  keys.push_back(static_cast<char>('0' + first.category));
+  keys.push_back(static_cast<char>('0' + second.category));
+  associations_.push_back({offset, keys.size() - offset, association});
+  return 1;
 }

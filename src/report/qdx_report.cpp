@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,12 @@ constexpr char kGenerate[] = "GenerateCIMReports";
 constexpr int kListedCategories[] = {QDX_Report::kSystems,     QDX_Report::kDisks,
                                      QDX_Report::kVolumes,     QDX_Report::kDiskGroups,
                                      QDX_Report::kFileSystems, QDX_Report::kAliases};
+
+// Empties a container together with its room (clear() keeps tables and texts).
+template <typename Container>
+void Release(Container& container) {
+  Container().swap(container);
+}
 
 // The maps FindCIMInstance searches for category 0, in order.
 constexpr int kSearchOrder[] = {1, 2, 3, 4, 9, 5, 6, 7, 8};
@@ -78,19 +85,20 @@ QDX_Report::QDX_Report() {
 }
 
 void QDX_Report::Adopt(CCIMInstance* instance) {
+  if (IsHeld(instance)) return;
   try {
-    instances_.set(instance, InstanceRegistry::State::kHeld);
+    held_.push_back(instance);
   } catch (...) {
     nmspc_cim::cim_freeInstance(instance);
     throw;
   }
+  nmspc_cim::cim_setInstanceMark(instance, static_cast<long>(held_.size()));
 }
 
 QDX_Report::~QDX_Report() {
   ClearCIMInstMaps();
   // What never reached the list, then the list itself when GetReport did not hand it out.
-  instances_.forEachHeld([](CCIMInstance* instance) { nmspc_cim::cim_freeInstance(instance); });
-  instances_.clear();
+  for (CCIMInstance* instance : held_) nmspc_cim::cim_freeInstance(instance);  // null: listed
   nmspc_cim::cim_freeInstanceList(instance_list_);
   nmspc_cim::cim_freeArena(arena_);
 }
@@ -150,7 +158,7 @@ int QDX_Report::FileInstance(CCIMInstance* instance, Id&& id, int category) {
     return 0;
   }
   // Taken over whatever happens next; one already in the list belongs to the list.
-  if (instances_.stateOf(instance) != InstanceRegistry::State::kListed) Adopt(instance);
+  if (nmspc_cim::cim_getInstanceMark(instance) != kListedMark) Adopt(instance);
   if (id.empty()) {
     Log(PRV_LOG_ERROR, "UpdateCIMInstMaps", "NaturalName (unique id) is blank.");
     return 0;
@@ -183,17 +191,6 @@ std::string QDX_Report::PartitionKey(const std::string& chunk_id) {
   key.append(chunk_id);
   key.push_back('\0');
   key.append(kSuffix, sizeof(kSuffix) - 1);
-  return key;
-}
-
-std::string QDX_Report::MapKey(const std::string& first, const std::string& second) {
-  // LinkInstances adds a NUL, the class name (the longest is 25 bytes), a NUL and two digits.
-  constexpr size_t kLinkRoom = 32;
-  std::string key;
-  key.reserve(first.size() + 1 + second.size() + kLinkRoom);
-  key.append(first);
-  key.push_back('~');
-  key.append(second);
   return key;
 }
 
@@ -232,21 +229,24 @@ CCIMInstance* QDX_Report::FindCIMInstance(const std::string& key, int category) 
 }
 
 void QDX_Report::ClearCIMInstMaps() {
-  for (auto& map : category_maps_) map.clear();
-  associations_.clear();
-  kind_class_map_.clear();
-  disk_chunk_set_.clear();
+  for (auto& map : category_maps_) Release(map);
+  Release(associations_);
+  Release(association_keys_);
+  Release(association_recipe_);
+  Release(kind_class_map_);
+  Release(disk_chunk_set_);
 }
 
 int QDX_Report::AddToList(CCIMInstance* instance) {
   if (instance == nullptr) return 0;
-  if (instances_.stateOf(instance) == InstanceRegistry::State::kListed) return 1;
-  // Held first, so that marking it listed below cannot run out of memory.
+  if (nmspc_cim::cim_getInstanceMark(instance) == kListedMark) return 1;
+  // Held first, so that a list that refuses it leaves it to the converter.
   Adopt(instance);
   CCIMList* list = nmspc_cim::cim_addInstance(instance_list_, instance);
   if (list == nullptr) return 0;  // refused: still held, freed with the converter
   instance_list_ = list;
-  instances_.set(instance, InstanceRegistry::State::kListed);
+  held_[static_cast<size_t>(nmspc_cim::cim_getInstanceMark(instance) - 1)] = nullptr;
+  nmspc_cim::cim_setInstanceMark(instance, kListedMark);
   return 1;
 }
 
@@ -261,36 +261,44 @@ CCIMList* QDX_Report::GetReport() {
               [](const auto* a, const auto* b) { return a->first < b->first; });
     for (const auto* entry : filed) {
       // Only what the converter still holds: an instance filed twice goes in once.
-      if (instances_.stateOf(entry->second) != InstanceRegistry::State::kHeld) continue;
+      if (!IsHeld(entry->second)) continue;
       if (AddToList(entry->second) == 0) return nullptr;
     }
   }
+  // The category maps are done with: their room goes before the associations are sorted.
+  Release(filed);
+  for (auto& map : category_maps_) Release(map);
   // Sorted by key through pointers (cheaper to move than the entries). Stable: of the
   // associations built under one key, the first stays first.
-  std::vector<const std::pair<std::string, CCIMInstance*>*> sorted;
+  std::vector<const FiledAssociation*> sorted;
   sorted.reserve(associations_.size());
-  for (const auto& entry : associations_) sorted.push_back(&entry);
+  for (const FiledAssociation& entry : associations_) sorted.push_back(&entry);
+  auto key_of = [this](const FiledAssociation* a) {
+    return std::string_view(association_keys_.data() + a->key_offset, a->key_length);
+  };
   std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const auto* a, const auto* b) { return a->first < b->first; });
-  const std::string* previous = nullptr;
-  for (const auto* entry : sorted) {
-    const bool repeated = previous != nullptr && *previous == entry->first;
-    previous = &entry->first;
+                   [&key_of](const auto* a, const auto* b) { return key_of(a) < key_of(b); });
+  const FiledAssociation* previous = nullptr;
+  for (const FiledAssociation* entry : sorted) {
+    const bool repeated = previous != nullptr && key_of(previous) == key_of(entry);
+    previous = entry;
     // A later one of the same key is left out (and freed with the converter).
-    if (repeated || instances_.stateOf(entry->second) != InstanceRegistry::State::kHeld) continue;
-    if (AddToList(entry->second) == 0) return nullptr;
+    if (repeated || !IsHeld(entry->association)) continue;
+    if (AddToList(entry->association) == 0) return nullptr;
   }
+  // The other maps too: their room goes before the list is written out.
+  ClearCIMInstMaps();
   CCIMList* list = instance_list_;
   instance_list_ = nullptr;  // the caller's from now on
   return list;
 }
 
-int QDX_Report::CreateAssociation(const char* class_name, int key_count,
-                                  const char* const* key_names, AssociationEnd first,
-                                  AssociationEnd second, std::string map_key,
-                                  std::initializer_list<ExtraProperty> extra) {
-  std::vector<RM_PropertyRecipe> recipe;
-  recipe.reserve(2 + extra.size());
+CCIMInstance* QDX_Report::CreateAssociation(const char* class_name, int key_count,
+                                            const char* const* key_names, AssociationEnd first,
+                                            AssociationEnd second,
+                                            std::initializer_list<ExtraProperty> extra) {
+  std::vector<RM_PropertyRecipe>& recipe = association_recipe_;
+  recipe.clear();
   recipe.push_back(RM_KeyRef(first.role, first.instance));
   recipe.push_back(RM_KeyRef(second.role, second.instance));
   for (const ExtraProperty& p : extra) {
@@ -298,10 +306,8 @@ int QDX_Report::CreateAssociation(const char* class_name, int key_count,
                              : RM_PropertyRecipe::Null(p.name, p.type));
   }
   CCIMInstance* association = BuildInstance(class_name, key_count, key_names, recipe);
-  if (association == nullptr) return 0;
-  Adopt(association);
-  associations_.emplace_back(std::move(map_key), association);
-  return 1;
+  if (association != nullptr) Adopt(association);
+  return association;
 }
 
 std::optional<std::string> QDX_Report::IntegerText(const char* function, const char* name,

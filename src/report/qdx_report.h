@@ -22,7 +22,6 @@
 #include "cimapi.h"
 #include "model/srm_resource_list.h"
 #include "report/instance_build.h"
-#include "report/instance_registry.h"
 
 using nmspc_cim::CCIMInstance;
 using nmspc_cim::CCIMList;
@@ -67,8 +66,8 @@ class QDX_Report {
   CCIMInstance* FindCIMInstance(const std::string& id, int category);
   void ClearCIMInstMaps();
   // Adds every filed instance to the list in category order and returns the list, which
-  // passes to the caller; null when the library refused an instance (the converter then
-  // frees the list with everything in it).
+  // passes to the caller, and empties the maps (ClearCIMInstMaps); null when the library
+  // refused an instance (the converter then frees the list with everything in it).
   CCIMList* GetReport();
 
   void LogError(const std::string& failure_point);
@@ -115,12 +114,12 @@ class QDX_Report {
     CIMType type;
   };
   // Builds an association of class_name (keys from key_names) with two reference ends, both
-  // key properties, then the extra properties, and files it among the associations under
-  // map_key (an association already filed under map_key is kept: the new one is left out of the
-  // report and freed with the converter). 1, or 0 when the builder fails (already logged).
-  int CreateAssociation(const char* class_name, int key_count, const char* const* key_names,
-                        AssociationEnd first, AssociationEnd second, std::string map_key,
-                        std::initializer_list<ExtraProperty> extra = {});
+  // key properties, then the extra properties, and takes it over. The association, or null when
+  // the builder fails (already logged).
+  CCIMInstance* CreateAssociation(const char* class_name, int key_count,
+                                  const char* const* key_names, AssociationEnd first,
+                                  AssociationEnd second,
+                                  std::initializer_list<ExtraProperty> extra = {});
   // One end of an association to be looked up: role, id and the category it is filed in. The
   // id is borrowed: an end lives no longer than the statement or loop body that names it.
   struct EndLookup {
@@ -128,15 +127,24 @@ class QDX_Report {
     const std::string& id;
     int category;
   };
+  // The map key an association between the records of ids first and second is filed under:
+  // "first~second", then "~" and tail when there is a tail. The ids are borrowed, as an end's.
+  struct MapKey {
+    const std::string& first;
+    const std::string& second;
+    const char* tail = nullptr;
+  };
   // Looks first, then second up (FindCIMInstance, with its warnings) and builds the association
   // between them with CreateAssociation. 1 built; -1 an end is not filed (nothing built); 0 the
   // builder failed (already logged). The association is filed under map_key followed by a NUL,
-  // the class name and the two end categories, so that associations of different classes or
-  // kinds whose ids join into the same map_key are all kept; the NUL sorts below every byte of
-  // an id, so associations of distinct map_keys keep their order. class_name is C text (not
-  // null): the passes name their classes with literals, which cost no copy.
+  // the class name, a NUL and the two end categories, so that associations of different classes
+  // or kinds whose ids join into the same map_key are all kept; the NUL sorts below every byte
+  // of an id, so associations of distinct map_keys keep their order (an association already
+  // filed under the same whole key is kept: the new one is left out of the report and freed
+  // with the converter). class_name is C text (not null): the passes name their classes with
+  // literals, which cost no copy.
   int LinkInstances(const char* class_name, int key_count, const char* const* key_names,
-                    const EndLookup& first, const EndLookup& second, std::string map_key,
+                    const EndLookup& first, const EndLookup& second, const MapKey& map_key,
                     std::initializer_list<ExtraProperty> extra = {});
   // The decimal text of value for the integer property name of type. A value outside the
   // type's range has none (the property is to be NULL): a level-4 line under function then
@@ -151,9 +159,6 @@ class QDX_Report {
   // the same id: the id, a NUL and "partition" (so each disk comes right before the partition
   // of its id, and the order of distinct ids stays); "" for an empty id.
   static std::string PartitionKey(const std::string& chunk_id);
-  // The map key of an association between the records of ids first and second: "first~second",
-  // made with room for what LinkInstances adds to it.
-  static std::string MapKey(const std::string& first, const std::string& second);
   // RM_BuildInstance in the converter's arena, under its provider name.
   CCIMInstance* BuildInstance(const char* class_name, int key_count, const char* const* key_names,
                               const std::vector<RM_PropertyRecipe>& recipe,
@@ -188,12 +193,28 @@ class QDX_Report {
   // The filed instances under their ids, one map per category (0 and 1 share map 1). Hashed:
   // the passes look ids up far more often than GetReport lists them, which sorts them then.
   std::unordered_map<std::string, CCIMInstance*> category_maps_[10];
-  // The associations in the order they were built, under their map keys; GetReport lists them
-  // in key order, the first one built under a key and no other (a vector sorted once costs
-  // less than a tree kept in order all along).
-  std::vector<std::pair<std::string, CCIMInstance*>> associations_;
-  // Held: built here and not yet in the list; listed: in the list (the share pass adds its own).
-  InstanceRegistry instances_;
+  // The associations in the order they were built, each with where its whole key lies in
+  // association_keys_; GetReport lists them in key order, the first one built under a key and
+  // no other (a vector sorted once costs less than a tree kept in order all along).
+  struct FiledAssociation {
+    size_t key_offset;
+    size_t key_length;
+    CCIMInstance* association;
+  };
+  std::vector<FiledAssociation> associations_;
+  // The keys of associations_, one after another: one text that grows, not one per key.
+  std::string association_keys_;
+  // The recipe CreateAssociation fills, kept so that its room is reused.
+  std::vector<RM_PropertyRecipe> association_recipe_;
+  // What the converter did with each instance it met, kept in the instance's mark
+  // (cim_setInstanceMark): 0 never met, kListedMark in the list (the share pass adds its own),
+  // any other n held (built here and not yet in the list) as held_[n - 1].
+  static constexpr long kListedMark = -1;
+  bool IsHeld(const CCIMInstance* instance) const {
+    return nmspc_cim::cim_getInstanceMark(instance) > 0;
+  }
+  // The instances taken over, in that order; an entry is null once its instance is listed.
+  std::vector<CCIMInstance*> held_;
   std::string provider_name_;
   ProviderUtil* utility_ = nullptr;  // borrowed
 };

@@ -122,8 +122,8 @@ CCIMException* RM_CIM_Report::InsertProperty(const char* name, const void* value
     }
     // The property takes this hold on the path instead of copying it: made as a property
     // without value, then given the path, it names what cim_createProperty's copy would name.
-    property = nmspc_cim::cim_createPropertyIn(arena_, name, nmspc_cim::CIM_STRING, nullptr,
-                                               nullptr, is_key);
+    property = nmspc_cim::cim_createPropertyNamedIn(arena_, name, nmspc_cim::CIM_STRING, nullptr,
+                                                    nullptr, is_key);
     if (property == nullptr) {
       nmspc_cim::cim_freeObjectPath(path);
     } else {
@@ -131,8 +131,8 @@ CCIMException* RM_CIM_Report::InsertProperty(const char* name, const void* value
       property->reference = path;
     }
   } else {
-    property = nmspc_cim::cim_createPropertyIn(arena_, name, type, static_cast<const char*>(value),
-                                               nullptr, is_key);
+    property = nmspc_cim::cim_createPropertyNamedIn(
+        arena_, name, type, static_cast<const char*>(value), nullptr, is_key);
   }
   if (property == nullptr) return nmspc_cim::cim_getLastError();
   if (nmspc_cim::cim_addProperty(instance_, property) == 0) {

@@ -77,7 +77,7 @@ int QDX_Report::Get_ServiceGroup_Instances() {
                 server_id](SrmResource* member) {
           std::string id = DecodeQDXID(member->getId());
           return LinkInstances(class_name, key_count, keys, {server_role, server_id, kSystems},
-                               {member_role, id, category}, server_id + "~" + id);
+                               {member_role, id, category}, MapKey{server_id, id});
         };
       };
       auto disk_links = [&](SrmResource* member) {
@@ -85,12 +85,12 @@ int QDX_Report::Get_ServiceGroup_Instances() {
         int linked =
             LinkInstances("CIM_SystemDevice", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                           {"GroupComponent", server_id, kSystems}, {"PartComponent", id, kDisks},
-                          server_id + "~" + id + "~" + "SystemDevice");
+                          MapKey{server_id, id, "SystemDevice"});
         if (linked != 1) return linked;
         return LinkInstances(
             "Tavrix_RM_PathToDisk", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
             {"GroupComponent", server_id, kSystems}, {"PartComponent", id, kDisks},
-            server_id + "~" + id + "~" + "PathToDisk",
+            MapKey{server_id, id, "PathToDisk"},
             {{"PathName", static_cast<SrmDisk*>(member)->getName(), nmspc_cim::CIM_STRING}});
       };
       // A mount point stands for the file system registered under its Id.
@@ -100,7 +100,7 @@ int QDX_Report::Get_ServiceGroup_Instances() {
         std::string id = DecodeQDXID(fs->getId());
         return LinkInstances("CIM_HostedFileSystem", rm_grppart_asso_keys_count,
                              rm_grppart_asso_keys, {"GroupComponent", server_id, kSystems},
-                             {"PartComponent", id, kFileSystems}, server_id + "~" + id);
+                             {"PartComponent", id, kFileSystems}, MapKey{server_id, id});
       };
 
       if (!each_member(disks, SRM_DISK, disk_links)) return 0;

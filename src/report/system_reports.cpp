@@ -108,7 +108,7 @@ int QDX_Report::CreateIPAddressReport(const std::string& address, const std::str
 
   return LinkInstances("CIM_HostedAccessPoint", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
                        {"Dependent", id, kSystems}, {"Antecedent", system_id, kSystems},
-                       id + "~" + system_id) == 1
+                       MapKey{id, system_id}) == 1
              ? 1
              : 0;
 }
@@ -171,7 +171,7 @@ int QDX_Report::Get_VirtualServer_Instances() {
     if (instance == nullptr || !UpdateCIMInstMaps(instance, id, kSystems)) return 0;
     if (LinkInstances("CIM_HostingCS", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
                       {"Dependent", id, kSystems}, {"Antecedent", system_id_, kSystems},
-                      id + "~" + system_id_) != 1) {
+                      MapKey{id, system_id_}) != 1) {
       return 0;
     }
   }
@@ -195,7 +195,7 @@ int QDX_Report::CreateClusterNodeReport() {
     if (node == nullptr || !UpdateCIMInstMaps(node, id, kSystems)) return 0;
     if (LinkInstances("Tavrix_RM_ParticipatingCS", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
                       {"Dependent", system_id_, kSystems}, {"Antecedent", id, kSystems},
-                      id + "~" + system_id_,
+                      MapKey{id, system_id_},
                       {{"ClusterIndex",
                         IntegerText(kFunction, "ClusterIndex", computer->getLLTId(),
                                     nmspc_cim::CIM_UINT16, "computer", id),

@@ -79,7 +79,7 @@ int QDX_Report::Get_Volumes_Instances() {
       if (LinkInstances("CIM_BasedOn", rm_antdep_asso_keys_count, rm_antdep_asso_keys,
                         {"Dependent", volume_id, kVolumes},
                         {"Antecedent", PartitionKey(chunk.first), kDisks},
-                        MapKey(volume_id, chunk.first),
+                        MapKey{volume_id, chunk.first},
                         {{"StartingAddress", "0", CIM_UINT64},
                          {"EndingAddress", "0", CIM_UINT64},
                          {"OrderIndex", "0", CIM_UINT16}}) != 1) {
@@ -88,7 +88,7 @@ int QDX_Report::Get_Volumes_Instances() {
     }
     if (LinkInstances("CIM_SystemDevice", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                       {"GroupComponent", system_id_, kSystems},
-                      {"PartComponent", volume_id, kVolumes}, MapKey(system_id_, volume_id)) != 1) {
+                      {"PartComponent", volume_id, kVolumes}, MapKey{system_id_, volume_id}) != 1) {
       return 0;
     }
   }
@@ -135,7 +135,7 @@ int QDX_Report::Get_DiskGroup_Instances() {
     if (LinkInstances("Tavrix_RM_SystemDiskGroup", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                       {"GroupComponent", system_id_, kSystems},
                       {"PartComponent", group_id, kDiskGroups},
-                      MapKey(system_id_, group_id)) != 1) {
+                      MapKey{system_id_, group_id}) != 1) {
       return 0;
     }
     const EndLookup collection{"Collection", group_id, kDiskGroups};
@@ -145,7 +145,7 @@ int QDX_Report::Get_DiskGroup_Instances() {
         const std::string disk_id = DecodeQDXID(member.second->getId());
         if (LinkInstances("CIM_DriveInDiskGroup", rm_collmem_asso_keys_count, rm_collmem_asso_keys,
                           collection, {"Member", disk_id, kDisks},
-                          MapKey(disk_id, group_id)) != 1) {
+                          MapKey{disk_id, group_id}) != 1) {
           return 0;
         }
       }
@@ -159,7 +159,7 @@ int QDX_Report::Get_DiskGroup_Instances() {
         const std::string volume_id = DecodeQDXID(volume->getId());
         if (LinkInstances("CIM_ExtentInDiskGroup", rm_collmem_asso_keys_count, rm_collmem_asso_keys,
                           collection, {"Member", volume_id, kVolumes},
-                          MapKey(volume_id, group_id)) == 0) {
+                          MapKey{volume_id, group_id}) == 0) {
           return 0;
         }
       }

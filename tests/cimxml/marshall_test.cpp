@@ -140,6 +140,24 @@ TEST(MarshallTest, ASharedPathReadsAsItsCopies) {
   EXPECT_EQ(separate, text(true));
 }
 
+// Properties sharing one name text read as if each had a copy of it.
+TEST(MarshallTest, PropertiesSharingANameReadAsSeparatelyNamed) {
+  auto text = [](bool shared) {
+    CCIMArena* arena = cim_createArena();
+    CCIMInstance* x = cim_createInstanceIn(arena, "X");
+    for (int i = 0; i < 4; ++i) {  // two keys, a plain string, a number
+      cim_addProperty(x, (shared ? cim_createPropertyNamedIn : cim_createPropertyIn)(
+                             arena, "N", i < 3 ? CIM_STRING : CIM_UINT16, "v", nullptr,
+                             i < 2 ? CIM_TRUE : CIM_FALSE));
+    }
+    CCIMList* list = cim_addInstance(cim_createInstanceListIn(arena), x);
+    std::string written = Text([&](sbuf* b) { return marshallInstanceList(b, list, 0); });
+    cim_freeArena(arena);
+    return written;
+  };
+  EXPECT_EQ(text(false), text(true));
+}
+
 TEST(MarshallTest, ScalarsBlankKeysAndMissingValues) {
   for (const auto& [type, name] : {std::pair<int, std::string>{-1, "unknown"},
                                    {0, "uint8"},
