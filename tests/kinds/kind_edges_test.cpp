@@ -42,6 +42,24 @@ TEST(KindEdgesTest, EveryKindRefusesWhatItCannotTake) {
   }
 }
 
+// A disk or an alias merged with a newer copy adds the copy's flags to its own; the other kinds
+// keep their own flags (a file system marks itself merged: it takes one merge only).
+TEST(KindEdgesTest, MergedFlagsAddUpOnlyForDisksAndAliases) {
+  for (SrmResourceType kind : kKinds) {
+    SCOPED_TRACE(kind);
+    const bool adds = kind == SRM_DISK || kind == SRM_ALIAS;
+    for (int32_t newer : {0, 6}) {
+      SrmHeld<SrmResource> r(SrmNewResource(kind)), copy(SrmNewResource(kind));
+      r->setId("x");
+      copy->setId("x");
+      r->setFlags(1);
+      copy->setFlags(newer);
+      ASSERT_EQ(1, r->mergeResource(copy.get()));
+      EXPECT_EQ(adds ? 1 | newer : 1, r->getFlags() & ~SRM_FLAG_MERGED);
+    }
+  }
+}
+
 TEST(KindEdgesTest, ContainersRefuseWhatTheyCannotHold) {
   SrmHeld<SrmComputer> host(new SrmComputer("h1")), other(new SrmComputer("h2"));
   SrmHeld<SrmServiceGroup> group(new SrmServiceGroup("g"));
