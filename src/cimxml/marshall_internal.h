@@ -14,9 +14,9 @@
 
 namespace marshall_internal {
 
-// One line: 2 * level blanks, the formatted text, "\r\n". Bytes 0x80 and above of the
-// formatted text are made valid as marshall.h says; nothing else is escaped. 0; -1 when the
-// line could not be appended (nothing of it stays); 1 when only its line end failed.
+// One line: 2 * level blanks, the formatted text, "\r\n", for lines written in the source:
+// the format and its arguments are plain ASCII, and nothing is escaped or checked. 0; -1 when
+// the line could not be appended (nothing of it stays); 1 when only its line end failed.
 int printIndented(sbuf* buffer, int level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
@@ -29,8 +29,9 @@ struct LinePiece {
   size_t length;
 };
 
-// printIndented for a line made of the pieces one after another, without formatting: the
-// same bytes as printIndented(buffer, level, "%s%s...", pieces...) and the same results.
+// One line of the pieces one after another: 2 * level blanks, the pieces, "\r\n". Bytes 0x80
+// and above are made valid as marshall.h says; nothing else is escaped. The results are
+// printIndented's.
 int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces);
 
 // Sixteen blanks: the run indentation is written in.

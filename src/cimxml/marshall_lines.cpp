@@ -120,59 +120,6 @@ const char* entityFor(unsigned char c) {
   }
 }
 
-// Appends the NUL-terminated text with its bytes 0x80 and above made valid as marshall.h says;
-// bytes below 0x80 are written as they are. Runs of bytes written as they are go to the buffer
-// in one append each; only replacements are appended on their own. False when an append failed
-// (the text is then cut where it failed).
-bool appendText(sbuf* buffer, const char* text) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-  size_t run = 0;  // first byte not yet appended
-  size_t at = 0;
-  bool ok = true;
-  while (s[at] != '\0') {
-    if (s[at] < 0x80) {
-      ++at;
-      continue;
-    }
-    uint32_t codePoint = 0;
-    int length = sequenceLength(s + at, &codePoint);
-    if (length == 2 || length == 3) {
-      at += length;
-      continue;
-    }
-    char reference[16];
-    snprintf(reference, sizeof(reference), "&#x%X;", length >= 4 ? codePoint : s[at]);
-    ok = appendBytes(buffer, text + run, at - run) && ok;
-    ok = appendBytes(buffer, reference, strlen(reference)) && ok;
-    at += length >= 4 ? static_cast<size_t>(length) : 1;
-    run = at;
-  }
-  return appendBytes(buffer, text + run, at - run) && ok;
-}
-
-// Rewrites the text from offset `from` to the end so that its bytes 0x80 and above follow
-// marshall.h. Only a text holding a byte to change is copied. False when that copy or the
-// rewrite failed.
-bool makeValidUtf8(sbuf* buffer, unsigned int from) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(buffer->data);
-  unsigned int at = from;
-  while (at < buffer->size) {
-    uint32_t codePoint = 0;
-    int length = s[at] < 0x80 ? 1 : sequenceLength(s + at, &codePoint);
-    if (length != 1 && length != 2 && length != 3) break;
-    at += static_cast<unsigned int>(length);
-  }
-  if (at >= buffer->size) return true;
-  size_t tailSize = static_cast<size_t>(buffer->size - at) + 1;
-  char* tail = static_cast<char*>(malloc(tailSize));
-  if (tail == nullptr) return false;
-  memcpy(tail, buffer->data + at, tailSize);
-  truncateTo(buffer, at);
-  bool ok = appendText(buffer, tail);
-  free(tail);
-  return ok;
-}
-
 // How each byte below 0x80 reads in character data; bytes 0x80 and above are kHigh.
 enum ByteClass : unsigned char { kCopy, kEnd, kEntity, kDrop, kHigh };
 
@@ -466,12 +413,11 @@ int printIndented(sbuf* buffer, int level, const char* format, ...) {
     truncateTo(buffer, start);
     return -1;
   }
-  unsigned int textStart = buffer->size;
   va_list args;
   va_start(args, format);
   sbuf* printed = sbufVPrintf(buffer, format, args);
   va_end(args);
-  if (printed != buffer || !makeValidUtf8(buffer, textStart)) {
+  if (printed != buffer) {
     truncateTo(buffer, start);
     return -1;
   }
