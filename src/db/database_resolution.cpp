@@ -29,6 +29,15 @@ void ForEach(SrmResourceList* list, SrmResourceType kind, Visit visit) {
   for (auto& entry : *map) visit(static_cast<Record*>(entry.second));
 }
 
+// The same in any order, where each visit reads no flags another one writes (and the watcher
+// is told each copy all the same).
+template <class Record, class Visit>
+void ForEachAnyOrder(SrmResourceList* list, SrmResourceType kind, Visit visit) {
+  if (list != nullptr) {
+    list->forEachInAnyOrder(kind, [&](SrmResource* r) { visit(static_cast<Record*>(r)); });
+  }
+}
+
 // True when list exists and has ever held a record of kind.
 bool HasHeld(SrmResourceList* list, SrmResourceType kind) {
   return list != nullptr && list->getSrmResourceIdMap(kind) != nullptr;
@@ -105,10 +114,12 @@ int SrmResourceDatabase::resolveDatabase() try {
   // 1. Volume groups hand their flags to their disks, then to their volumes.
   ForEach<SrmVolumeGroup>(all, SRM_VOLUMEGROUP, [&](SrmVolumeGroup* group) {
     if (!HasHeld(group->getDiskList(), SRM_DISK)) return;
-    ForEach<SrmResource>(group->getDiskList(), SRM_DISK,
-                         [&](SrmResource* disk) { CopyFlags(group, disk, &count, watcher_); });
-    ForEach<SrmResource>(group->getVolumeList(), SRM_VOLUME,
-                         [&](SrmResource* volume) { CopyFlags(group, volume, &count, watcher_); });
+    ForEachAnyOrder<SrmResource>(group->getDiskList(), SRM_DISK, [&](SrmResource* disk) {
+      CopyFlags(group, disk, &count, watcher_);
+    });
+    ForEachAnyOrder<SrmResource>(group->getVolumeList(), SRM_VOLUME, [&](SrmResource* volume) {
+      CopyFlags(group, volume, &count, watcher_);
+    });
   });
 
   // 2. A disk without a signature or without a name is withdrawn.
@@ -125,13 +136,13 @@ int SrmResourceDatabase::resolveDatabase() try {
     throw std::bad_alloc();
   }
   FlagCopier fromDisk(all, SRM_DISK, &count, watcher_, &diskOfChunk);
-  ForEach<SrmDiskChunk>(all, SRM_DISKCHUNK,
-                        [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
+  ForEachAnyOrder<SrmDiskChunk>(
+      all, SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
   fromDisk.flush();
 
   // 4. Disks to the volumes built on their chunks; the last chunk with a known disk decides.
   // The disks and the volumes' chunk lists are what step 3 left, so a remembered disk stands.
-  ForEach<SrmVolume>(all, SRM_VOLUME, [&](SrmVolume* volume) {
+  ForEachAnyOrder<SrmVolume>(all, SRM_VOLUME, [&](SrmVolume* volume) {
     ForEach<SrmDiskChunk>(volume->getDiskChunkList(), SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) {
       SrmResource* const* known = diskOfChunk.find(chunk);
       SrmResource* disk = known != nullptr ? *known : all->findResource(SRM_DISK, chunk->getDisk());
@@ -141,13 +152,13 @@ int SrmResourceDatabase::resolveDatabase() try {
 
   // 5 to 7. Volumes to the file systems, mount points and shares on them.
   FlagCopier fromVolume(all, SRM_VOLUME, &count, watcher_);
-  ForEach<SrmFileSystem>(all, SRM_FILESYSTEM,
-                         [&](SrmFileSystem* fs) { fromVolume.add(fs, fs->getVolume()); });
-  ForEach<SrmMountPoint>(all, SRM_MOUNTPOINT, [&](SrmMountPoint* mount) {
+  ForEachAnyOrder<SrmFileSystem>(all, SRM_FILESYSTEM,
+                                 [&](SrmFileSystem* fs) { fromVolume.add(fs, fs->getVolume()); });
+  ForEachAnyOrder<SrmMountPoint>(all, SRM_MOUNTPOINT, [&](SrmMountPoint* mount) {
     fromVolume.add(mount, mount->getVolumeId());
   });
-  ForEach<SrmShare>(all, SRM_SHARE,
-                    [&](SrmShare* share) { fromVolume.add(share, share->getVolumeId()); });
+  ForEachAnyOrder<SrmShare>(all, SRM_SHARE,
+                            [&](SrmShare* share) { fromVolume.add(share, share->getVolumeId()); });
   fromVolume.flush();
 
   // 8. A service group takes in the members of its volume groups, then every volume with a
