@@ -2,12 +2,13 @@
 // and copies each record's whole flags word to the records built on it, pass by pass, so that
 // whatever rests on a withdrawn disk is withdrawn too; the integrity checks withdraw records
 // whose references cannot be resolved.
+#include <atomic>
+#include <cstdint>
 #include <new>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "db/record_table.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "kinds/disk.h"
@@ -56,12 +57,14 @@ void CopyFlags(const SrmResource* from, SrmResource* to, int* count,
 // record exists, but the lookups wait and are made a batch at a time, their cache misses
 // overlapping (a database of 100 000 records does not fit the cache). The lookups read only
 // the lists, which copying flags leaves alone; flush before reading the flags copied. The ids
-// are borrowed until then. With a memo, each record's finding is remembered there too.
+// are borrowed until then. Each record's finding (null: none) is handed to remember(record,
+// found) as well.
+template <class Remember>
 class FlagCopier {
  public:
   FlagCopier(const SrmResourceList* all, SrmResourceType kind, int* count,
-             SrmResolutionWatcher* watcher, RecordTable<SrmResource*>* memo = nullptr)
-      : all_(all), kind_(kind), count_(count), watcher_(watcher), memo_(memo) {}
+             SrmResolutionWatcher* watcher, Remember remember)
+      : all_(all), kind_(kind), count_(count), watcher_(watcher), remember_(remember) {}
   FlagCopier(const FlagCopier&) = delete;
   FlagCopier& operator=(const FlagCopier&) = delete;
 
@@ -76,7 +79,7 @@ class FlagCopier {
     all_->findResources(kind_, ids_, pending_, found);
     for (size_t i = 0; i < pending_; ++i) {
       if (found[i] != nullptr) CopyFlags(found[i], records_[i], count_, watcher_);
-      if (memo_ != nullptr) memo_->add(records_[i], found[i]);
+      remember_(records_[i], found[i]);
     }
     pending_ = 0;
   }
@@ -86,12 +89,16 @@ class FlagCopier {
   const SrmResourceList* all_;
   SrmResourceType kind_;
   int* count_;
-  SrmResolutionWatcher* watcher_;    // borrowed, may be null
-  RecordTable<SrmResource*>* memo_;  // borrowed, may be null
+  SrmResolutionWatcher* watcher_;  // borrowed, may be null
+  Remember remember_;
   SrmResource* records_[kBatch];
   const std::string* ids_[kBatch];
   size_t pending_ = 0;
 };
+
+// Numbers the resolutions of every database, so that a chunk shared between databases never
+// passes one resolution's finding to another.
+std::atomic<uint64_t> resolutions{0};
 
 }  // namespace
 
@@ -130,12 +137,12 @@ int SrmResourceDatabase::resolveDatabase() try {
   });
 
   // 3. Disks to their chunks. (A list finds a record of a large kind through its hash index.)
-  // The disk found for each chunk is remembered for step 4, which asks again for most chunks.
-  RecordTable<SrmResource*> diskOfChunk;
-  if (!diskOfChunk.reserve(static_cast<size_t>(all->getTypeCount(SRM_DISKCHUNK)))) {
-    throw std::bad_alloc();
-  }
-  FlagCopier fromDisk(all, SRM_DISK, &count, watcher_, &diskOfChunk);
+  // Each chunk remembers the disk found for it for step 4, which asks again for most chunks.
+  const uint64_t stamp = ++resolutions;
+  FlagCopier fromDisk(all, SRM_DISK, &count, watcher_,
+                      [stamp](SrmResource* chunk, SrmResource* disk) {
+                        static_cast<SrmDiskChunk*>(chunk)->rememberDisk(stamp, disk);
+                      });
   ForEachAnyOrder<SrmDiskChunk>(
       all, SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
   fromDisk.flush();
@@ -144,14 +151,15 @@ int SrmResourceDatabase::resolveDatabase() try {
   // The disks and the volumes' chunk lists are what step 3 left, so a remembered disk stands.
   ForEachAnyOrder<SrmVolume>(all, SRM_VOLUME, [&](SrmVolume* volume) {
     ForEach<SrmDiskChunk>(volume->getDiskChunkList(), SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) {
-      SrmResource* const* known = diskOfChunk.find(chunk);
-      SrmResource* disk = known != nullptr ? *known : all->findResource(SRM_DISK, chunk->getDisk());
+      SrmResource* disk = nullptr;
+      if (!chunk->rememberedDisk(stamp, &disk))
+        disk = all->findResource(SRM_DISK, chunk->getDisk());
       if (disk != nullptr) CopyFlags(disk, volume, &count, watcher_);
     });
   });
 
   // 5 to 7. Volumes to the file systems, mount points and shares on them.
-  FlagCopier fromVolume(all, SRM_VOLUME, &count, watcher_);
+  FlagCopier fromVolume(all, SRM_VOLUME, &count, watcher_, [](SrmResource*, SrmResource*) {});
   ForEachAnyOrder<SrmFileSystem>(all, SRM_FILESYSTEM,
                                  [&](SrmFileSystem* fs) { fromVolume.add(fs, fs->getVolume()); });
   ForEachAnyOrder<SrmMountPoint>(all, SRM_MOUNTPOINT, [&](SrmMountPoint* mount) {

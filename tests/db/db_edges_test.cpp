@@ -273,6 +273,23 @@ TEST(DbEdgesTest, IntegrityWithdrawsWhatCannotBeFound) {
   EXPECT_EQ("Service group resource not found", LastMessage(db));
 }
 
+// A chunk two databases share: what one database's resolution remembers of its disk is not
+// what the other's takes.
+TEST(DbEdgesTest, AChunkSharedBetweenDatabasesFindsEachOnesDisk) {
+  SrmResourceDatabase a, b;
+  Add<SrmDisk>(&a, {"Id=d1", "Name=sda", "Sign=1"});
+  Add<SrmDisk>(&b, {"Id=d1", "Name=sda", "Sign=1"})->setReport(false);
+  SrmDiskChunk* chunk = Add<SrmDiskChunk>(&a, {"Id=c1", "Disk=d1"});
+  SrmVolume* in_a = Add<SrmVolume>(&a, {"Id=v1"});
+  SrmVolume* in_b = Add<SrmVolume>(&b, {"Id=v1"});
+  in_a->addDiskChunk(chunk);
+  in_b->addDiskChunk(chunk);
+  EXPECT_EQ(2, a.resolveDatabase());
+  EXPECT_EQ(1, b.resolveDatabase());
+  EXPECT_TRUE(in_a->shouldReport());
+  EXPECT_FALSE(in_b->shouldReport());
+}
+
 TEST(DbEdgesTest, MergingDatabases) {
   SrmResourceDatabase db, other;
   EXPECT_EQ(0, db.mergeResourceDatabase(nullptr));
