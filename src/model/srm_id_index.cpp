@@ -47,7 +47,7 @@ inline size_t SrmIdIndex::Hash(std::string_view key) noexcept {
                           kScrambler,
                       h);
   }
-  return static_cast<size_t>(FoldedProduct(h ^ kScrambler, kMultiplier));
+  return static_cast<size_t>(h);
 }
 
 inline size_t SrmIdIndex::probe(std::string_view key, size_t hash) const noexcept {
