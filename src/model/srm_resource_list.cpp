@@ -243,16 +243,6 @@ int SrmResourceList::getResourceTypeCount(SrmResourceType /*kind*/) const {
                                         [](const auto& kind) { return kind != nullptr; }));
 }
 
-SrmResourceList::IdMap* SrmResourceList::getSrmResourceIdMap(SrmResourceType kind) {
-  Records* records = recordsOf(kind);
-  return records == nullptr ? nullptr : &records->map;
-}
-
-const SrmResourceList::IdMap* SrmResourceList::getSrmResourceIdMap(SrmResourceType kind) const {
-  const Records* records = recordsOf(kind);
-  return records == nullptr ? nullptr : &records->map;
-}
-
 void SrmResourceList::setAllResourceState(long mask) {
   for (auto& kind : resources_) {
     if (kind == nullptr) continue;

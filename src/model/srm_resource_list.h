@@ -75,8 +75,14 @@ class SrmResourceList {
   void forEachInAnyOrder(SrmResourceType kind, Visit visit);
 
   // The list's own Id map for kind (not a copy), or null when the kind has no entry.
-  IdMap* getSrmResourceIdMap(SrmResourceType kind);
-  const IdMap* getSrmResourceIdMap(SrmResourceType kind) const;
+  IdMap* getSrmResourceIdMap(SrmResourceType kind) {
+    Records* records = recordsOf(kind);
+    return records == nullptr ? nullptr : &records->map;
+  }
+  const IdMap* getSrmResourceIdMap(SrmResourceType kind) const {
+    const Records* records = recordsOf(kind);
+    return records == nullptr ? nullptr : &records->map;
+  }
 
   // ORs mask into (or clears it from) the flags of every stored record.
   void setAllResourceState(long mask);
