@@ -137,8 +137,7 @@ inline void SrmIdIndex::findEach(const std::string* const* keys, size_t count,
       __builtin_prefetch(&slots_[hashes[i] & mask]);
     }
     for (size_t i = 0; i < n; ++i) {
-      const Slot& home = slots_[hashes[i] & mask];
-      if (home.entry != nullptr) __builtin_prefetch(home.entry);
+      __builtin_prefetch(slots_[hashes[i] & mask].entry);  // a prefetch of null is harmless
     }
     for (size_t i = 0; i < n; ++i) store(first + i, slots_[probe(*stepKeys[i], hashes[i])].entry);
   }
