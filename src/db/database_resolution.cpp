@@ -18,6 +18,7 @@
 #include "kinds/share.h"
 #include "kinds/volume.h"
 #include "kinds/volume_group.h"
+#include "tuple/same_bytes.h"
 
 namespace {
 
@@ -63,8 +64,13 @@ template <class Remember>
 class FlagCopier {
  public:
   FlagCopier(const SrmResourceList* all, SrmResourceType kind, int* count,
-             SrmResolutionWatcher* watcher, Remember remember)
-      : all_(all), kind_(kind), count_(count), watcher_(watcher), remember_(remember) {}
+             SrmResolutionWatcher* watcher, Remember remember, bool repeats = false)
+      : all_(all),
+        kind_(kind),
+        count_(count),
+        watcher_(watcher),
+        remember_(remember),
+        repeats_(repeats) {}
   FlagCopier(const FlagCopier&) = delete;
   FlagCopier& operator=(const FlagCopier&) = delete;
 
@@ -76,9 +82,17 @@ class FlagCopier {
 
   void flush() {
     SrmResource* found[kBatch];
-    all_->findResources(kind_, ids_, pending_, found);
-    for (size_t i = 0; i < pending_; ++i) {
-      if (found[i] != nullptr) CopyFlags(found[i], records_[i], count_, watcher_);
+    if (repeats_) {
+      FindRepeating(found);
+    } else {
+      all_->findResources(kind_, ids_, pending_, found);
+    }
+    // Read once: the compiler cannot tell that the flags written leave these alone.
+    const size_t pending = pending_;
+    int* const count = count_;
+    SrmResolutionWatcher* const watcher = watcher_;
+    for (size_t i = 0; i < pending; ++i) {
+      if (found[i] != nullptr) CopyFlags(found[i], records_[i], count, watcher);
       remember_(records_[i], found[i]);
     }
     pending_ = 0;
@@ -86,11 +100,31 @@ class FlagCopier {
 
  private:
   static constexpr size_t kBatch = 32;
+
+  // The lookups, each Id that the one before repeats left out.
+  void FindRepeating(SrmResource** found) {
+    const std::string* asked[kBatch];
+    size_t of[kBatch];  // the place in asked of each Id
+    size_t count = 0;
+    for (size_t i = 0; i < pending_; ++i) {
+      const std::string& id = *ids_[i];
+      if (count == 0 || asked[count - 1]->size() != id.size() ||
+          !SrmSameBytes(asked[count - 1]->data(), id.data(), id.size())) {
+        asked[count++] = &id;
+      }
+      of[i] = count - 1;
+    }
+    SrmResource* distinct[kBatch];
+    all_->findResources(kind_, asked, count, distinct);
+    for (size_t i = 0; i < pending_; ++i) found[i] = distinct[of[i]];
+  }
+
   const SrmResourceList* all_;
   SrmResourceType kind_;
   int* count_;
   SrmResolutionWatcher* watcher_;  // borrowed, may be null
   Remember remember_;
+  bool repeats_;  // records come in runs naming one Id, which is then looked up once
   SrmResource* records_[kBatch];
   const std::string* ids_[kBatch];
   size_t pending_ = 0;
@@ -146,10 +180,12 @@ int SrmResourceDatabase::resolveDatabase() try {
   // 3. Disks to their chunks. (A list finds a record of a large kind through its hash index.)
   // Each chunk remembers the disk found for it for step 4, which asks again for most chunks.
   const uint64_t stamp = ++resolutions;
-  FlagCopier fromDisk(all, SRM_DISK, &count, watcher_,
-                      [stamp](SrmResource* chunk, SrmResource* disk) {
-                        static_cast<SrmDiskChunk*>(chunk)->rememberDisk(stamp, disk);
-                      });
+  FlagCopier fromDisk(
+      all, SRM_DISK, &count, watcher_,
+      [stamp](SrmResource* chunk, SrmResource* disk) {
+        static_cast<SrmDiskChunk*>(chunk)->rememberDisk(stamp, disk);
+      },
+      /*repeats=*/true);  // the chunks of one disk follow one another
   ForEachAnyOrder<SrmDiskChunk>(
       all, SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
   fromDisk.flush();
