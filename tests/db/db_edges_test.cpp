@@ -273,8 +273,7 @@ TEST(DbEdgesTest, IntegrityWithdrawsWhatCannotBeFound) {
   EXPECT_EQ("Service group resource not found", LastMessage(db));
 }
 
-// A chunk two databases share: what one database's resolution remembers of its disk is not
-// what the other's takes.
+// A chunk two databases share: each database's resolution finds the chunk's disk in its own.
 TEST(DbEdgesTest, AChunkSharedBetweenDatabasesFindsEachOnesDisk) {
   SrmResourceDatabase a, b;
   Add<SrmDisk>(&a, {"Id=d1", "Name=sda", "Sign=1"});
@@ -282,8 +281,7 @@ TEST(DbEdgesTest, AChunkSharedBetweenDatabasesFindsEachOnesDisk) {
   SrmDiskChunk* chunk = Add<SrmDiskChunk>(&a, {"Id=c1", "Disk=d1"});
   SrmVolume* in_a = Add<SrmVolume>(&a, {"Id=v1"});
   SrmVolume* in_b = Add<SrmVolume>(&b, {"Id=v1"});
-  in_a->addDiskChunk(chunk);
-  in_b->addDiskChunk(chunk);
+  for (SrmVolume* volume : {in_a, in_b}) volume->addDiskChunk(chunk);
   EXPECT_EQ(2, a.resolveDatabase());
   EXPECT_EQ(1, b.resolveDatabase());
   EXPECT_TRUE(in_a->shouldReport());
