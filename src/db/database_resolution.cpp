@@ -2,12 +2,13 @@
 // and copies each record's whole flags word to the records built on it, pass by pass, so that
 // whatever rests on a withdrawn disk is withdrawn too; the integrity checks withdraw records
 // whose references cannot be resolved.
+#include <atomic>
+#include <cstdint>
 #include <new>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "db/record_table.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "kinds/disk.h"
@@ -17,6 +18,7 @@
 #include "kinds/share.h"
 #include "kinds/volume.h"
 #include "kinds/volume_group.h"
+#include "tuple/same_bytes.h"
 
 namespace {
 
@@ -27,6 +29,15 @@ void ForEach(SrmResourceList* list, SrmResourceType kind, Visit visit) {
   SrmResourceList::IdMap* map = list->getSrmResourceIdMap(kind);
   if (map == nullptr) return;
   for (auto& entry : *map) visit(static_cast<Record*>(entry.second));
+}
+
+// The same in any order, where each visit reads no flags another one writes (and the watcher
+// is told each copy all the same).
+template <class Record, class Visit>
+void ForEachAnyOrder(SrmResourceList* list, SrmResourceType kind, Visit visit) {
+  if (list != nullptr) {
+    list->forEachInAnyOrder(kind, [&](SrmResource* r) { visit(static_cast<Record*>(r)); });
+  }
 }
 
 // True when list exists and has ever held a record of kind.
@@ -47,12 +58,19 @@ void CopyFlags(const SrmResource* from, SrmResource* to, int* count,
 // record exists, but the lookups wait and are made a batch at a time, their cache misses
 // overlapping (a database of 100 000 records does not fit the cache). The lookups read only
 // the lists, which copying flags leaves alone; flush before reading the flags copied. The ids
-// are borrowed until then. With a memo, each record's finding is remembered there too.
+// are borrowed until then. Each record's finding (null: none) is handed to remember(record,
+// found) as well.
+template <class Remember>
 class FlagCopier {
  public:
   FlagCopier(const SrmResourceList* all, SrmResourceType kind, int* count,
-             SrmResolutionWatcher* watcher, RecordTable<SrmResource*>* memo = nullptr)
-      : all_(all), kind_(kind), count_(count), watcher_(watcher), memo_(memo) {}
+             SrmResolutionWatcher* watcher, Remember remember, bool repeats = false)
+      : all_(all),
+        kind_(kind),
+        count_(count),
+        watcher_(watcher),
+        remember_(remember),
+        repeats_(repeats) {}
   FlagCopier(const FlagCopier&) = delete;
   FlagCopier& operator=(const FlagCopier&) = delete;
 
@@ -64,25 +82,57 @@ class FlagCopier {
 
   void flush() {
     SrmResource* found[kBatch];
-    all_->findResources(kind_, ids_, pending_, found);
-    for (size_t i = 0; i < pending_; ++i) {
-      if (found[i] != nullptr) CopyFlags(found[i], records_[i], count_, watcher_);
-      if (memo_ != nullptr) memo_->add(records_[i], found[i]);
+    if (repeats_) {
+      FindRepeating(found);
+    } else {
+      all_->findResources(kind_, ids_, pending_, found);
+    }
+    // Read once: the compiler cannot tell that the flags written leave these alone.
+    const size_t pending = pending_;
+    int* const count = count_;
+    SrmResolutionWatcher* const watcher = watcher_;
+    for (size_t i = 0; i < pending; ++i) {
+      if (found[i] != nullptr) CopyFlags(found[i], records_[i], count, watcher);
+      remember_(records_[i], found[i]);
     }
     pending_ = 0;
   }
 
  private:
   static constexpr size_t kBatch = 32;
+
+  // The lookups, each Id that the one before repeats left out.
+  void FindRepeating(SrmResource** found) {
+    const std::string* asked[kBatch];
+    size_t of[kBatch];  // the place in asked of each Id
+    size_t count = 0;
+    for (size_t i = 0; i < pending_; ++i) {
+      const std::string& id = *ids_[i];
+      if (count == 0 || asked[count - 1]->size() != id.size() ||
+          !SrmSameBytes(asked[count - 1]->data(), id.data(), id.size())) {
+        asked[count++] = &id;
+      }
+      of[i] = count - 1;
+    }
+    SrmResource* distinct[kBatch];
+    all_->findResources(kind_, asked, count, distinct);
+    for (size_t i = 0; i < pending_; ++i) found[i] = distinct[of[i]];
+  }
+
   const SrmResourceList* all_;
   SrmResourceType kind_;
   int* count_;
-  SrmResolutionWatcher* watcher_;    // borrowed, may be null
-  RecordTable<SrmResource*>* memo_;  // borrowed, may be null
+  SrmResolutionWatcher* watcher_;  // borrowed, may be null
+  Remember remember_;
+  bool repeats_;  // records come in runs naming one Id, which is then looked up once
   SrmResource* records_[kBatch];
   const std::string* ids_[kBatch];
   size_t pending_ = 0;
 };
+
+// Numbers the resolutions of every database, so that a chunk shared between databases never
+// passes one resolution's finding to another.
+std::atomic<uint64_t> resolutions{0};
 
 }  // namespace
 
@@ -105,49 +155,61 @@ int SrmResourceDatabase::resolveDatabase() try {
   // 1. Volume groups hand their flags to their disks, then to their volumes.
   ForEach<SrmVolumeGroup>(all, SRM_VOLUMEGROUP, [&](SrmVolumeGroup* group) {
     if (!HasHeld(group->getDiskList(), SRM_DISK)) return;
-    ForEach<SrmResource>(group->getDiskList(), SRM_DISK,
-                         [&](SrmResource* disk) { CopyFlags(group, disk, &count, watcher_); });
-    ForEach<SrmResource>(group->getVolumeList(), SRM_VOLUME,
-                         [&](SrmResource* volume) { CopyFlags(group, volume, &count, watcher_); });
+    ForEachAnyOrder<SrmResource>(group->getDiskList(), SRM_DISK, [&](SrmResource* disk) {
+      CopyFlags(group, disk, &count, watcher_);
+    });
+    ForEachAnyOrder<SrmResource>(group->getVolumeList(), SRM_VOLUME, [&](SrmResource* volume) {
+      CopyFlags(group, volume, &count, watcher_);
+    });
   });
 
-  // 2. A disk without a signature or without a name is withdrawn.
-  ForEach<SrmDisk>(all, SRM_DISK, [&](SrmDisk* disk) {
-    if (!disk->shouldReport()) return;
-    if (disk->getSign() < 0) withdraw(disk, "Disk signature not generated: " + disk->getId());
-    if (disk->getName().empty()) withdraw(disk, "Disk Name not generated: " + disk->getId());
+  // 2. A disk without a signature or without a name is withdrawn, the findings in Id order.
+  // Most databases have none: the disks are checked in any order first, the cheaper walk.
+  bool lacking = false;
+  ForEachAnyOrder<SrmDisk>(all, SRM_DISK, [&](SrmDisk* disk) {
+    lacking = lacking || (disk->shouldReport() && (disk->getSign() < 0 || disk->getName().empty()));
   });
+  if (lacking) {
+    ForEach<SrmDisk>(all, SRM_DISK, [&](SrmDisk* disk) {
+      if (!disk->shouldReport()) return;
+      if (disk->getSign() < 0) withdraw(disk, "Disk signature not generated: " + disk->getId());
+      if (disk->getName().empty()) withdraw(disk, "Disk Name not generated: " + disk->getId());
+    });
+  }
 
   // 3. Disks to their chunks. (A list finds a record of a large kind through its hash index.)
-  // The disk found for each chunk is remembered for step 4, which asks again for most chunks.
-  RecordTable<SrmResource*> diskOfChunk;
-  if (!diskOfChunk.reserve(static_cast<size_t>(all->getTypeCount(SRM_DISKCHUNK)))) {
-    throw std::bad_alloc();
-  }
-  FlagCopier fromDisk(all, SRM_DISK, &count, watcher_, &diskOfChunk);
-  ForEach<SrmDiskChunk>(all, SRM_DISKCHUNK,
-                        [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
+  // Each chunk remembers the disk found for it for step 4, which asks again for most chunks.
+  const uint64_t stamp = ++resolutions;
+  FlagCopier fromDisk(
+      all, SRM_DISK, &count, watcher_,
+      [stamp](SrmResource* chunk, SrmResource* disk) {
+        static_cast<SrmDiskChunk*>(chunk)->rememberDisk(stamp, disk);
+      },
+      /*repeats=*/true);  // the chunks of one disk follow one another
+  ForEachAnyOrder<SrmDiskChunk>(
+      all, SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) { fromDisk.add(chunk, chunk->getDisk()); });
   fromDisk.flush();
 
   // 4. Disks to the volumes built on their chunks; the last chunk with a known disk decides.
   // The disks and the volumes' chunk lists are what step 3 left, so a remembered disk stands.
-  ForEach<SrmVolume>(all, SRM_VOLUME, [&](SrmVolume* volume) {
+  ForEachAnyOrder<SrmVolume>(all, SRM_VOLUME, [&](SrmVolume* volume) {
     ForEach<SrmDiskChunk>(volume->getDiskChunkList(), SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) {
-      SrmResource* const* known = diskOfChunk.find(chunk);
-      SrmResource* disk = known != nullptr ? *known : all->findResource(SRM_DISK, chunk->getDisk());
+      SrmResource* disk = nullptr;
+      if (!chunk->rememberedDisk(stamp, &disk))
+        disk = all->findResource(SRM_DISK, chunk->getDisk());
       if (disk != nullptr) CopyFlags(disk, volume, &count, watcher_);
     });
   });
 
   // 5 to 7. Volumes to the file systems, mount points and shares on them.
-  FlagCopier fromVolume(all, SRM_VOLUME, &count, watcher_);
-  ForEach<SrmFileSystem>(all, SRM_FILESYSTEM,
-                         [&](SrmFileSystem* fs) { fromVolume.add(fs, fs->getVolume()); });
-  ForEach<SrmMountPoint>(all, SRM_MOUNTPOINT, [&](SrmMountPoint* mount) {
+  FlagCopier fromVolume(all, SRM_VOLUME, &count, watcher_, [](SrmResource*, SrmResource*) {});
+  ForEachAnyOrder<SrmFileSystem>(all, SRM_FILESYSTEM,
+                                 [&](SrmFileSystem* fs) { fromVolume.add(fs, fs->getVolume()); });
+  ForEachAnyOrder<SrmMountPoint>(all, SRM_MOUNTPOINT, [&](SrmMountPoint* mount) {
     fromVolume.add(mount, mount->getVolumeId());
   });
-  ForEach<SrmShare>(all, SRM_SHARE,
-                    [&](SrmShare* share) { fromVolume.add(share, share->getVolumeId()); });
+  ForEachAnyOrder<SrmShare>(all, SRM_SHARE,
+                            [&](SrmShare* share) { fromVolume.add(share, share->getVolumeId()); });
   fromVolume.flush();
 
   // 8. A service group takes in the members of its volume groups, then every volume with a

@@ -1,7 +1,7 @@
 // SrmDiskChunk: the record of one contiguous piece of a disk (a partition or slice): the Id of
 // the disk it lies on, its own name, its start and length. Start and length are set together
 // and never negative. A State element is ORed into the flags. No children; the database link
-// is borrowed. Reference counted.
+// is borrowed; so is the disk a resolution remembers for it. Reference counted.
 #ifndef RESDB_KINDS_DISK_CHUNK_H_
 #define RESDB_KINDS_DISK_CHUNK_H_
 
@@ -37,16 +37,31 @@ class SrmDiskChunk : public SrmResource {
   int64_t getStart() const { return start_; }
   int64_t getLength() const { return length_; }
 
+  // The disk a resolution found for the chunk (null: none), kept for the rest of that
+  // resolution, which asks again; stamp names the resolution. disk is borrowed.
+  void rememberDisk(uint64_t stamp, SrmResource* disk) {
+    found_stamp_ = stamp;
+    found_disk_ = disk;
+  }
+  // True, with *disk set, when the resolution named stamp remembered the chunk's disk.
+  bool rememberedDisk(uint64_t stamp, SrmResource** disk) const {
+    if (found_stamp_ != stamp) return false;
+    *disk = found_disk_;
+    return true;
+  }
+
  protected:
   ~SrmDiskChunk() override = default;
 
  private:
   static const SrmRecordCodec<SrmDiskChunk>& codec();
 
-  std::string disk_;        // Id of the disk the chunk lies on
-  std::string disk_chunk_;  // the chunk's own name
-  int64_t start_ = 0;       // never negative
-  int64_t length_ = 0;      // never negative
+  std::string disk_;          // Id of the disk the chunk lies on
+  std::string disk_chunk_;    // the chunk's own name
+  int64_t start_ = 0;         // never negative
+  int64_t length_ = 0;        // never negative
+  uint64_t found_stamp_ = 0;  // the resolution that found found_disk_; 0 for none
+  SrmResource* found_disk_ = nullptr;
 };
 
 #endif  // RESDB_KINDS_DISK_CHUNK_H_

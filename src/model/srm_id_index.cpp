@@ -10,41 +10,44 @@
 namespace {
 constexpr size_t kMinimumSlots = 16;
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;  // 2^64 divided by the golden ratio
+constexpr uint64_t kScrambler = 0xC2B2AE3D27D4EB4FULL;   // any odd word with mixed bits
 
-// Mixes one more word of the key into h.
-uint64_t Mix(uint64_t h, uint64_t word) {
-  return (((h << 5) | (h >> 59)) ^ word) * kMultiplier;
+// The 128-bit product of a and b with its two halves folded into one word: each bit of either
+// factor reaches most bits of the result, the low bits included.
+uint64_t FoldedProduct(uint64_t a, uint64_t b) {
+  const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+  return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
 }
 }  // namespace
 
-// Eight bytes at a time (Ids are mostly 20 to 60 bytes long, where a byte at a time costs
-// several times as much); the last word overlaps the one before it rather than being read
-// byte by byte. A product's low bits depend only on the multiplicand's low bits, so the last
-// bytes of a key (where Ids of one disk or volume differ: "...d0s0", "...d0s1") reach only the
-// high bits of h; the closing fold, multiply and fold carry every bit down to the slot bits,
-// where the single fold before left such keys on one home slot and long probe runs.
+// Sixteen bytes at a time, one multiplication each (Ids are mostly 20 to 60 bytes long, where a
+// byte at a time costs several times as much); the last sixteen (or eight) overlap the ones
+// before rather than being read byte by byte. The folded product carries the last bytes of a
+// key (where Ids of one disk or volume differ: "...d0s0", "...d0s1") down to the slot bits.
 size_t SrmIdHash(std::string_view key) noexcept {
   return SrmIdIndex::Hash(key);
 }
 
 inline size_t SrmIdIndex::Hash(std::string_view key) noexcept {
   const char* p = key.data();
-  size_t n = key.size();
+  const size_t n = key.size();
   uint64_t h = n * kMultiplier;
-  if (n >= 8) {
-    const char* last = p + n - 8;
-    for (; p < last; p += 8) h = Mix(h, SrmLoad64(p));
-    h = Mix(h, SrmLoad64(last));
+  if (n > 16) {
+    const char* last = p + n - 16;
+    for (; p < last; p += 16) h = FoldedProduct(SrmLoad64(p) ^ kScrambler, SrmLoad64(p + 8) ^ h);
+    h = FoldedProduct(SrmLoad64(last) ^ kScrambler, SrmLoad64(last + 8) ^ h);
+  } else if (n >= 8) {
+    h = FoldedProduct(SrmLoad64(p) ^ kScrambler, SrmLoad64(p + n - 8) ^ h);
   } else if (n >= 4) {
-    h = Mix(h, (uint64_t{SrmLoad32(p)} << 32) | SrmLoad32(p + n - 4));
+    h = FoldedProduct(((uint64_t{SrmLoad32(p)} << 32) | SrmLoad32(p + n - 4)) ^ kScrambler, h);
   } else if (n > 0) {
-    h = Mix(h, (uint64_t{static_cast<unsigned char>(p[0])} << 16) |
-                   (uint64_t{static_cast<unsigned char>(p[n / 2])} << 8) |
-                   static_cast<unsigned char>(p[n - 1]));
+    h = FoldedProduct((uint64_t{static_cast<unsigned char>(p[0])} << 16 |
+                       uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 |
+                       static_cast<unsigned char>(p[n - 1])) ^
+                          kScrambler,
+                      h);
   }
-  h ^= h >> 32;
-  h *= kMultiplier;
-  return static_cast<size_t>(h ^ (h >> 32));
+  return static_cast<size_t>(h);
 }
 
 inline size_t SrmIdIndex::probe(std::string_view key, size_t hash) const noexcept {
@@ -134,8 +137,7 @@ inline void SrmIdIndex::findEach(const std::string* const* keys, size_t count,
       __builtin_prefetch(&slots_[hashes[i] & mask]);
     }
     for (size_t i = 0; i < n; ++i) {
-      const Slot& home = slots_[hashes[i] & mask];
-      if (home.entry != nullptr) __builtin_prefetch(home.entry);
+      __builtin_prefetch(slots_[hashes[i] & mask].entry);  // a prefetch of null is harmless
     }
     for (size_t i = 0; i < n; ++i) store(first + i, slots_[probe(*stepKeys[i], hashes[i])].entry);
   }

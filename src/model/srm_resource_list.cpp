@@ -48,14 +48,18 @@ int MergeRecords(SrmResourceList* list, const std::vector<SrmResource*>& records
 
 void SrmResourceList::Records::reindex() {
   index.clear();
+  filed.clear();
   try {
+    filed.reserve(map.size() + 1);
     for (auto& entry : map) {
       index.reserveOneMore();
       index.add(&entry);
+      filed.push_back(entry.second);
     }
     index.reserveOneMore();
   } catch (const std::bad_alloc&) {
     index.clear();
+    filed.clear();
     throw;
   }
 }
@@ -68,16 +72,6 @@ SrmResourceList::~SrmResourceList() {
   for (auto& kind : doomed) {
     if (kind != nullptr) ReleaseAll(&kind->map);
   }
-}
-
-SrmResourceList::Records* SrmResourceList::recordsOf(SrmResourceType kind) {
-  if (kind < 0 || kind >= kKindSlots) return nullptr;
-  return resources_[kind].get();
-}
-
-const SrmResourceList::Records* SrmResourceList::recordsOf(SrmResourceType kind) const {
-  if (kind < 0 || kind >= kKindSlots) return nullptr;
-  return resources_[kind].get();
 }
 
 int SrmResourceList::addResource(SrmResource* r) {
@@ -102,16 +96,23 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
       new_kind = true;
     }
     Records& records = *kind;
-    // The index gets its room first: once the map holds a new entry, nothing may fail.
+    // The index and the array get their room first: once the map holds a new entry, nothing
+    // may fail.
     const bool index = records.map.size() + 1 >= kIndexedCount;
-    if (index && records.indexed()) {
-      records.index.reserveOneMore();
-    } else if (index) {
-      records.reindex();
-    }
     SrmIdIndex::Entry* entry = nullptr;
-    const size_t hash = index ? SrmIdHash(r->getId()) : 0;  // hashed once, to find and to add
+    size_t hash = 0;    // hashed once, to find and to add
+    bool file = false;  // filed takes the record if it is new
     if (index) {
+      if (records.indexed()) {
+        records.index.reserveOneMore();
+      } else {
+        records.reindex();
+      }
+      file = records.filedAll();
+      if (file && records.filed.size() == records.filed.capacity()) {
+        records.filed.reserve(records.filed.size() * 2);
+      }
+      hash = SrmIdHash(r->getId());
       entry = records.index.find(r->getId(), hash);
     } else {
       auto it = records.map.find(r->getId());
@@ -120,13 +121,16 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
     if (entry == nullptr) {
       // Scanners mostly list records in Id order: a new Id after the last one is filed at
       // the end without a walk down the tree; any other Id costs one comparison more.
-      entry = &*records.map.emplace_hint(records.map.end(), r->getId(), nullptr);
+      auto it = records.map.emplace_hint(records.map.end(), r->getId(), nullptr);
+      entry = &*it;
       if (index) records.index.add(entry, hash);
+      if (file) records.filed.push_back(r);  // within the room reserved above
     }
     SrmResource*& slot = entry->second;
     if (slot == r) return 1;  // already stored: the list keeps its single reference
     replaced = slot;
     slot = r;
+    if (replaced != nullptr) records.filed.clear();  // until the index is rebuilt
   } catch (const std::bad_alloc&) {
     // A kind that did not get its record has never held one.
     if (new_kind) kind.reset();
@@ -165,6 +169,7 @@ SrmResource* SrmResourceList::eraseEntry(Records* records, IdMap::iterator it) {
   } else {
     records->index.clear();
   }
+  records->filed.clear();  // until the index is rebuilt
   SrmResource* removed = it->second;
   records->map.erase(it);
   return removed;
@@ -195,6 +200,7 @@ int SrmResourceList::removeAllResources() {
     IdMap doomed;
     doomed.swap(kind->map);
     kind->index.clear();
+    kind->filed.clear();
     ReleaseAll(&doomed);
   }
   return 1;
@@ -235,16 +241,6 @@ int SrmResourceList::getTypeCount(SrmResourceType kind) const {
 int SrmResourceList::getResourceTypeCount(SrmResourceType /*kind*/) const {
   return static_cast<int>(std::count_if(resources_.begin(), resources_.end(),
                                         [](const auto& kind) { return kind != nullptr; }));
-}
-
-SrmResourceList::IdMap* SrmResourceList::getSrmResourceIdMap(SrmResourceType kind) {
-  Records* records = recordsOf(kind);
-  return records == nullptr ? nullptr : &records->map;
-}
-
-const SrmResourceList::IdMap* SrmResourceList::getSrmResourceIdMap(SrmResourceType kind) const {
-  const Records* records = recordsOf(kind);
-  return records == nullptr ? nullptr : &records->map;
 }
 
 void SrmResourceList::setAllResourceState(long mask) {

@@ -5,7 +5,12 @@
 // which gives the order, a hash index over its entries answers the lookups by Id once the kind
 // holds kIndexedCount records; the list keeps both in step. An entry inserted or erased through
 // getSrmResourceIdMap instead is noticed by the count of entries: the kind is then looked up in
-// its map until the list next files a record of the kind, which rebuilds the index.
+// its map until the list next files a record of the kind, which rebuilds the index. An indexed
+// kind's records are also kept in an array, in the order they were filed, for walks in no
+// particular order that step through the array instead of through the tree. The array is in
+// step while it holds as many records as the map; replacing or erasing a record empties it until
+// the index is rebuilt. A stored record is replaced through addResource only, never by writing
+// to its map entry.
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
@@ -13,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/srm_id_index.h"
 #include "model/srm_resource.h"
@@ -62,9 +68,21 @@ class SrmResourceList {
   int getTypeCount(SrmResourceType kind) const;
   // The number of kinds with an entry (the argument is not used).
   int getResourceTypeCount(SrmResourceType kind) const;
+  // Calls visit(record) for each record of kind, in an order of the list's choosing (Id
+  // order, or the order the records were filed). visit must not add or remove records of kind
+  // in this list.
+  template <class Visit>
+  void forEachInAnyOrder(SrmResourceType kind, Visit visit);
+
   // The list's own Id map for kind (not a copy), or null when the kind has no entry.
-  IdMap* getSrmResourceIdMap(SrmResourceType kind);
-  const IdMap* getSrmResourceIdMap(SrmResourceType kind) const;
+  IdMap* getSrmResourceIdMap(SrmResourceType kind) {
+    Records* records = recordsOf(kind);
+    return records == nullptr ? nullptr : &records->map;
+  }
+  const IdMap* getSrmResourceIdMap(SrmResourceType kind) const {
+    const Records* records = recordsOf(kind);
+    return records == nullptr ? nullptr : &records->map;
+  }
 
   // ORs mask into (or clears it from) the flags of every stored record.
   void setAllResourceState(long mask);
@@ -74,23 +92,31 @@ class SrmResourceList {
   // A kind with fewer records is looked up in its map alone.
   static constexpr size_t kIndexedCount = 16;
 
-  // The records of one kind: the Id map and the index over its entries.
+  // The records of one kind: the Id map, the index over its entries and the array of the
+  // records (borrowed: the map holds their references).
   struct Records {
     IdMap map;
     SrmIdIndex index;
+    std::vector<SrmResource*> filed;
     // True when the index is in use: it holds exactly the map's entries, and there are some.
     bool indexed() const { return index.size() != 0 && index.size() == map.size(); }
-    // Makes the index hold the map's entries again, with room for one more entry. Throws
-    // std::bad_alloc, leaving the index empty (the map then answers alone).
+    // Makes the index hold the map's entries again, and filed the map's records, each with room
+    // for one more. Throws std::bad_alloc, leaving both empty (the map then answers alone).
     void reindex();
+    // True when filed holds every record of the map.
+    bool filedAll() const { return filed.size() == map.size(); }
   };
   // One slot per kind, indexed by the kind's value; a kind outside it never has an entry.
   static constexpr int kKindSlots = SRM_ALIAS + 1;
   using KindSlots = std::array<std::unique_ptr<Records>, kKindSlots>;
 
   // The records of kind, or null when the kind has no entry.
-  Records* recordsOf(SrmResourceType kind);
-  const Records* recordsOf(SrmResourceType kind) const;
+  Records* recordsOf(SrmResourceType kind) {
+    return kind < 0 || kind >= kKindSlots ? nullptr : resources_[kind].get();
+  }
+  const Records* recordsOf(SrmResourceType kind) const {
+    return kind < 0 || kind >= kKindSlots ? nullptr : resources_[kind].get();
+  }
   // Takes the entry at it out of records' map and index; returns its record, whose reference
   // the caller now holds.
   static SrmResource* eraseEntry(Records* records, IdMap::iterator it);
@@ -98,5 +124,16 @@ class SrmResourceList {
   KindSlots resources_;      // null for a kind without an entry; walked in kind order
   SrmResourceDatabase* db_;  // borrowed
 };
+
+template <class Visit>
+void SrmResourceList::forEachInAnyOrder(SrmResourceType kind, Visit visit) {
+  Records* records = recordsOf(kind);
+  if (records == nullptr) return;
+  if (records->filedAll()) {
+    for (SrmResource* r : records->filed) visit(r);
+  } else {
+    for (auto& entry : records->map) visit(entry.second);
+  }
+}
 
 #endif  // RESDB_MODEL_SRM_RESOURCE_LIST_H_

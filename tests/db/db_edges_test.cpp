@@ -273,6 +273,21 @@ TEST(DbEdgesTest, IntegrityWithdrawsWhatCannotBeFound) {
   EXPECT_EQ("Service group resource not found", LastMessage(db));
 }
 
+// A chunk two databases share: each database's resolution finds the chunk's disk in its own.
+TEST(DbEdgesTest, AChunkSharedBetweenDatabasesFindsEachOnesDisk) {
+  SrmResourceDatabase a, b;
+  Add<SrmDisk>(&a, {"Id=d1", "Name=sda", "Sign=1"});
+  Add<SrmDisk>(&b, {"Id=d1", "Name=sda", "Sign=1"})->setReport(false);
+  SrmDiskChunk* chunk = Add<SrmDiskChunk>(&a, {"Id=c1", "Disk=d1"});
+  SrmVolume* in_a = Add<SrmVolume>(&a, {"Id=v1"});
+  SrmVolume* in_b = Add<SrmVolume>(&b, {"Id=v1"});
+  for (SrmVolume* volume : {in_a, in_b}) volume->addDiskChunk(chunk);
+  EXPECT_EQ(2, a.resolveDatabase());
+  EXPECT_EQ(1, b.resolveDatabase());
+  EXPECT_TRUE(in_a->shouldReport());
+  EXPECT_FALSE(in_b->shouldReport());
+}
+
 TEST(DbEdgesTest, MergingDatabases) {
   SrmResourceDatabase db, other;
   EXPECT_EQ(0, db.mergeResourceDatabase(nullptr));

@@ -147,6 +147,28 @@ TEST(SrmResourceListTest, FindingManyAtOnceAgreesWithFindingEach) {
   }
 }
 
+// A walk in any order meets every record the kind's map holds, once, however the kind changed.
+TEST(SrmResourceListTest, WalkingInAnyOrderMeetsEachRecordOnce) {
+  SrmResourceList list;
+  SrmHeld<TestRecord> kept(new TestRecord(SRM_DISK, "k"));  // no record takes its address
+  for (int i = 40; i-- > 0;) Add(&list, SRM_DISK, "d" + std::to_string(i * 7 % 40));
+  const std::function<void()> changes[] = {
+      [&] { list.addResource(kept.get()); },
+      [&] { list.removeResource(SRM_DISK, kept.get()); },
+      [&] { Add(&list, SRM_DISK, "e"); },
+      [&] { list.getSrmResourceIdMap(SRM_DISK)->emplace("d9a", new TestRecord(SRM_DISK, "d9a")); },
+      [&] { Add(&list, SRM_DISK, "f"); },
+      [&] { Add(&list, SRM_DISK, "d3"); },  // replaces a record
+  };
+  for (size_t step = 0; step < std::size(changes); ++step) {
+    changes[step]();
+    std::map<SrmResource*, int> met, held;  // how often each record was met, or is held
+    list.forEachInAnyOrder(SRM_DISK, [&](SrmResource* r) { ++met[r]; });
+    for (const auto& entry : *list.getSrmResourceIdMap(SRM_DISK)) ++held[entry.second];
+    EXPECT_EQ(held, met) << step;
+  }
+}
+
 // A record whose destruction reaches back into the list that drops it, as a container kind's
 // may: each removes its own entry and "z" when it dies. No operation may still hold the entry
 // (or walk the map) it releases from.
