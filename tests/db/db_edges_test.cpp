@@ -144,6 +144,7 @@ TEST(DbEdgesTest, RefusalsAndTheLastErrorSlot) {
   EXPECT_EQ("Add Computer failed", LastMessage(db, &code));
   EXPECT_EQ(0, db.addComputerResource("nobody", nullptr));
   EXPECT_EQ("Invalid Resource Object", LastMessage(db));
+  EXPECT_EQ(0, db.addServiceGroupResource("g", nullptr) + db.removeServiceGroupResource(nullptr));
   EXPECT_EQ(0, db.addError("", "text", 1, 2));
   EXPECT_EQ(0, db.addError("owner", "", 1, 2));
   SrmError unowned("text", 1, 2, "", "", "");  // refused, so still the caller's
