@@ -68,10 +68,12 @@ PropertyBlock* blockOf(const CCIMProperty* property) {
 }
 
 // A node of an instance list, with the arena it was made in (null: malloc'd). Every node of
-// a list the library made comes from the arena of the list's first node.
+// a list the library made comes from the arena of the list's first node, whose block keeps the
+// list's tail.
 struct ListBlock {
   CCIMList node;
   CCIMArena* arena;
+  CCIMList* last;  // first node: the tail node (or null, then found by walking); others: null
 };
 
 ListBlock* blockOf(CCIMList* node) {
@@ -82,7 +84,7 @@ ListBlock* blockOf(CCIMList* node) {
 CCIMList* newListNode(CCIMArena* arena, void* data, const char* origin) {
   auto* block = static_cast<ListBlock*>(internal::allocateIn(arena, sizeof(ListBlock), origin));
   if (block == nullptr) return nullptr;
-  *block = ListBlock{CCIMList{data, nullptr, nullptr}, arena};
+  *block = ListBlock{CCIMList{data, nullptr}, arena, nullptr};
   return &block->node;
 }
 
@@ -90,44 +92,47 @@ CCIMList* newListNode(CCIMArena* arena, void* data, const char* origin) {
 bool fillEmptyList(CCIMList* first, void* data) {
   if (first == nullptr || first->data != nullptr || first->next != nullptr) return false;
   first->data = data;
-  first->last = first;
   return true;
 }
 
-// Links node (its data set, its links null) at the end of the list at *head, starting one
-// when *head is null.
-void linkAtEnd(CCIMList** head, CCIMList* node) {
+// Links node (its data set, its link null) at the end of the list at *head, starting one when
+// *head is null. *tail is the list's tail as its owner keeps it (null, or one that is not
+// the tail any more: found by walking), and then the node.
+void linkAtEnd(CCIMList** head, CCIMList** tail, CCIMList* node) {
   CCIMList* first = *head;
   if (first == nullptr) {
-    node->last = node;
     *head = node;
-    return;
+  } else {
+    CCIMList* end = *tail;
+    if (end == nullptr || end->next != nullptr) {  // no tail known: walk to it
+      end = first;
+      while (end->next != nullptr) end = end->next;
+    }
+    end->next = node;
   }
-  CCIMList* tail = first->last;
-  if (tail == nullptr || tail->next != nullptr) {  // no tail known: walk to it
-    tail = first;
-    while (tail->next != nullptr) tail = tail->next;
-  }
-  tail->next = node;
-  first->last = node;
+  *tail = node;
 }
 
 // Appends data to the list at *head in a node of its own (filling the single node of an empty
 // list). False when a node cannot be allocated; the list is then unchanged.
 bool appendNode(CCIMList** head, CCIMArena* arena, void* data, const char* origin) {
-  if (fillEmptyList(*head, data)) return true;
+  CCIMList* first = *head;
+  if (fillEmptyList(first, data)) {
+    blockOf(first)->last = first;
+    return true;
+  }
   CCIMList* node = newListNode(arena, data, origin);
   if (node == nullptr) return false;
-  linkAtEnd(head, node);
+  linkAtEnd(head, &blockOf(first != nullptr ? first : node)->last, node);
   return true;
 }
 
-// Appends a property to the list at *head through the node in its own block.
-void appendProperty(CCIMList** head, CCIMProperty* property) {
-  if (fillEmptyList(*head, property)) return;
+// Appends a property to the list at *head through the node in its own block; *tail as for
+// linkAtEnd.
+void appendProperty(CCIMList** head, CCIMList** tail, CCIMProperty* property) {
   CCIMList* node = &blockOf(property)->node;
-  *node = CCIMList{property, nullptr, nullptr};
-  linkAtEnd(head, node);
+  *node = CCIMList{property, nullptr};
+  linkAtEnd(head, tail, node);
 }
 
 // An instance's block: the record, then the path cim_shareObjectPath made of it (null while
@@ -135,8 +140,9 @@ void appendProperty(CCIMList** head, CCIMProperty* property) {
 struct InstanceBlock {
   CCIMInstance instance;
   CCIMObjectPath* sharedPath;
-  CCIMArena* arena;  // where the block was made; null: malloc'd
-  long mark;         // the owner's (cim_setInstanceMark)
+  CCIMArena* arena;        // where the block was made; null: malloc'd
+  long mark;               // the owner's (cim_setInstanceMark)
+  CCIMList* lastProperty;  // the tail of the properties, as for linkAtEnd
 };
 
 InstanceBlock* blockOf(const CCIMInstance* instance) {
@@ -281,6 +287,7 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
   path->className =
       shareTexts ? const_cast<char*>(className) : putText(className, textSize(className), &text);
   path->keys = nullptr;
+  CCIMList* lastKey = nullptr;  // the keys' tail while they are added
   bool failed = false;
   path->nameSpace = internal::copyTextIn(arena, nameSpace, origin, &failed);
   if (failed) {
@@ -295,7 +302,7 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
         shareTexts ? property->name : putText(property->name, textSize(property->name), &text);
     *key = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
     blockOf(key)->arena = arena;
-    appendProperty(&path->keys, key);
+    appendProperty(&path->keys, &lastKey, key);
     CCIMProperty rest = *property;  // what is still to be copied
     if (shareTexts) rest.value = nullptr;
     if (!copyValueAndReference(arena, key, &rest, origin)) {
@@ -339,7 +346,7 @@ CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
   char* classCopy = nullptr;
   InstanceBlock* block = allocateWithText<InstanceBlock>(arena, className, &classCopy, origin);
   if (block == nullptr) return nullptr;
-  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena, 0};
+  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena, 0, nullptr};
   return &block->instance;
 }
 
@@ -463,7 +470,7 @@ int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
   }
   // The path made before no longer names the instance as it is.
   if (blockOf(instance)->sharedPath != nullptr) dropSharedPath(instance);
-  appendProperty(&instance->properties, property);
+  appendProperty(&instance->properties, &blockOf(instance)->lastProperty, property);
   return 1;
 }
 

@@ -67,12 +67,11 @@ enum CIMErrorCode {
 };
 
 // One list node. Instance lists hold CCIMInstance, property and key lists CCIMProperty.
-// `last` is kept in the first node of a list only (its tail, so appending takes constant
-// time); readers walk data/next and ignore it.
+// Readers walk data/next; the tail that makes appending take constant time is kept by the
+// list's owner (the instance, or the block of an instance list's first node), not in every node.
 struct CCIMList {
   void* data;      // the element, owned by the list; null in an empty list's single node
   CCIMList* next;  // null ends the list
-  CCIMList* last;  // first node: the tail node (or null, then found by walking); others: null
 };
 
 // An object path: the class, its namespace ("root/cimv2", parts separated by "/") and the
