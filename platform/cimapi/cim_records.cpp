@@ -262,7 +262,8 @@ bool selected(const CCIMProperty* property, bool keysOnly) {
 
 // A new path of the class and namespace, keys copied from `keys` (only those whose key flag is
 // set when keysOnly), all in one block but for the key values; null on a failed allocation.
-// shareTexts: the class name and the keys' names and values are the ones given, not copies
+// shareTexts: the class name, the namespace and the keys' names and values are the ones given,
+// not copies
 // (for a path made in the arena of what it names, which lives as long as the path).
 CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const char* nameSpace,
                                const CCIMList* keys, bool keysOnly, const char* origin,
@@ -289,7 +290,8 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
   path->keys = nullptr;
   CCIMList* lastKey = nullptr;  // the keys' tail while they are added
   bool failed = false;
-  path->nameSpace = internal::copyTextIn(arena, nameSpace, origin, &failed);
+  path->nameSpace = shareTexts ? const_cast<char*>(nameSpace)
+                               : internal::copyTextIn(arena, nameSpace, origin, &failed);
   if (failed) {
     cim_freeObjectPath(path);
     return nullptr;
@@ -337,17 +339,33 @@ CCIMInstance* cim_createInstance(const char* className) {
   return cim_createInstanceIn(nullptr, className);
 }
 
-CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
+namespace {
+
+// cim_createInstanceIn, the class name borrowed in an arena when borrowName.
+CCIMInstance* createInstance(CCIMArena* arena, const char* className, bool borrowName) {
   const char* origin = "cim_createInstance";
   if (className == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "class name is null", origin);
     return nullptr;
   }
+  borrowName = borrowName && arena != nullptr;
   char* classCopy = nullptr;
-  InstanceBlock* block = allocateWithText<InstanceBlock>(arena, className, &classCopy, origin);
+  InstanceBlock* block =
+      allocateWithText<InstanceBlock>(arena, borrowName ? nullptr : className, &classCopy, origin);
   if (block == nullptr) return nullptr;
+  if (borrowName) classCopy = const_cast<char*>(className);
   *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena, 0, nullptr};
   return &block->instance;
+}
+
+}  // namespace
+
+CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
+  return createInstance(arena, className, false);
+}
+
+CCIMInstance* cim_createInstanceNamedIn(CCIMArena* arena, const char* className) {
+  return createInstance(arena, className, true);
 }
 
 CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* value,

@@ -139,6 +139,11 @@ CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMT
                                         const char* value, const CCIMObjectPath* reference,
                                         CIMBool isKey);
 
+// cim_createInstanceIn, but an instance made in an arena keeps className itself instead of a
+// copy: className must then live as long as the arena (a literal, say). A null arena: a copy, as
+// cim_createInstance makes.
+CCIMInstance* cim_createInstanceNamedIn(CCIMArena* arena, const char* className);
+
 // Gives the property a copy of value (null: no value), made where the property was made, and
 // releases the old value unless it lives in an arena. 1; 0 for a null property or a failed
 // allocation (last error set), the old value then kept.
@@ -161,8 +166,8 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance);
 
 // The instance's object path as cim_createObjectPath makes it (in the instance's arena, if
-// any, where it takes the instance's class name and its keys' names and values themselves
-// rather than copies: they live as long as the path), made once and shared: the
+// any, where it takes the instance's class name, its keys' names and values and the namespace
+// themselves rather than copies: they live as long as the path), made once and shared: the
 // instance keeps the path and every call hands out that same path with one more holder, until a
 // property is added to the instance (the next call then makes a new path). Each holder lets go
 // with cim_freeObjectPath; the path is released with its last holder, the instance being one.

@@ -77,11 +77,11 @@ inline RM_PropertyRecipe RM_KeyRef(const char* name, const CCIMInstance* target)
   return RM_PropertyRecipe(name, "", nmspc_cim::CIM_REFERENCE, true, false, target);
 }
 
-// Builds the instance of class_name in arena (null: none) with the first key_count names of
-// key_names declared and the properties of recipe set in order. Returns the instance (the
-// caller owns it) and stores
-// the builder's natural name in *natural_name (when given); null at the first failure, which
-// the builder has logged and raised, and then nothing is left to free.
+// Builds the instance of class_name (a literal: the records keep it) in arena (null: none) with the
+// first key_count names of key_names declared and the properties of recipe set in order. Returns
+// the instance (the caller owns it) and stores the builder's natural name in *natural_name (when
+// given); null at the first failure, which the builder has logged and raised, and then nothing is
+// left to free.
 CCIMInstance* RM_BuildInstance(nmspc_cim::CCIMArena* arena, const std::string& provider_name,
                                const char* class_name, int key_count, const char* const* key_names,
                                const std::vector<RM_PropertyRecipe>& recipe,

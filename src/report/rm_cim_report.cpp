@@ -65,7 +65,7 @@ int RM_CIM_Report::Initialize(const char* class_name, int key_count, const char*
     RaiseResult("F_REPORT_CONV_FAILURE", "Invalid number of keys", "Initialize");
     return 0;
   }
-  CCIMInstance* instance = nmspc_cim::cim_createInstanceIn(arena_, class_name);
+  CCIMInstance* instance = nmspc_cim::cim_createInstanceNamedIn(arena_, class_name);
   if (instance == nullptr) {
     std::string message = nmspc_cim::cim_getLastError()->message;
     Log(PRV_LOG_ERROR, "Initialize()", message);

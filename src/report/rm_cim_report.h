@@ -69,9 +69,9 @@ class RM_CIM_Report : public RM_Ref {
   explicit RM_CIM_Report(const std::string& provider_name, nmspc_cim::CCIMArena* arena = nullptr)
       : arena_(arena), provider_name_(provider_name) {}
 
-  // Creates the instance of class_name (C text; null or empty is refused) and declares the
-  // first key_count names of key_names (a key table that outlives the builder, such as the
-  // tables below).
+  // Creates the instance of class_name (C text; null or empty is refused; as the names of
+  // SetProperty, kept in an arena, not copied) and declares the first key_count names of key_names
+  // (a key table that outlives the builder, such as the tables below).
   int Initialize(const char* class_name, int key_count, const char* const* key_names);
   // Adds one property. value is C text for every type but reference (28), for which it is
   // the CCIMInstance the reference points to. The name is C text that lives as long as the
