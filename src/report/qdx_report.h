@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -193,17 +194,23 @@ class QDX_Report {
   // The filed instances under their ids, one map per category (0 and 1 share map 1). Hashed:
   // the passes look ids up far more often than GetReport lists them, which sorts them then.
   std::unordered_map<std::string, CCIMInstance*> category_maps_[10];
-  // The associations in the order they were built, each with where its whole key lies in
-  // association_keys_; GetReport lists them in key order, the first one built under a key and
-  // no other (a vector sorted once costs less than a tree kept in order all along).
+  // The associations in the order they were built, each with its key in association_keys_;
+  // GetReport lists them in key order, the first one built under a key and no other (a vector
+  // sorted once costs less than a tree kept in order all along). The whole key is the map key,
+  // a NUL, the association's class name, a NUL and the two end categories: the class name is
+  // the association's own, the rest kept in association_keys_.
   struct FiledAssociation {
-    size_t key_offset;
-    size_t key_length;
+    const char* key;  // its length (4 bytes), the map key, a NUL and the categories
     CCIMInstance* association;
   };
   std::vector<FiledAssociation> associations_;
-  // The keys of associations_, one after another: one text that grows, not one per key.
-  std::string association_keys_;
+  // The whole keys of entries a and b compared as texts: <0, 0 or >0.
+  static int CompareKeys(const FiledAssociation& a, const FiledAssociation& b);
+  // The texts of the keys, in blocks that are filled in turn: a text that grows by doubling
+  // would hold up to twice what it keeps.
+  std::vector<std::unique_ptr<char[]>> association_keys_;
+  char* key_room_ = nullptr;  // the free room of the last block: [key_room_, key_room_end_)
+  char* key_room_end_ = nullptr;
   // The recipe CreateAssociation fills, kept so that its room is reused.
   std::vector<RM_PropertyRecipe> association_recipe_;
   // What the converter did with each instance it met, kept in the instance's mark
