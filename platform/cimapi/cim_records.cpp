@@ -229,14 +229,18 @@ bool copyValueAndReference(CCIMArena* arena, CCIMProperty* to, const CCIMPropert
   return !failed;
 }
 
+// What an arena property keeps of the texts it is given rather than copies of them.
+enum class Borrowed { kNothing, kName, kNameAndValue };
+
 // A deep copy of a property made in arena; null when an allocation fails (last error set).
-// borrowName: an arena property keeps the name itself, not a copy.
+// An arena property keeps the texts `borrowed` says itself, not copies.
 CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin,
-                           bool borrowName = false) {
-  borrowName = borrowName && arena != nullptr;
+                           Borrowed borrowed = Borrowed::kNothing) {
+  const bool borrowName = borrowed != Borrowed::kNothing && arena != nullptr;
+  const bool borrowValue = borrowed == Borrowed::kNameAndValue && arena != nullptr;
   // In an arena the value text lies in the block as well: it is never released on its own.
   const size_t nameSize = borrowName ? 0 : textSize(property->name);
-  const size_t valueSize = arena != nullptr ? textSize(property->value) : 0;
+  const size_t valueSize = arena != nullptr && !borrowValue ? textSize(property->value) : 0;
   auto* block = static_cast<PropertyBlock*>(
       internal::allocateIn(arena, sizeof(PropertyBlock) + nameSize + valueSize, origin));
   if (block == nullptr) return nullptr;
@@ -252,7 +256,11 @@ CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const
     cim_freeProperty(copy);
     return nullptr;
   }
-  if (arena != nullptr) copy->value = putText(property->value, valueSize, &at);
+  if (borrowValue) {
+    copy->value = property->value;
+  } else if (arena != nullptr) {
+    copy->value = putText(property->value, valueSize, &at);
+  }
   return copy;
 }
 
@@ -375,9 +383,9 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
 
 namespace {
 
-// cim_createPropertyIn, the name borrowed in an arena when borrowName.
+// cim_createPropertyIn, the texts `borrowed` says kept in an arena.
 CCIMProperty* createProperty(CCIMArena* arena, const char* name, CIMType type, const char* value,
-                             const CCIMObjectPath* reference, CIMBool isKey, bool borrowName) {
+                             const CCIMObjectPath* reference, CIMBool isKey, Borrowed borrowed) {
   const char* origin = "cim_createProperty";
   if (name == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "property name is null", origin);
@@ -394,7 +402,7 @@ CCIMProperty* createProperty(CCIMArena* arena, const char* name, CIMType type, c
   }
   CCIMProperty given{const_cast<char*>(name), type, isKey, const_cast<char*>(value),
                      const_cast<CCIMObjectPath*>(reference)};
-  return copyProperty(arena, &given, origin, borrowName);
+  return copyProperty(arena, &given, origin, borrowed);
 }
 
 }  // namespace
@@ -402,13 +410,19 @@ CCIMProperty* createProperty(CCIMArena* arena, const char* name, CIMType type, c
 CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
                                    const char* value, const CCIMObjectPath* reference,
                                    CIMBool isKey) {
-  return createProperty(arena, name, type, value, reference, isKey, false);
+  return createProperty(arena, name, type, value, reference, isKey, Borrowed::kNothing);
 }
 
 CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMType type,
                                         const char* value, const CCIMObjectPath* reference,
                                         CIMBool isKey) {
-  return createProperty(arena, name, type, value, reference, isKey, true);
+  return createProperty(arena, name, type, value, reference, isKey, Borrowed::kName);
+}
+
+CCIMProperty* cim_createPropertyKeptIn(CCIMArena* arena, const char* name, CIMType type,
+                                       const char* value, const CCIMObjectPath* reference,
+                                       CIMBool isKey) {
+  return createProperty(arena, name, type, value, reference, isKey, Borrowed::kNameAndValue);
 }
 
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {

@@ -139,6 +139,12 @@ CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMT
                                         const char* value, const CCIMObjectPath* reference,
                                         CIMBool isKey);
 
+// cim_createPropertyNamedIn, but in an arena the value text too is kept rather than copied: it
+// must then live as long as the arena as well.
+CCIMProperty* cim_createPropertyKeptIn(CCIMArena* arena, const char* name, CIMType type,
+                                       const char* value, const CCIMObjectPath* reference,
+                                       CIMBool isKey);
+
 // cim_createInstanceIn, but an instance made in an arena keeps className itself instead of a
 // copy: className must then live as long as the arena (a literal, say). A null arena: a copy, as
 // cim_createInstance makes.

@@ -52,6 +52,7 @@ struct RM_PropertyRecipe {
   bool is_key;
   bool is_natural_name;
   const CCIMInstance* reference;
+  bool kept = false;  // the text lives as long as the records, which keep it (RM_KeptKey)
 
  private:
   const char* borrowed_;  // null when the text is kept_ (or there is none)
@@ -72,6 +73,13 @@ RM_PropertyRecipe RM_Key(const char* name, Text&& value) {
 template <class Text>
 RM_PropertyRecipe RM_NaturalKey(const char* name, Text&& value) {
   return RM_PropertyRecipe(name, std::forward<Text>(value), nmspc_cim::CIM_STRING, true, true);
+}
+// A key whose text lives as long as the records (a literal, or a text the converter keeps for
+// them): the records keep the text itself, not a copy.
+inline RM_PropertyRecipe RM_KeptKey(const char* name, const char* lasting) {
+  RM_PropertyRecipe recipe(name, lasting, nmspc_cim::CIM_STRING, true, false);
+  recipe.kept = true;
+  return recipe;
 }
 inline RM_PropertyRecipe RM_KeyRef(const char* name, const CCIMInstance* target) {
   return RM_PropertyRecipe(name, "", nmspc_cim::CIM_REFERENCE, true, false, target);

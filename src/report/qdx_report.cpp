@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -100,6 +101,13 @@ QDX_Report::~QDX_Report() {
   for (CCIMInstance* instance : held_) nmspc_cim::cim_freeInstance(instance);  // null: listed
   nmspc_cim::cim_freeInstanceList(instance_list_);
   nmspc_cim::cim_freeArena(arena_);
+}
+
+const char* QDX_Report::KeptSystemId() {
+  if (kept_system_ids_.empty() || kept_system_ids_.front() != system_id_) {
+    kept_system_ids_.push_front(system_id_);
+  }
+  return kept_system_ids_.front().c_str();
 }
 
 void QDX_Report::RaiseResult(const std::string& code, const std::string& value,

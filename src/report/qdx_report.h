@@ -12,6 +12,7 @@
 #define RESDB_REPORT_QDX_REPORT_H_
 
 #include <cstdint>
+#include <forward_list>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -167,6 +168,9 @@ class QDX_Report {
     return RM_BuildInstance(arena_, provider_name_, class_name, key_count, key_names, recipe,
                             natural_name);
   }
+  // system_id_ as text the records may keep: a copy held until the converter is released (the
+  // copy made for an earlier report stays when the id changes).
+  const char* KeptSystemId();
   // Takes instance over (the converter frees it unless it reaches the list); when even that
   // runs out of memory the instance is freed and std::bad_alloc goes on.
   void Adopt(CCIMInstance* instance);
@@ -188,6 +192,7 @@ class QDX_Report {
   CCIMList* instance_list_ = nullptr;        // handed to the caller by GetReport
   std::string system_name_;
   std::string system_id_;
+  std::forward_list<std::string> kept_system_ids_;  // KeptSystemId's copies, newest first
   std::map<std::string, int> disk_chunk_set_;
   std::map<std::string, std::string> kind_class_map_;
   SrmResourceList::IdMap* volume_managers_ = nullptr;  // borrowed from the database
