@@ -51,8 +51,8 @@ struct RM_PropertyRecipe {
   CIMType type;
   bool is_key;
   bool is_natural_name;
-  const CCIMInstance* reference;
   bool kept = false;  // the text lives as long as the records, which keep it (RM_KeptKey)
+  const CCIMInstance* reference;
 
  private:
   const char* borrowed_;  // null when the text is kept_ (or there is none)
