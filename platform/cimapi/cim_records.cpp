@@ -136,7 +136,8 @@ void appendProperty(CCIMList** head, CCIMList** tail, CCIMProperty* property) {
 }
 
 // An instance's block: the record, then the path cim_shareObjectPath made of it (null while
-// there is none, or once a property was added after it), then the class name.
+// there is none, or once a property was added after it), then the class name (unless the
+// instance keeps the one it was given: cim_createInstanceNamedIn).
 struct InstanceBlock {
   CCIMInstance instance;
   CCIMObjectPath* sharedPath;
