@@ -1,5 +1,5 @@
 // The record arena: chunks taken from allocate() and handed out front to back. Records are
-// small (a property block is 64 bytes), so a chunk holds thousands; a request too big to share
+// small (a property block is 56 bytes), so a chunk holds thousands; a request too big to share
 // a chunk gets one of its own.
 #include <cstdint>
 #include <cstdlib>

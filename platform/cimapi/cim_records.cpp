@@ -68,10 +68,12 @@ PropertyBlock* blockOf(const CCIMProperty* property) {
 }
 
 // A node of an instance list, with the arena it was made in (null: malloc'd). Every node of
-// a list the library made comes from the arena of the list's first node.
+// a list the library made comes from the arena of the list's first node, whose block keeps the
+// list's tail.
 struct ListBlock {
   CCIMList node;
   CCIMArena* arena;
+  CCIMList* last;  // first node: the tail node (or null, then found by walking); others: null
 };
 
 ListBlock* blockOf(CCIMList* node) {
@@ -82,7 +84,7 @@ ListBlock* blockOf(CCIMList* node) {
 CCIMList* newListNode(CCIMArena* arena, void* data, const char* origin) {
   auto* block = static_cast<ListBlock*>(internal::allocateIn(arena, sizeof(ListBlock), origin));
   if (block == nullptr) return nullptr;
-  *block = ListBlock{CCIMList{data, nullptr, nullptr}, arena};
+  *block = ListBlock{CCIMList{data, nullptr}, arena, nullptr};
   return &block->node;
 }
 
@@ -90,53 +92,58 @@ CCIMList* newListNode(CCIMArena* arena, void* data, const char* origin) {
 bool fillEmptyList(CCIMList* first, void* data) {
   if (first == nullptr || first->data != nullptr || first->next != nullptr) return false;
   first->data = data;
-  first->last = first;
   return true;
 }
 
-// Links node (its data set, its links null) at the end of the list at *head, starting one
-// when *head is null.
-void linkAtEnd(CCIMList** head, CCIMList* node) {
+// Links node (its data set, its link null) at the end of the list at *head, starting one when
+// *head is null. *tail is the list's tail as its owner keeps it (null, or one that is not
+// the tail any more: found by walking), and then the node.
+void linkAtEnd(CCIMList** head, CCIMList** tail, CCIMList* node) {
   CCIMList* first = *head;
   if (first == nullptr) {
-    node->last = node;
     *head = node;
-    return;
+  } else {
+    CCIMList* end = *tail;
+    if (end == nullptr || end->next != nullptr) {  // no tail known: walk to it
+      end = first;
+      while (end->next != nullptr) end = end->next;
+    }
+    end->next = node;
   }
-  CCIMList* tail = first->last;
-  if (tail == nullptr || tail->next != nullptr) {  // no tail known: walk to it
-    tail = first;
-    while (tail->next != nullptr) tail = tail->next;
-  }
-  tail->next = node;
-  first->last = node;
+  *tail = node;
 }
 
 // Appends data to the list at *head in a node of its own (filling the single node of an empty
 // list). False when a node cannot be allocated; the list is then unchanged.
 bool appendNode(CCIMList** head, CCIMArena* arena, void* data, const char* origin) {
-  if (fillEmptyList(*head, data)) return true;
+  CCIMList* first = *head;
+  if (fillEmptyList(first, data)) {
+    blockOf(first)->last = first;
+    return true;
+  }
   CCIMList* node = newListNode(arena, data, origin);
   if (node == nullptr) return false;
-  linkAtEnd(head, node);
+  linkAtEnd(head, &blockOf(first != nullptr ? first : node)->last, node);
   return true;
 }
 
-// Appends a property to the list at *head through the node in its own block.
-void appendProperty(CCIMList** head, CCIMProperty* property) {
-  if (fillEmptyList(*head, property)) return;
+// Appends a property to the list at *head through the node in its own block; *tail as for
+// linkAtEnd.
+void appendProperty(CCIMList** head, CCIMList** tail, CCIMProperty* property) {
   CCIMList* node = &blockOf(property)->node;
-  *node = CCIMList{property, nullptr, nullptr};
-  linkAtEnd(head, node);
+  *node = CCIMList{property, nullptr};
+  linkAtEnd(head, tail, node);
 }
 
 // An instance's block: the record, then the path cim_shareObjectPath made of it (null while
-// there is none, or once a property was added after it), then the class name.
+// there is none, or once a property was added after it), then the class name (unless the
+// instance keeps the one it was given: cim_createInstanceNamedIn).
 struct InstanceBlock {
   CCIMInstance instance;
   CCIMObjectPath* sharedPath;
-  CCIMArena* arena;  // where the block was made; null: malloc'd
-  long mark;         // the owner's (cim_setInstanceMark)
+  CCIMArena* arena;        // where the block was made; null: malloc'd
+  long mark;               // the owner's (cim_setInstanceMark)
+  CCIMList* lastProperty;  // the tail of the properties, as for linkAtEnd
 };
 
 InstanceBlock* blockOf(const CCIMInstance* instance) {
@@ -223,14 +230,18 @@ bool copyValueAndReference(CCIMArena* arena, CCIMProperty* to, const CCIMPropert
   return !failed;
 }
 
+// What an arena property keeps of the texts it is given rather than copies of them.
+enum class Borrowed { kNothing, kName, kNameAndValue };
+
 // A deep copy of a property made in arena; null when an allocation fails (last error set).
-// borrowName: an arena property keeps the name itself, not a copy.
+// An arena property keeps the texts `borrowed` says itself, not copies.
 CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const char* origin,
-                           bool borrowName = false) {
-  borrowName = borrowName && arena != nullptr;
+                           Borrowed borrowed = Borrowed::kNothing) {
+  const bool borrowName = borrowed != Borrowed::kNothing && arena != nullptr;
+  const bool borrowValue = borrowed == Borrowed::kNameAndValue && arena != nullptr;
   // In an arena the value text lies in the block as well: it is never released on its own.
   const size_t nameSize = borrowName ? 0 : textSize(property->name);
-  const size_t valueSize = arena != nullptr ? textSize(property->value) : 0;
+  const size_t valueSize = arena != nullptr && !borrowValue ? textSize(property->value) : 0;
   auto* block = static_cast<PropertyBlock*>(
       internal::allocateIn(arena, sizeof(PropertyBlock) + nameSize + valueSize, origin));
   if (block == nullptr) return nullptr;
@@ -246,7 +257,11 @@ CCIMProperty* copyProperty(CCIMArena* arena, const CCIMProperty* property, const
     cim_freeProperty(copy);
     return nullptr;
   }
-  if (arena != nullptr) copy->value = putText(property->value, valueSize, &at);
+  if (borrowValue) {
+    copy->value = property->value;
+  } else if (arena != nullptr) {
+    copy->value = putText(property->value, valueSize, &at);
+  }
   return copy;
 }
 
@@ -256,7 +271,8 @@ bool selected(const CCIMProperty* property, bool keysOnly) {
 
 // A new path of the class and namespace, keys copied from `keys` (only those whose key flag is
 // set when keysOnly), all in one block but for the key values; null on a failed allocation.
-// shareTexts: the class name and the keys' names and values are the ones given, not copies
+// shareTexts: the class name, the namespace and the keys' names and values are the ones given,
+// not copies
 // (for a path made in the arena of what it names, which lives as long as the path).
 CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const char* nameSpace,
                                const CCIMList* keys, bool keysOnly, const char* origin,
@@ -281,8 +297,10 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
   path->className =
       shareTexts ? const_cast<char*>(className) : putText(className, textSize(className), &text);
   path->keys = nullptr;
+  CCIMList* lastKey = nullptr;  // the keys' tail while they are added
   bool failed = false;
-  path->nameSpace = internal::copyTextIn(arena, nameSpace, origin, &failed);
+  path->nameSpace = shareTexts ? const_cast<char*>(nameSpace)
+                               : internal::copyTextIn(arena, nameSpace, origin, &failed);
   if (failed) {
     cim_freeObjectPath(path);
     return nullptr;
@@ -295,7 +313,7 @@ CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const ch
         shareTexts ? property->name : putText(property->name, textSize(property->name), &text);
     *key = CCIMProperty{name, property->type, property->isKey, nullptr, nullptr};
     blockOf(key)->arena = arena;
-    appendProperty(&path->keys, key);
+    appendProperty(&path->keys, &lastKey, key);
     CCIMProperty rest = *property;  // what is still to be copied
     if (shareTexts) rest.value = nullptr;
     if (!copyValueAndReference(arena, key, &rest, origin)) {
@@ -330,17 +348,33 @@ CCIMInstance* cim_createInstance(const char* className) {
   return cim_createInstanceIn(nullptr, className);
 }
 
-CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
+namespace {
+
+// cim_createInstanceIn, the class name borrowed in an arena when borrowName.
+CCIMInstance* createInstance(CCIMArena* arena, const char* className, bool borrowName) {
   const char* origin = "cim_createInstance";
   if (className == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "class name is null", origin);
     return nullptr;
   }
+  borrowName = borrowName && arena != nullptr;
   char* classCopy = nullptr;
-  InstanceBlock* block = allocateWithText<InstanceBlock>(arena, className, &classCopy, origin);
+  InstanceBlock* block =
+      allocateWithText<InstanceBlock>(arena, borrowName ? nullptr : className, &classCopy, origin);
   if (block == nullptr) return nullptr;
-  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena, 0};
+  if (borrowName) classCopy = const_cast<char*>(className);
+  *block = InstanceBlock{CCIMInstance{classCopy, nullptr}, nullptr, arena, 0, nullptr};
   return &block->instance;
+}
+
+}  // namespace
+
+CCIMInstance* cim_createInstanceIn(CCIMArena* arena, const char* className) {
+  return createInstance(arena, className, false);
+}
+
+CCIMInstance* cim_createInstanceNamedIn(CCIMArena* arena, const char* className) {
+  return createInstance(arena, className, true);
 }
 
 CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* value,
@@ -350,9 +384,9 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
 
 namespace {
 
-// cim_createPropertyIn, the name borrowed in an arena when borrowName.
+// cim_createPropertyIn, the texts `borrowed` says kept in an arena.
 CCIMProperty* createProperty(CCIMArena* arena, const char* name, CIMType type, const char* value,
-                             const CCIMObjectPath* reference, CIMBool isKey, bool borrowName) {
+                             const CCIMObjectPath* reference, CIMBool isKey, Borrowed borrowed) {
   const char* origin = "cim_createProperty";
   if (name == nullptr) {
     internal::setError(CIM_ERR_INVALID_ARGUMENT, "property name is null", origin);
@@ -369,7 +403,7 @@ CCIMProperty* createProperty(CCIMArena* arena, const char* name, CIMType type, c
   }
   CCIMProperty given{const_cast<char*>(name), type, isKey, const_cast<char*>(value),
                      const_cast<CCIMObjectPath*>(reference)};
-  return copyProperty(arena, &given, origin, borrowName);
+  return copyProperty(arena, &given, origin, borrowed);
 }
 
 }  // namespace
@@ -377,13 +411,19 @@ CCIMProperty* createProperty(CCIMArena* arena, const char* name, CIMType type, c
 CCIMProperty* cim_createPropertyIn(CCIMArena* arena, const char* name, CIMType type,
                                    const char* value, const CCIMObjectPath* reference,
                                    CIMBool isKey) {
-  return createProperty(arena, name, type, value, reference, isKey, false);
+  return createProperty(arena, name, type, value, reference, isKey, Borrowed::kNothing);
 }
 
 CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMType type,
                                         const char* value, const CCIMObjectPath* reference,
                                         CIMBool isKey) {
-  return createProperty(arena, name, type, value, reference, isKey, true);
+  return createProperty(arena, name, type, value, reference, isKey, Borrowed::kName);
+}
+
+CCIMProperty* cim_createPropertyKeptIn(CCIMArena* arena, const char* name, CIMType type,
+                                       const char* value, const CCIMObjectPath* reference,
+                                       CIMBool isKey) {
+  return createProperty(arena, name, type, value, reference, isKey, Borrowed::kNameAndValue);
 }
 
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance) {
@@ -463,7 +503,7 @@ int cim_addProperty(CCIMInstance* instance, CCIMProperty* property) {
   }
   // The path made before no longer names the instance as it is.
   if (blockOf(instance)->sharedPath != nullptr) dropSharedPath(instance);
-  appendProperty(&instance->properties, property);
+  appendProperty(&instance->properties, &blockOf(instance)->lastProperty, property);
   return 1;
 }
 

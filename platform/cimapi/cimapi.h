@@ -67,12 +67,11 @@ enum CIMErrorCode {
 };
 
 // One list node. Instance lists hold CCIMInstance, property and key lists CCIMProperty.
-// `last` is kept in the first node of a list only (its tail, so appending takes constant
-// time); readers walk data/next and ignore it.
+// Readers walk data/next; the tail that makes appending take constant time is kept by the
+// list's owner (the instance, or the block of an instance list's first node), not in every node.
 struct CCIMList {
   void* data;      // the element, owned by the list; null in an empty list's single node
   CCIMList* next;  // null ends the list
-  CCIMList* last;  // first node: the tail node (or null, then found by walking); others: null
 };
 
 // An object path: the class, its namespace ("root/cimv2", parts separated by "/") and the
@@ -140,6 +139,17 @@ CCIMProperty* cim_createPropertyNamedIn(CCIMArena* arena, const char* name, CIMT
                                         const char* value, const CCIMObjectPath* reference,
                                         CIMBool isKey);
 
+// cim_createPropertyNamedIn, but in an arena the value text too is kept rather than copied: it
+// must then live as long as the arena as well.
+CCIMProperty* cim_createPropertyKeptIn(CCIMArena* arena, const char* name, CIMType type,
+                                       const char* value, const CCIMObjectPath* reference,
+                                       CIMBool isKey);
+
+// cim_createInstanceIn, but an instance made in an arena keeps className itself instead of a
+// copy: className must then live as long as the arena (a literal, say). A null arena: a copy, as
+// cim_createInstance makes.
+CCIMInstance* cim_createInstanceNamedIn(CCIMArena* arena, const char* className);
+
 // Gives the property a copy of value (null: no value), made where the property was made, and
 // releases the old value unless it lives in an arena. 1; 0 for a null property or a failed
 // allocation (last error set), the old value then kept.
@@ -162,8 +172,8 @@ CCIMProperty* cim_createProperty(const char* name, CIMType type, const char* val
 CCIMObjectPath* cim_createObjectPath(const CCIMInstance* instance);
 
 // The instance's object path as cim_createObjectPath makes it (in the instance's arena, if
-// any, where it takes the instance's class name and its keys' names and values themselves
-// rather than copies: they live as long as the path), made once and shared: the
+// any, where it takes the instance's class name, its keys' names and values and the namespace
+// themselves rather than copies: they live as long as the path), made once and shared: the
 // instance keeps the path and every call hands out that same path with one more holder, until a
 // property is added to the instance (the next call then makes a new path). Each holder lets go
 // with cim_freeObjectPath; the path is released with its last holder, the instance being one.

@@ -10,12 +10,13 @@
 #include "report/instance_build.h"
 
 // "SystemCreationClassName", "SystemName", "CreationClassName", then "DeviceID" as the
-// natural name.
+// natural name. The class name (a literal) and the system id live as long as the records.
 inline std::vector<RM_PropertyRecipe> RM_LogicalDeviceKeys(const char* class_name,
-                                                           const std::string& system_id,
+                                                           const char* system_id,
                                                            const std::string& device_id) {
-  return {RM_Key("SystemCreationClassName", "CIM_ComputerSystem"), RM_Key("SystemName", system_id),
-          RM_Key("CreationClassName", class_name), RM_NaturalKey("DeviceID", device_id)};
+  return {RM_KeptKey("SystemCreationClassName", "CIM_ComputerSystem"),
+          RM_KeptKey("SystemName", system_id), RM_KeptKey("CreationClassName", class_name),
+          RM_NaturalKey("DeviceID", device_id)};
 }
 
 #endif  // RESDB_REPORT_DEVICE_KEYS_H_

@@ -52,7 +52,8 @@ int QDX_Report::Get_Disk_Instances() {
       if (link_to_system(disk_id, disk->getName()) == 0) return 0;
       continue;
     }
-    std::vector<RM_PropertyRecipe> recipe = RM_LogicalDeviceKeys(kDiskClass, system_id_, disk_id);
+    std::vector<RM_PropertyRecipe> recipe =
+        RM_LogicalDeviceKeys(kDiskClass, KeptSystemId(), disk_id);
     recipe.insert(
         recipe.end(),
         {
@@ -90,7 +91,7 @@ int QDX_Report::Get_DiskPartition_Instances() {
     const std::string chunk_id = DecodeQDXID(chunk->getId());
     const std::string disk_id = DecodeQDXID(chunk->getDisk());
     std::vector<RM_PropertyRecipe> recipe =
-        RM_LogicalDeviceKeys(kPartitionClass, system_id_, chunk_id);
+        RM_LogicalDeviceKeys(kPartitionClass, KeptSystemId(), chunk_id);
     recipe.insert(
         recipe.end(),
         {

@@ -43,9 +43,9 @@ int QDX_Report::Get_FileSystem_Instances() {
     CCIMInstance* instance = BuildInstance(
         kFileSystemClass, rm_fs_keys_count, rm_fs_keys,
         {
-            RM_Key("CSCreationClassName", kSystemClass),
-            RM_Key("CreationClassName", kFileSystemClass),
-            RM_Key("CSName", system_id_),
+            RM_KeptKey("CSCreationClassName", kSystemClass),
+            RM_KeptKey("CreationClassName", kFileSystemClass),
+            RM_KeptKey("CSName", KeptSystemId()),
             RM_NaturalKey("Name", fs_id),
             RM_Text("ElementName", fs->getPubId()),
             RM_Text("FileSystemType", fs->getFSType()),
@@ -96,9 +96,9 @@ int QDX_Report::Get_Share_Instances() {
     std::string natural_name;
     CCIMInstance* instance = BuildInstance(kShareClass, rm_share_keys_count, rm_share_keys,
                                            {
-                                               RM_Key("SystemCreationClassName", kSystemClass),
-                                               RM_Key("CreationClassName", kShareClass),
-                                               RM_Key("SystemName", system_id_),
+                                               RM_KeptKey("SystemCreationClassName", kSystemClass),
+                                               RM_KeptKey("CreationClassName", kShareClass),
+                                               RM_KeptKey("SystemName", KeptSystemId()),
                                                RM_NaturalKey("Name", share_id),
                                                RM_Text("Type", "NFS"),
                                                RM_Text("DirectoryName", share->getSharePath()),

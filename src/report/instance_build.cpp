@@ -24,7 +24,7 @@ CCIMInstance* RM_BuildInstance(nmspc_cim::CCIMArena* arena, const std::string& p
   for (const RM_PropertyRecipe& p : recipe) {
     const void* value = p.type == nmspc_cim::CIM_REFERENCE ? static_cast<const void*>(p.reference)
                                                            : static_cast<const void*>(p.text());
-    if (!builder->SetProperty(p.name, value, p.type, p.is_key, p.is_natural_name)) {
+    if (!builder->SetProperty(p.name, value, p.type, p.is_key, p.is_natural_name, p.kept)) {
       return nullptr;  // the builder frees the instance it still holds
     }
   }

@@ -51,6 +51,7 @@ struct RM_PropertyRecipe {
   CIMType type;
   bool is_key;
   bool is_natural_name;
+  bool kept = false;  // the text lives as long as the records, which keep it (RM_KeptKey)
   const CCIMInstance* reference;
 
  private:
@@ -73,15 +74,22 @@ template <class Text>
 RM_PropertyRecipe RM_NaturalKey(const char* name, Text&& value) {
   return RM_PropertyRecipe(name, std::forward<Text>(value), nmspc_cim::CIM_STRING, true, true);
 }
+// A key whose text lives as long as the records (a literal, or a text the converter keeps for
+// them): the records keep the text itself, not a copy.
+inline RM_PropertyRecipe RM_KeptKey(const char* name, const char* lasting) {
+  RM_PropertyRecipe recipe(name, lasting, nmspc_cim::CIM_STRING, true, false);
+  recipe.kept = true;
+  return recipe;
+}
 inline RM_PropertyRecipe RM_KeyRef(const char* name, const CCIMInstance* target) {
   return RM_PropertyRecipe(name, "", nmspc_cim::CIM_REFERENCE, true, false, target);
 }
 
-// Builds the instance of class_name in arena (null: none) with the first key_count names of
-// key_names declared and the properties of recipe set in order. Returns the instance (the
-// caller owns it) and stores
-// the builder's natural name in *natural_name (when given); null at the first failure, which
-// the builder has logged and raised, and then nothing is left to free.
+// Builds the instance of class_name (a literal: the records keep it) in arena (null: none) with the
+// first key_count names of key_names declared and the properties of recipe set in order. Returns
+// the instance (the caller owns it) and stores the builder's natural name in *natural_name (when
+// given); null at the first failure, which the builder has logged and raised, and then nothing is
+// left to free.
 CCIMInstance* RM_BuildInstance(nmspc_cim::CCIMArena* arena, const std::string& provider_name,
                                const char* class_name, int key_count, const char* const* key_names,
                                const std::vector<RM_PropertyRecipe>& recipe,

@@ -103,6 +103,13 @@ QDX_Report::~QDX_Report() {
   nmspc_cim::cim_freeArena(arena_);
 }
 
+const char* QDX_Report::KeptSystemId() {
+  if (kept_system_ids_.empty() || kept_system_ids_.front() != system_id_) {
+    kept_system_ids_.push_front(system_id_);
+  }
+  return kept_system_ids_.front().c_str();
+}
+
 void QDX_Report::RaiseResult(const std::string& code, const std::string& value,
                              const std::string& label) {
   report_log::Raise(provider_name_, &utility_, code, value, label);
@@ -232,6 +239,7 @@ void QDX_Report::ClearCIMInstMaps() {
   for (auto& map : category_maps_) Release(map);
   Release(associations_);
   Release(association_keys_);
+  key_room_ = key_room_end_ = nullptr;
   Release(association_recipe_);
   Release(kind_class_map_);
   Release(disk_chunk_set_);
@@ -273,14 +281,11 @@ CCIMList* QDX_Report::GetReport() {
   std::vector<const FiledAssociation*> sorted;
   sorted.reserve(associations_.size());
   for (const FiledAssociation& entry : associations_) sorted.push_back(&entry);
-  auto key_of = [this](const FiledAssociation* a) {
-    return std::string_view(association_keys_.data() + a->key_offset, a->key_length);
-  };
   std::stable_sort(sorted.begin(), sorted.end(),
-                   [&key_of](const auto* a, const auto* b) { return key_of(a) < key_of(b); });
+                   [](const auto* a, const auto* b) { return CompareKeys(*a, *b) < 0; });
   const FiledAssociation* previous = nullptr;
   for (const FiledAssociation* entry : sorted) {
-    const bool repeated = previous != nullptr && key_of(previous) == key_of(entry);
+    const bool repeated = previous != nullptr && CompareKeys(*previous, *entry) == 0;
     previous = entry;
     // A later one of the same key is left out (and freed with the converter).
     if (repeated || !IsHeld(entry->association)) continue;

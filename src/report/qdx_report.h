@@ -12,8 +12,10 @@
 #define RESDB_REPORT_QDX_REPORT_H_
 
 #include <cstdint>
+#include <forward_list>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -166,6 +168,9 @@ class QDX_Report {
     return RM_BuildInstance(arena_, provider_name_, class_name, key_count, key_names, recipe,
                             natural_name);
   }
+  // system_id_ as text the records may keep: a copy held until the converter is released (the
+  // copy made for an earlier report stays when the id changes).
+  const char* KeptSystemId();
   // Takes instance over (the converter frees it unless it reaches the list); when even that
   // runs out of memory the instance is freed and std::bad_alloc goes on.
   void Adopt(CCIMInstance* instance);
@@ -187,23 +192,30 @@ class QDX_Report {
   CCIMList* instance_list_ = nullptr;        // handed to the caller by GetReport
   std::string system_name_;
   std::string system_id_;
+  std::forward_list<std::string> kept_system_ids_;  // KeptSystemId's copies, newest first
   std::map<std::string, int> disk_chunk_set_;
   std::map<std::string, std::string> kind_class_map_;
   SrmResourceList::IdMap* volume_managers_ = nullptr;  // borrowed from the database
   // The filed instances under their ids, one map per category (0 and 1 share map 1). Hashed:
   // the passes look ids up far more often than GetReport lists them, which sorts them then.
   std::unordered_map<std::string, CCIMInstance*> category_maps_[10];
-  // The associations in the order they were built, each with where its whole key lies in
-  // association_keys_; GetReport lists them in key order, the first one built under a key and
-  // no other (a vector sorted once costs less than a tree kept in order all along).
+  // The associations in the order they were built, each with its key in association_keys_;
+  // GetReport lists them in key order, the first one built under a key and no other (a vector
+  // sorted once costs less than a tree kept in order all along). The whole key is the map key,
+  // a NUL, the association's class name, a NUL and the two end categories: the class name is
+  // the association's own, the rest kept in association_keys_.
   struct FiledAssociation {
-    size_t key_offset;
-    size_t key_length;
+    const char* key;  // its length (4 bytes), the map key, a NUL and the categories
     CCIMInstance* association;
   };
   std::vector<FiledAssociation> associations_;
-  // The keys of associations_, one after another: one text that grows, not one per key.
-  std::string association_keys_;
+  // The whole keys of entries a and b compared as texts: <0, 0 or >0.
+  static int CompareKeys(const FiledAssociation& a, const FiledAssociation& b);
+  // The texts of the keys, in blocks that are filled in turn: a text that grows by doubling
+  // would hold up to twice what it keeps.
+  std::vector<std::unique_ptr<char[]>> association_keys_;
+  char* key_room_ = nullptr;  // the free room of the last block: [key_room_, key_room_end_)
+  char* key_room_end_ = nullptr;
   // The recipe CreateAssociation fills, kept so that its room is reused.
   std::vector<RM_PropertyRecipe> association_recipe_;
   // What the converter did with each instance it met, kept in the instance's mark

@@ -65,7 +65,7 @@ int RM_CIM_Report::Initialize(const char* class_name, int key_count, const char*
     RaiseResult("F_REPORT_CONV_FAILURE", "Invalid number of keys", "Initialize");
     return 0;
   }
-  CCIMInstance* instance = nmspc_cim::cim_createInstanceIn(arena_, class_name);
+  CCIMInstance* instance = nmspc_cim::cim_createInstanceNamedIn(arena_, class_name);
   if (instance == nullptr) {
     std::string message = nmspc_cim::cim_getLastError()->message;
     Log(PRV_LOG_ERROR, "Initialize()", message);
@@ -83,7 +83,7 @@ int RM_CIM_Report::Initialize(const char* class_name, int key_count, const char*
 }
 
 int RM_CIM_Report::SetProperty(const char* name, const void* value, CIMType type, bool is_key,
-                               bool is_natural_name) {
+                               bool is_natural_name, bool keep_value) {
   if (!initialized_) {
     Log(PRV_LOG_ERROR, "SetKey()", "Status is invalid, Initialize() not called.");
     return 0;
@@ -95,8 +95,8 @@ int RM_CIM_Report::SetProperty(const char* name, const void* value, CIMType type
   if (is_natural_name && type != nmspc_cim::CIM_REFERENCE) {
     natural_name = value != nullptr ? static_cast<const char*>(value) : "";
   }
-  CCIMException* e =
-      InsertProperty(name, value, type, is_key ? nmspc_cim::CIM_TRUE : nmspc_cim::CIM_FALSE);
+  CCIMException* e = InsertProperty(
+      name, value, type, is_key ? nmspc_cim::CIM_TRUE : nmspc_cim::CIM_FALSE, keep_value);
   if (e == nullptr) return 1;
   std::string message = std::string(e->message) + " while setting " +
                         (name != nullptr ? name : "") + " with value " +
@@ -107,7 +107,7 @@ int RM_CIM_Report::SetProperty(const char* name, const void* value, CIMType type
 }
 
 CCIMException* RM_CIM_Report::InsertProperty(const char* name, const void* value, CIMType type,
-                                             CIMBool is_key) {
+                                             CIMBool is_key, bool keep_value) {
   if (instance_ == nullptr) {
     Log(PRV_LOG_ERROR, "InsertProperty", "Invalid ciminstance.");
     return nmspc_cim::cim_createException(2, "NULL CIMInstance member object.", "InsertProperty");
@@ -131,8 +131,9 @@ CCIMException* RM_CIM_Report::InsertProperty(const char* name, const void* value
       property->reference = path;
     }
   } else {
-    property = nmspc_cim::cim_createPropertyNamedIn(
-        arena_, name, type, static_cast<const char*>(value), nullptr, is_key);
+    auto create =
+        keep_value ? nmspc_cim::cim_createPropertyKeptIn : nmspc_cim::cim_createPropertyNamedIn;
+    property = create(arena_, name, type, static_cast<const char*>(value), nullptr, is_key);
   }
   if (property == nullptr) return nmspc_cim::cim_getLastError();
   if (nmspc_cim::cim_addProperty(instance_, property) == 0) {

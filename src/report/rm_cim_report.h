@@ -69,19 +69,21 @@ class RM_CIM_Report : public RM_Ref {
   explicit RM_CIM_Report(const std::string& provider_name, nmspc_cim::CCIMArena* arena = nullptr)
       : arena_(arena), provider_name_(provider_name) {}
 
-  // Creates the instance of class_name (C text; null or empty is refused) and declares the
-  // first key_count names of key_names (a key table that outlives the builder, such as the
-  // tables below).
+  // Creates the instance of class_name (C text; null or empty is refused; as the names of
+  // SetProperty, kept in an arena, not copied) and declares the first key_count names of key_names
+  // (a key table that outlives the builder, such as the tables below).
   int Initialize(const char* class_name, int key_count, const char* const* key_names);
   // Adds one property. value is C text for every type but reference (28), for which it is
   // the CCIMInstance the reference points to. The name is C text that lives as long as the
-  // records (the recipes' names are literals): in an arena it is kept, not copied. Returns 1,
-  // or 0 after logging.
+  // records (the recipes' names are literals): in an arena it is kept, not copied; so is a
+  // text value when keep_value says it lives as long as the records too. Returns 1, or 0 after
+  // logging.
   int SetProperty(const char* name, const void* value, CIMType type, bool is_key,
-                  bool is_natural_name);
-  // Null on success, else the library's exception (owned by the library). The name as for
-  // SetProperty.
-  CCIMException* InsertProperty(const char* name, const void* value, CIMType type, CIMBool is_key);
+                  bool is_natural_name, bool keep_value = false);
+  // Null on success, else the library's exception (owned by the library). The name and value
+  // as for SetProperty.
+  CCIMException* InsertProperty(const char* name, const void* value, CIMType type, CIMBool is_key,
+                                bool keep_value = false);
   int VerifyKeys() { return 1; }
   // The instance (ownership passes to the caller), or null after logging.
   CCIMInstance* GetCIMInstance();

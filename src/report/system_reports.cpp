@@ -116,7 +116,7 @@ int QDX_Report::CreateIPAddressReport(const std::string& address, const std::str
 int QDX_Report::Get_Cluster_Instances() {
   static const char kFunction[] = "Get_Cluster_Instances";
   const std::string& type = database_->cluster_name;
-  std::string class_name;
+  const char* class_name = nullptr;  // a literal: the records keep it
   if (type == "OrvCluster") {
     class_name = "Tavrix_RM_OrvCluster";
   } else if (type == "VeritasCluster") {
@@ -131,7 +131,7 @@ int QDX_Report::Get_Cluster_Instances() {
 
   std::string id;
   CCIMInstance* cluster = BuildInstance(
-      class_name.c_str(), rm_computersystem_keys_count, rm_computersystem_keys,
+      class_name, rm_computersystem_keys_count, rm_computersystem_keys,
       {RM_Key("CreationClassName", class_name), RM_NaturalKey("Name", system_id_),
        RM_Text("ElementName", system_name_), RM_Text("SoftwareVersion", database_->cluster_version),
        RM_Text("ClusterState", "2", nmspc_cim::CIM_UINT16),

@@ -46,7 +46,7 @@ int QDX_Report::Get_Volumes_Instances() {
 
     const std::string volume_id = DecodeQDXID(volume->getId());
     std::vector<RM_PropertyRecipe> recipe =
-        RM_LogicalDeviceKeys(kVolumeClass, system_id_, volume_id);
+        RM_LogicalDeviceKeys(kVolumeClass, KeptSystemId(), volume_id);
     recipe.push_back(RM_Text("ElementName", volume->getName()));
     if (!volume->getVolumeManager().empty()) {
       std::string name;

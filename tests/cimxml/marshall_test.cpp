@@ -296,9 +296,9 @@ TEST(MarshallTest, ArraysAreWrittenThroughTheDecoders) {
 TEST(MarshallTest, ListsSkipEmptyNodesAndEmbeddedInstancesAndStopAtANamelessOne) {
   Owned<CCIMInstance> first(cim_createInstance("First")), second(cim_createInstance("Second"));
   Add(first.get(), "E", CIM_INSTANCE, "ignored");
-  CCIMList tail = {second.get(), nullptr, nullptr};
-  CCIMList middle = {nullptr, &tail, nullptr};
-  CCIMList head = {first.get(), &middle, nullptr};
+  CCIMList tail = {second.get(), nullptr};
+  CCIMList middle = {nullptr, &tail};
+  CCIMList head = {first.get(), &middle};
   EXPECT_EQ(
       L(R"(2<VALUE.OBJECT>|3<INSTANCE CLASSNAME="First">|3</INSTANCE>|2</VALUE.OBJECT>|2<VALUE.OBJECT>
 3<INSTANCE CLASSNAME="Second">|3</INSTANCE>|2</VALUE.OBJECT>)"),
