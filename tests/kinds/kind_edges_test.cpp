@@ -10,6 +10,7 @@
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "kinds/computer.h"
+#include "kinds/disk_chunk.h"
 #include "kinds/kind_factory.h"
 #include "kinds/volume.h"
 #include "model/srm_resource.h"
@@ -74,6 +75,11 @@ TEST(KindEdgesTest, ContainersRefuseWhatTheyCannotHold) {
   SrmHeld<SrmVolume> v(new SrmVolume("v")), sub(new SrmVolume("s"));
   SrmHeld<SrmResource> chunk(SrmNewResource(SRM_DISKCHUNK));
   chunk->setId("c");
+  // A chunk takes a start and a length of zero or more, both or neither.
+  auto* piece = static_cast<SrmDiskChunk*>(chunk.get());
+  EXPECT_EQ(1, piece->setStartAndLength(5, 0));
+  EXPECT_EQ(0, piece->setStartAndLength(-1, 7) + piece->setStartAndLength(7, -1));
+  EXPECT_EQ(5, piece->getStart() + piece->getLength());
   EXPECT_EQ(0,
             v->addDiskChunk(nullptr) + v->addDiskChunk(sub.get()) + v->addSubVolume(chunk.get()));
   EXPECT_EQ(0, v->removeDiskChunk(nullptr) + v->removeSubVolume(chunk.get()));
