@@ -43,6 +43,18 @@ TEST(KindEdgesTest, EveryKindRefusesWhatItCannotTake) {
   }
 }
 
+// A record read without a database takes its own fields and leaves its links alone.
+TEST(KindEdgesTest, EveryKindReadsWithoutADatabase) {
+  CSRMReportTuple tuple;
+  for (const char* element : {"\"Id=x\"", "\"ServiceGroup=g\""}) tuple.addElement(element);
+  for (SrmResourceType kind : kKinds) {
+    SCOPED_TRACE(kind);
+    SrmHeld<SrmResource> r(SrmNewResource(kind));
+    EXPECT_EQ(1, r->deserialize(-1, &tuple));
+    EXPECT_EQ("x", r->getId());
+  }
+}
+
 // A disk or an alias merged with a newer copy adds the copy's flags to its own; the other kinds
 // keep their own flags (a file system marks itself merged: it takes one merge only).
 TEST(KindEdgesTest, MergedFlagsAddUpOnlyForDisksAndAliases) {
