@@ -1,7 +1,11 @@
 // The places where a failed allocation once left something wrong, each failed at every
 // allocation it makes: a document never comes back with a part missing, a large growth keeps
 // its text, a list never keeps a kind without its map, a record never loads with its fields cut
-// short, a written line never loses its key, and a refused error is freed.
+// short, a written line never loses its key, a refused error is freed, and running out of
+// memory lets go of the record the last error named.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <memory>
 #include <new>
@@ -144,6 +148,26 @@ TEST(AllocFailureTest, ListsRecordsAndLines) {
         EXPECT_TRUE(failed || filed == 1);
         EXPECT_EQ(0, leaked);
       });
+
+  // Running out of memory drops the record the last error named, and its reference with it.
+  const int null_fd = open("/dev/null", O_WRONLY);
+  for (long n = 0;; ++n) {
+    SCOPED_TRACE(n);
+    ScopedLiveBlocks live;
+    bool failed;
+    {
+      SrmResourceDatabase db;
+      auto* named = new SrmDisk(std::string("d1"));
+      db.setErrorInfo(22, "m", named);
+      named->Release();
+      AllocFailAfter(n);
+      db.serialize(null_fd, 0);
+      failed = AllocDisarm();
+    }
+    EXPECT_EQ(0, live.count());
+    if (!failed) break;
+  }
+  close(null_fd);
 }
 
 }  // namespace
