@@ -272,8 +272,7 @@ bool selected(const CCIMProperty* property, bool keysOnly) {
 // A new path of the class and namespace, keys copied from `keys` (only those whose key flag is
 // set when keysOnly), all in one block but for the key values; null on a failed allocation.
 // shareTexts: the class name, the namespace and the keys' names and values are the ones given,
-// not copies
-// (for a path made in the arena of what it names, which lives as long as the path).
+// not copies (for a path made in the arena of what it names, which lives as long as the path).
 CCIMObjectPath* makeObjectPath(CCIMArena* arena, const char* className, const char* nameSpace,
                                const CCIMList* keys, bool keysOnly, const char* origin,
                                bool shareTexts = false) {

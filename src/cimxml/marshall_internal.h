@@ -108,12 +108,12 @@ int printTag(sbuf* buffer, int level, const char (&tag)[N]) {
   return endLine(buffer, at + N - 1);
 }
 
-// One character-data line: 2 * level blanks, openTag, text escaped as marshall.h says (null:
-// nothing), closeTag, "\r\n". 0, or 1 when the final line end could not be appended (failures
-// before it are not reported).
-// plainTags: the caller vouches that neither tag holds a byte 0x80 or above.
-int printPCDataIndented(sbuf* buffer, int level, const LinePiece& openTag, const char* text,
-                        const LinePiece& closeTag, bool plainTags = false);
+// One character-data line written by the line writer: 2 * level blanks, openTag, text escaped
+// as marshall.h says (null: nothing), closeTag, "\r\n". -1 for a null buffer; 0, or 1 when the
+// final line end could not be appended (failures before it are not reported). For the lines
+// printPCDataIndented below cannot write straight into the buffer.
+int printPCDataLine(sbuf* buffer, int level, const LinePiece& openTag, const char* text,
+                    const LinePiece& closeTag);
 
 // The text itself, or "" for null, so that a missing name never reaches a format.
 inline const char* orEmpty(const char* text) {
@@ -125,9 +125,9 @@ inline const char* orEmpty(const char* text) {
 // above, which this writer leaves to the line writer. Takes at most six bytes a text byte.
 char* putPlainCharacterData(char* at, const char* text);
 
-// printPCDataIndented for tags written in the source (plain ASCII, no NUL): the common line,
-// whose value has no byte 0x80 or above and has the room at hand, written straight behind the
-// text (the tags copied as the constants they are).
+// printPCDataLine for tags written in the source (plain ASCII, no NUL). The common line, whose
+// value has no byte 0x80 or above and has the room at hand, is written straight behind the text
+// (the tags copied as the constants they are); the line writer takes any other.
 template <size_t N, size_t M>
 int printPCDataIndented(sbuf* buffer, int level, const char (&openTag)[N], const char* text,
                         const char (&closeTag)[M]) {
@@ -142,8 +142,8 @@ int printPCDataIndented(sbuf* buffer, int level, const char (&openTag)[N], const
     }
     buffer->data[buffer->size] = '\0';  // as it was: the line writer takes the line
   }
-  return printPCDataIndented(buffer, level, LinePiece(openTag, N - 1), text,
-                             LinePiece(closeTag, M - 1), true);
+  return printPCDataLine(buffer, level, LinePiece(openTag, N - 1), text,
+                         LinePiece(closeTag, M - 1));
 }
 
 // 1 when text is null, empty or only blanks of the C locale's space class, else 0.

@@ -366,30 +366,6 @@ bool printPlainLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pi
   return true;
 }
 
-// The character-data line with the room at hand and no byte 0x80 or above, written straight
-// behind the text in one pass over the value. False, with the buffer's text as it was, when it
-// is not such a line; the line writer then takes it.
-bool printPlainPCData(sbuf* buffer, int level, const LinePiece& open, const char* text,
-                      const LinePiece& close, bool plainTags) {
-  size_t length = strlen(text);
-  if (length > UINT_MAX) return false;
-  char* at = startLine(buffer, level, open.length + 6 * length + close.length + 2);
-  if (at == nullptr) return false;
-  if (!plainTags && (hasHighByte(open) || hasHighByte(close))) {
-    buffer->data[buffer->size] = '\0';
-    return false;
-  }
-  memcpy(at, open.text, open.length);
-  at = putPlainCharacterData(at + open.length, text);
-  if (at == nullptr) {
-    buffer->data[buffer->size] = '\0';
-    return false;
-  }
-  memcpy(at, close.text, close.length);
-  endLine(buffer, at + close.length);
-  return true;
-}
-
 }  // namespace
 
 int printLine(sbuf* buffer, int level, std::initializer_list<LinePiece> pieces) {
@@ -424,10 +400,9 @@ int printIndented(sbuf* buffer, int level, const char* format, ...) {
   return appendBytes(buffer, "\r\n", 2) ? 0 : 1;
 }
 
-int printPCDataIndented(sbuf* buffer, int level, const LinePiece& open, const char* text,
-                        const LinePiece& close, bool plainTags) {
+int printPCDataLine(sbuf* buffer, int level, const LinePiece& open, const char* text,
+                    const LinePiece& close) {
   if (buffer == nullptr) return -1;
-  if (printPlainPCData(buffer, level, open, orEmpty(text), close, plainTags)) return 0;
   LineWriter line(buffer);
   line.indent(level);
   line.putKept(open.text, open.length);
