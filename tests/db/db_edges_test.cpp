@@ -351,6 +351,14 @@ TEST(DbEdgesTest, ServiceGroupLinks) {
     EXPECT_EQ(2, disks.getResourceCount());
   }
   EXPECT_EQ(0, a->getDependantResourceList(nullptr));
+
+  // A group merged with one of its database takes that one's child, and keeps its own child
+  // when the other has none.
+  SrmServiceGroup* c = Group(&db, "c");
+  EXPECT_EQ(1, c->mergeServiceGroup(a));
+  EXPECT_EQ(b, c->getNextServiceGroup());
+  EXPECT_EQ(1, c->mergeServiceGroup(g[3]));
+  EXPECT_EQ(b, c->getNextServiceGroup());
 }
 
 // The database calls no native method reaches (kept for the agent's other users).

@@ -10,8 +10,6 @@
 // errors, cluster headers and virtual servers reach the library), or, for a folder named after
 // an example scan, that example. RESDB_UPDATE_GOLDEN=1 (`make golden`) rewrites the expected
 // files from what the library gives now.
-#include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -26,6 +24,7 @@
 
 #include "cimxml/marshall.h"
 #include "cimxml/sbuf.h"
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "fake_jni.h"
 #include "jni/native_methods.h"
@@ -34,12 +33,6 @@
 #include "report/qdx_report.h"
 
 namespace {
-
-const std::string kGoldenDir = RESDB_EXAMPLES_DIR "/../tests/data/golden";
-
-bool Exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
-}
 
 // Compares text with the expected file, or rewrites the file when updating. An empty expected
 // reload file is not kept: the reload then gives the first text again.
@@ -86,14 +79,6 @@ std::string TakeCaptured() {
   return text;
 }
 
-// Loads a serialized database from path into db; the loader's result.
-int Deserialize(SrmResourceDatabase* db, const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY);
-  int loaded = db->deserialize(fd, nullptr);
-  if (fd >= 0) close(fd);
-  return loaded;
-}
-
 // The cluster report of db as CIM-XML, or the reason there is none.
 std::string ClusterReport(SrmResourceDatabase* db) {
   QDX_Report report;
@@ -105,24 +90,11 @@ std::string ClusterReport(SrmResourceDatabase* db) {
   return sbufGetString(buffer.get());
 }
 
-std::vector<std::string> Cases() {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(kGoldenDir.c_str())) {
-    while (dirent* e = readdir(dir)) {
-      if (e->d_name[0] != '.' && e->d_type == DT_DIR) names.push_back(e->d_name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class GoldenScanTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenScanTest, GivesItsExpectedOutputs) {
-  const std::string dir = kGoldenDir + "/" + GetParam();
-  const std::string example = std::string(RESDB_EXAMPLES_DIR) + "/" + GetParam();
-  const std::string input = Exists(example) ? example : dir;
+  const std::string dir = RESDB_GOLDEN_DIR "/" + GetParam();
+  const std::string input = GoldenScanInput(GetParam());
   FakeJni jni;
   JNIEnv* env = jni.env();
   jlong handle = RESDB_NATIVE_NAME(create)(env, nullptr);
@@ -132,9 +104,8 @@ TEST_P(GoldenScanTest, GivesItsExpectedOutputs) {
 
   std::string log;
   std::vector<ScanBatch> batches = LoadScan(input);
-  if (Exists(input + "/database.txt")) {
-    log += "deserialize: " + std::to_string(Deserialize(db, input + "/database.txt")) + "\n";
-    db->getThisComputer();  // the add methods learn the host name as they load
+  if (int loaded = LoadSavedDatabase(handle, input); loaded >= 0) {
+    log += "deserialize: " + std::to_string(loaded) + "\n";
   }
   LifecycleResult result = RunLifecycle(env, handle, batches);
   for (size_t i = 0; i < batches.size(); ++i) {
@@ -151,21 +122,14 @@ TEST_P(GoldenScanTest, GivesItsExpectedOutputs) {
   RESDB_NATIVE_NAME(destroy)(env, nullptr, handle);
 
   // The serialized database loads back whole and writes the same text again.
-  char path[] = "/tmp/resdb-golden-XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(static_cast<ssize_t>(result.serialized_text.size()),
-            write(fd, result.serialized_text.data(), result.serialized_text.size()));
-  close(fd);
   SrmResourceDatabase reloaded;
-  EXPECT_EQ(1, Deserialize(&reloaded, path));
-  unlink(path);
+  EXPECT_EQ(1, LoadText(&reloaded, result.serialized_text));
   std::string again = CaptureStdout([&] { reloaded.serialize(1, 0); });
   Check(dir, "expected.reload.db", again == result.serialized_text ? "" : again);
   ProviderUtil::clearCaptured();
 }
 
-INSTANTIATE_TEST_SUITE_P(Scans, GoldenScanTest, ::testing::ValuesIn(Cases()),
+INSTANTIATE_TEST_SUITE_P(Scans, GoldenScanTest, ::testing::ValuesIn(GoldenScanNames()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '-', '_');

@@ -235,6 +235,26 @@ TEST_F(LifecycleAllocFailureTest, DestroyFreesEverythingWhenMemoryRunsOut) {
   }
 }
 
+// Every golden scan, a serialized database's text included, frees each block it allocated once
+// its database is destroyed: service groups, the last error's record, merged and withdrawn
+// records. The second run is counted, so that what the first builds once for good is not.
+TEST_F(LifecycleAllocFailureTest, EveryGoldenScanFreesWhatItAllocated) {
+  for (const std::string& name : GoldenScanNames()) {
+    SCOPED_TRACE(name);
+    const std::string input = GoldenScanInput(name);
+    for (int run = 0; run < 2; ++run) {
+      ScopedLiveBlocks live;
+      jlong handle = Create();
+      LoadSavedDatabase(handle, input);
+      RunLifecycle(env(), handle, LoadScan(input));
+      Destroy(handle);
+      if (run == 1) {
+        EXPECT_EQ(0, LiveAfterClearing(live));
+      }
+    }
+  }
+}
+
 TEST_F(LifecycleAllocFailureTest, EachSingleFailedAllocationIsReportedAndRecoveredFrom) {
   Sweep(&AllocFailNth);
 }

@@ -1,12 +1,16 @@
 #include "native_lifecycle.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "db/srm_resource_database.h"
 #include "jni/native_methods.h"
 
 #define RESDB_ADD_METHOD(name) \
@@ -28,6 +32,33 @@ std::vector<ScanBatch> LoadScan(const std::string& dir) {
     if (in && text << in.rdbuf()) batches.push_back({i, text.str()});
   }
   return batches;
+}
+
+std::vector<std::string> GoldenScanNames() {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(RESDB_GOLDEN_DIR)) {
+    while (dirent* e = readdir(dir)) {
+      if (e->d_name[0] != '.' && e->d_type == DT_DIR) names.push_back(e->d_name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string GoldenScanInput(const std::string& name) {
+  const std::string example = RESDB_EXAMPLES_DIR "/" + name;
+  return access(example.c_str(), F_OK) == 0 ? example : RESDB_GOLDEN_DIR "/" + name;
+}
+
+int LoadSavedDatabase(jlong handle, const std::string& input) {
+  const int fd = open((input + "/database.txt").c_str(), O_RDONLY);
+  if (fd < 0) return -1;
+  auto* db = reinterpret_cast<SrmResourceDatabase*>(handle);
+  const int loaded = db->deserialize(fd, nullptr);
+  close(fd);
+  db->getThisComputer();  // the add methods learn the host name as they load
+  return loaded;
 }
 
 std::string CaptureStdoutOf(void (*write)(void*), void* context) {

@@ -28,6 +28,14 @@ struct ScanBatch {
 // The batches of the folder dir in replay order; methods without a file are skipped.
 std::vector<ScanBatch> LoadScan(const std::string& dir);
 
+// The golden scans: the folders of tests/data/golden, by name.
+std::vector<std::string> GoldenScanNames();
+// A golden scan's input: the example scan of its name, or else its own folder.
+std::string GoldenScanInput(const std::string& name);
+// Loads the serialized database.txt of the folder input, when it has one, into the database at
+// handle, as the replay tool does before the add methods; the loader's result, -1 without one.
+int LoadSavedDatabase(jlong handle, const std::string& input);
+
 // What one lifecycle answered.
 struct LifecycleResult {
   std::vector<std::string> added;  // the add methods' result texts; "<null>" for null
