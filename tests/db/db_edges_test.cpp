@@ -82,6 +82,7 @@ TEST(DbEdgesTest, LoadingShortCutOrInconsistentText) {
     EXPECT_EQ(c.records, db.getResourceCount());
     EXPECT_EQ(c.groups, static_cast<int>(db.getServiceGroups().size()));
     EXPECT_EQ(1, LoadText(&db, "\"ResourceCount=0\",;\n"));  // the database loads again
+    EXPECT_EQ(nullptr, db.getStreamFD());  // and lets the stream go once it has loaded
   }
 }
 

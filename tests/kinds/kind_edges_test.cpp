@@ -98,7 +98,9 @@ TEST(KindEdgesTest, ContainersRefuseWhatTheyCannotHold) {
   EXPECT_EQ(0, v->mergeDiskChunkList(nullptr) + v->mergeSubVolumeList(nullptr));
   EXPECT_EQ(2, v->addSubVolume(sub.get()) + v->removeSubVolume(sub.get()));
   v->releaseChildren();
-  EXPECT_EQ(0, v->addDiskChunk(chunk.get()) + v->addSubVolume(sub.get()));
+  SrmResourceList none;
+  EXPECT_EQ(0, v->addDiskChunk(chunk.get()) + v->addSubVolume(sub.get()) +
+                   v->mergeDiskChunkList(&none) + v->mergeSubVolumeList(&none));
   // Announced references need a database and a stream; a negative count cancels nothing.
   const struct {
     SrmResourceType kind;

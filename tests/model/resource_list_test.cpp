@@ -52,15 +52,14 @@ TestRecord* Add(SrmResourceList* list, SrmResourceType kind, const std::string& 
 
 TEST(SrmResourceListTest, KeysReferencesAndReplacement) {
   SrmResourceList list;
-  TestRecord* no_kind = new TestRecord(SRM_NO_TYPE, "x");
-  TestRecord* no_id = new TestRecord(SRM_DISK, "");
   EXPECT_EQ(0, list.addResource(nullptr));
-  EXPECT_EQ(0, list.addResource(no_kind));
-  EXPECT_EQ(0, list.addResource(no_id));
-  EXPECT_EQ(2, no_kind->getRefCount() + no_id->getRefCount());
+  for (TestRecord* refused : {new TestRecord(SRM_NO_TYPE, "x"), new TestRecord(SRM_DISK, ""),
+                              new TestRecord(static_cast<SrmResourceType>(SRM_ALIAS + 1), "x")}) {
+    EXPECT_EQ(0, list.addResource(refused));
+    EXPECT_EQ(1, refused->getRefCount());
+    refused->Release();
+  }
   EXPECT_EQ(nullptr, list.getSrmResourceIdMap(SRM_DISK));
-  no_kind->Release();
-  no_id->Release();
 
   int destroyed = 0;
   TestRecord* first = Add(&list, SRM_DISK, "d1", [&] { ++destroyed; });
