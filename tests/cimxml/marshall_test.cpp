@@ -319,13 +319,15 @@ TEST(MarshallTest, NullArguments) {
   EXPECT_EQ(-1, marshallInstanceList(nullptr, nullptr, 0) + marshallInstance(nullptr, x.get(), 0) +
                     marshallProperty(nullptr, p, 0) + marshallPropertyInstancePath(nullptr, p, 0) +
                     marshallKeybindings(nullptr, p, 0) + marshallInstanceName(nullptr, p, 0) +
-                    marshallExecQueryResults(nullptr, nullptr, "1") + 6);
+                    marshallExecQueryResults(nullptr, nullptr, "1") +
+                    marshallNameSpacePath(nullptr, nullptr, 0) + 7);
   EXPECT_EQ("", Text([&](sbuf* b) {
               return marshallProperty(b, nullptr, 0) + marshallPropertyList(b, nullptr, 0) +
                      marshallPropertyReference(b, p, 0) + marshallPropertyInstancePath(b, p, 0) +
                      marshallInstanceName(b, p, 0) + marshallKeybindings(b, p, 0) +
                      marshallLocalNameSpacePath(b, nullptr, 0) +
-                     marshallNameSpacePath(b, nullptr, 0) + marshallInstanceList(b, nullptr, 0);
+                     marshallNameSpacePath(b, nullptr, 0) + marshallInstanceList(b, nullptr, 0) +
+                     marshallPropertyValueReference(b, nullptr, 0);
             }));
 }
 

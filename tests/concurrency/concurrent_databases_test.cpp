@@ -1,15 +1,13 @@
 // Databases on separate threads at once, each driven through the native methods from its own
 // fake JNIEnv. They share only the key vocabulary and the provider log, so each must end exactly
 // as the same scan ends alone. Run under ThreadSanitizer by `make tsan`.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "fake_jni.h"
 #include "jni/native_methods.h"
@@ -31,11 +29,10 @@ std::string RunScan(const std::vector<ScanBatch>& scan) {
                "\n";
   }
   outcome += std::to_string(RESDB_NATIVE_NAME(resolveDatabase)(env, nullptr, handle)) + "\n";
-  const int fd = memfd_create("serialized", 0);
-  EXPECT_EQ(1, reinterpret_cast<SrmResourceDatabase*>(handle)->serialize(fd, 0));
-  std::string text(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
-  EXPECT_EQ(static_cast<ssize_t>(text.size()), pread(fd, &text[0], text.size(), 0));
-  close(fd);
+  int serialized = 0;
+  const std::string text =
+      SerializedText(reinterpret_cast<SrmResourceDatabase*>(handle), &serialized);
+  EXPECT_EQ(1, serialized);
   outcome += text + jni.text(RESDB_NATIVE_NAME(print)(env, nullptr, handle));
   RESDB_NATIVE_NAME(destroy)(env, nullptr, handle);
   return outcome;

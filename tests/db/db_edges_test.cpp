@@ -170,6 +170,8 @@ TEST(DbEdgesTest, RefusalsAndTheLastErrorSlot) {
   EXPECT_EQ(0, db.detachStream(-1));
   EXPECT_EQ("detach Stream failed", LastMessage(db, &code));
   EXPECT_EQ(9, code);
+  EXPECT_EQ(1, db.attachStream(0));  // descriptor 0 is one like any other
+  EXPECT_EQ(1, db.detachStream(0));
 
   EXPECT_EQ("", db.getLowestLLTNodeIp());
   EXPECT_EQ("Get Lowest LLT node ip failed", LastMessage(db));

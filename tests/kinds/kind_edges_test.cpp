@@ -1,18 +1,22 @@
 // What the golden scans cannot show of the record kinds: refusals of every kind (merging
 // nothing, another kind or itself; writing to a bad descriptor; reading no tuple), and volumes
 // that hold each other being freed with their database.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "db/srm_service_group.h"
 #include "kinds/computer.h"
+#include "kinds/disk.h"
 #include "kinds/disk_chunk.h"
 #include "kinds/kind_factory.h"
 #include "kinds/volume.h"
+#include "kinds/volume_group.h"
 #include "model/srm_resource.h"
 #include "tuple/report_tuple.h"
 
@@ -124,6 +128,24 @@ TEST(KindEdgesTest, ContainersRefuseWhatTheyCannotHold) {
   }
 }
 
+// A volume group whose reference line cannot be written fails to write: the descriptor takes
+// the group's own line and no more.
+TEST(KindEdgesTest, AReferenceThatCannotBeWrittenFailsTheContainer) {
+  SrmResourceDatabase db;
+  SrmHeld<SrmVolumeGroup> group(new SrmVolumeGroup(&db));
+  SrmHeld<SrmDisk> disk(new SrmDisk(&db));
+  group->setId("g");
+  disk->setId("d");
+  ASSERT_EQ(1, group->addDisk(disk.get()));
+  int rc = 0;
+  const std::string text = WrittenText([&](int fd) { return group->serialize(fd, 0); }, &rc);
+  const int fd = memfd_create("short", MFD_ALLOW_SEALING);
+  ASSERT_EQ(0, ftruncate(fd, static_cast<off_t>(text.find('\n') + 1)));
+  ASSERT_EQ(0, fcntl(fd, F_ADD_SEALS, F_SEAL_GROW));
+  EXPECT_EQ(0, group->serialize(fd, 0));
+  close(fd);
+}
+
 // A volume that counts its destructions, to show that cycles are freed.
 class CountedVolume : public SrmVolume {
  public:
@@ -169,6 +191,26 @@ TEST(KindEdgesTest, DepartedVolumesAreFreedWithTheDatabase) {
     parent.reset();
     db.reset();
     EXPECT_EQ(c.replaced ? 3 : 2, destroyed);
+  }
+}
+
+// A volume held outside the database stays whole when the database goes, down to its deepest
+// sub-volume.
+TEST(KindEdgesTest, AVolumeHeldOutsideKeepsItsWholeTree) {
+  SrmHeld<SrmVolume> chain[4];
+  auto db = std::make_unique<SrmResourceDatabase>();
+  for (int i = 0; i < 4; ++i) {
+    chain[i].reset(new SrmVolume("v" + std::to_string(i)));
+    ASSERT_EQ(1, db->addResource(chain[i].get()));
+    if (i > 0) chain[i - 1]->addSubVolume(chain[i].get());
+  }
+  for (int i = 1; i < 4; ++i) chain[i].reset();  // only the top is held outside
+  db.reset();
+  SrmVolume* v = chain[0].get();
+  for (int depth = 1; depth < 4; ++depth) {
+    SrmResourceList* subs = v->getSubVolumeList();
+    ASSERT_TRUE(subs != nullptr && subs->getTypeCount(SRM_VOLUME) == 1) << depth;
+    v = static_cast<SrmVolume*>(subs->findResource(SRM_VOLUME, "v" + std::to_string(depth)));
   }
 }
 

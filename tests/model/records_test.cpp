@@ -1,6 +1,5 @@
 // What every record is built on: number parsing, the canonical line and its write loop, and
 // errors with their list.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "char_sources.h"
+#include "database_text.h"
 #include "db/srm_resource_database.h"
 #include "model/srm_error.h"
 #include "model/tuple_fields.h"
@@ -18,17 +18,6 @@
 #include "tuple/tuple_reader.h"
 
 namespace {
-
-// What write(fd) wrote to a fresh anonymous file; *result is its answer.
-template <class Write>
-std::string Written(Write write, int* result) {
-  const int fd = memfd_create("written", 0);
-  *result = write(fd);
-  std::string text(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
-  EXPECT_EQ(static_cast<ssize_t>(text.size()), pread(fd, &text[0], text.size(), 0));
-  close(fd);
-  return text;
-}
 
 TEST(SrmParseIntTest, AgreesWithTheCLibraryAndSaturates) {
   for (const char* text : {"0",
@@ -73,7 +62,7 @@ TEST(SrmTupleLineTest, WritesTheCanonicalLineWhole) {
   line.addText(kKeyName, value);
   line.addRaw("raw");
   int result = 0;
-  const std::string text = Written([&](int fd) { return line.writeTo(fd); }, &result);
+  const std::string text = WrittenText([&](int fd) { return line.writeTo(fd); }, &result);
   EXPECT_EQ("\"Type=Disk\",\"LId=\",\"CapacityKB=3907018584\",\"Name=" + value + "\",raw;\n", text);
   EXPECT_EQ(1, result);
   EXPECT_EQ(text, buffer);
@@ -97,11 +86,11 @@ TEST(SrmErrorTest, WrittenErrorsReadBack) {
   SrmResourceDatabase db;
   SrmError e(std::string(300, 'd'), -9, 3, "C", "T", "F");
   int result = 0;
-  EXPECT_EQ("", Written([&](int fd) { return e.serialize(fd, 0, "vol"); }, &result));
+  EXPECT_EQ("", WrittenText([&](int fd) { return e.serialize(fd, 0, "vol"); }, &result));
   EXPECT_EQ(0, result);  // without a database nothing is written
   e.setDatabase(&db);
   EXPECT_EQ(0, e.serialize(-1, 0, "vol"));
-  const std::string text = Written([&](int fd) { return e.serialize(fd, 0, "vol"); }, &result);
+  const std::string text = WrittenText([&](int fd) { return e.serialize(fd, 0, "vol"); }, &result);
   EXPECT_EQ("\"Type=Error\",\"Id=vol\",\"ErrorDesc=" + std::string(300, 'd') +
                 "\",\"Ecode=-9\",\"Sev=3\",\"Etype=T\",\"Eclass=C\",\"Efunc=F\",;\n",
             text);
@@ -130,7 +119,7 @@ TEST(SrmErrorListTest, FilingMergingAndWriting) {
   SrmResourceDatabase db;
   SrmErrorList list(&db);
   int result = -1;
-  EXPECT_EQ("", Written([&](int fd) { return list.serialize(fd, 0); }, &result));
+  EXPECT_EQ("", WrittenText([&](int fd) { return list.serialize(fd, 0); }, &result));
   EXPECT_EQ(0, result);
   EXPECT_EQ(nullptr, list.getSrmErrorIdMap("disk"));
   SrmError* refused = new SrmError("x", 22, 2, "", "", "");
@@ -152,7 +141,7 @@ TEST(SrmErrorListTest, FilingMergingAndWriting) {
       "\"Type=Error\",\"Id=disk\xC4\",\"ErrorDesc=a\",\"Ecode=22\",\"Sev=2\",;\n"
       "\"Type=Error\",\"Id=disk\xC4\",\"ErrorDesc=b\",\"Ecode=22\",\"Sev=2\",;\n"
       "\"Type=Error\",\"Id=vol\",\"ErrorDesc=v\",\"Ecode=1\",\"Sev=1\",;\n",
-      Written([&](int fd) { return list.serialize(fd, 0); }, &result));
+      WrittenText([&](int fd) { return list.serialize(fd, 0); }, &result));
   EXPECT_EQ(3, result);
   // Merging re-creates the errors in the database, in order, copied not moved; merging the
   // database's own list into itself copies each error once.

@@ -1,8 +1,9 @@
 // The places where a failed allocation once left something wrong, each failed at every
 // allocation it makes: a document never comes back with a part missing, a large growth keeps
 // its text, a list never keeps a kind without its map, a record never loads with its fields cut
-// short, a written line never loses its key, a refused error is freed, and running out of
-// memory lets go of the record the last error named.
+// short, a written line never loses its key, a refused error is freed, a computer that could
+// not load never stays this computer, and running out of memory lets go of the record the last
+// error named.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,7 +18,9 @@
 #include "cimapi.h"
 #include "cimxml/marshall.h"
 #include "cimxml/sbuf.h"
+#include "database_text.h"
 #include "db/srm_resource_database.h"
+#include "kinds/computer.h"
 #include "kinds/disk.h"
 #include "model/srm_resource_list.h"
 #include "model/tuple_line.h"
@@ -149,6 +152,35 @@ TEST(AllocFailureTest, ListsRecordsAndLines) {
         EXPECT_EQ(0, leaked);
       });
 
+  // A computer is filed in both lists or in neither, whatever allocation fails.
+  SrmHeld<SrmComputer> computer(new SrmComputer("h1"));
+  auto hosts = std::make_unique<SrmResourceDatabase>();
+  EveryFailure(
+      [&] {
+        try {
+          hosts->addComputer(computer.get(), 1);
+        } catch (const std::bad_alloc&) {
+        }
+      },
+      [&](bool) {
+        EXPECT_EQ(hosts->findResource(SRM_COMPUTER, "h1") != nullptr,
+                  hosts->getComputerList()->findResource(SRM_COMPUTER, "h1") != nullptr);
+        hosts = std::make_unique<SrmResourceDatabase>();
+      });
+
+  // A computer whose load runs out of memory does not stay this computer.
+  auto loading = std::make_unique<SrmResourceDatabase>();
+  const std::string host =
+      "\"ResourceCount=1\",;\n\"Type=System\",\"Id=h1\",\"HostName=" + std::string(40, 'h') +
+      "\",;\n";
+  EveryFailure(
+      [&] { LoadText(loading.get(), host); },
+      [&](bool) {
+        SrmResource* current = loading->getCurrentComputer();
+        EXPECT_TRUE(current == nullptr || current == loading->findResource(SRM_COMPUTER, "h1"));
+        loading = std::make_unique<SrmResourceDatabase>();
+      });
+
   // Running out of memory drops the record the last error named, and its reference with it.
   const int null_fd = open("/dev/null", O_WRONLY);
   for (long n = 0;; ++n) {
@@ -163,6 +195,10 @@ TEST(AllocFailureTest, ListsRecordsAndLines) {
       AllocFailAfter(n);
       db.serialize(null_fd, 0);
       failed = AllocDisarm();
+      int code = 0;
+      std::string message;
+      db.getLastErrorInfo(&code, &message, nullptr);
+      EXPECT_TRUE(code != 12 || message != "m") << "an out-of-memory code with a stale message";
     }
     EXPECT_EQ(0, live.count());
     if (!failed) break;

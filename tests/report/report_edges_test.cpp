@@ -108,7 +108,7 @@ TEST(ReportEdgesTest, InstanceMaps) {
   EXPECT_EQ(first[2], report.FindCIMInstance("x", 9));
   EXPECT_EQ(second[0], report.FindCIMInstance("x", 0));  // every map, systems first
   EXPECT_EQ("", Captured());
-  EXPECT_EQ(nullptr, report.FindCIMInstance("x", 3));
+  EXPECT_EQ(nullptr, report.FindCIMInstance("y", 9));
   EXPECT_EQ(nullptr, report.FindCIMInstance("nowhere", 0));
   EXPECT_EQ(nullptr, report.FindCIMInstance("x", 12));
   EXPECT_EQ(nullptr, report.FindCIMInstance("", 1));
@@ -121,9 +121,9 @@ TEST(ReportEdgesTest, InstanceMaps) {
     std::string w = warning;
     return w.replace(w.find('%'), 1, id);
   };
-  EXPECT_EQ(warn("x") + info + warn("nowhere") + info + warn("x") +
+  EXPECT_EQ(warn("y") + info + warn("nowhere") + info + warn("x") +
                 "1|FindCIMInstance|NaturalName (unique id) is blank.\n"
-                "W_CIMINSTANCE_NOT_FOUND|x\nW_CIMINSTANCE_NOT_FOUND|nowhere\n"
+                "W_CIMINSTANCE_NOT_FOUND|y\nW_CIMINSTANCE_NOT_FOUND|nowhere\n"
                 "W_CIMINSTANCE_NOT_FOUND|x\n",
             Captured());
   report.LogError("");

@@ -19,14 +19,20 @@ inline int LoadText(SrmResourceDatabase* db, const std::string& text) {
   return result;
 }
 
-// What db->serialize writes; its result in *rc.
-inline std::string SerializedText(SrmResourceDatabase* db, int* rc) {
-  const int fd = memfd_create("serialized", 0);
-  *rc = db->serialize(fd, 0);
+// What write(fd) wrote to a fresh anonymous file; its result in *rc.
+template <class Write>
+std::string WrittenText(Write write, int* rc) {
+  const int fd = memfd_create("written", 0);
+  *rc = write(fd);
   std::string text(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
   if (pread(fd, &text[0], text.size(), 0) != static_cast<ssize_t>(text.size())) text = "<unread>";
   close(fd);
   return text;
+}
+
+// What db->serialize writes; its result in *rc.
+inline std::string SerializedText(SrmResourceDatabase* db, int* rc) {
+  return WrittenText([db](int fd) { return db->serialize(fd, 0); }, rc);
 }
 
 #endif  // RESDB_TESTS_SUPPORT_DATABASE_TEXT_H_
