@@ -82,20 +82,17 @@ TEST(SrmTupleLineTest, WritesTheCanonicalLineWhole) {
   EXPECT_EQ(1, SrmWriteAll(-1, ""));
 }
 
-TEST(SrmErrorTest, WrittenErrorsReadBack) {
-  SrmResourceDatabase db;
-  SrmError e(std::string(300, 'd'), -9, 3, "C", "T", "F");
+// What the golden scans' errors cannot show: nothing written without a database or to a bad
+// descriptor, no owner's name asked for, and numbers read as far as they go.
+TEST(SrmErrorTest, WritingAndReadingEdges) {
+  SrmError e("d", -9, 3, "C", "T", "F");
   int result = 0;
   EXPECT_EQ("", WrittenText([&](int fd) { return e.serialize(fd, 0, "vol"); }, &result));
-  EXPECT_EQ(0, result);  // without a database nothing is written
+  EXPECT_EQ(0, result);
+  SrmResourceDatabase db;
   e.setDatabase(&db);
   EXPECT_EQ(0, e.serialize(-1, 0, "vol"));
-  const std::string text = WrittenText([&](int fd) { return e.serialize(fd, 0, "vol"); }, &result);
-  EXPECT_EQ("\"Type=Error\",\"Id=vol\",\"ErrorDesc=" + std::string(300, 'd') +
-                "\",\"Ecode=-9\",\"Sev=3\",\"Etype=T\",\"Eclass=C\",\"Efunc=F\",;\n",
-            text);
-  EXPECT_EQ(1, result);
-  StringStream stream(text + "\"FileName=f.c\",\"Sev=\",\"Ecode=12abc\",\"HostName=h\",;");
+  StringStream stream("\"Id=vol\",\"FileName=f.c\",\"Sev=\",\"Ecode=12abc\",\"HostName=h\",;");
   CSRMReportTupleStreamReader reader;
   reader.SetTupleStream(&stream);
   CSRMReportTuple tuple;
@@ -103,16 +100,10 @@ TEST(SrmErrorTest, WrittenErrorsReadBack) {
   SrmError back(nullptr);
   std::string name = "unchanged";
   EXPECT_EQ(0, back.deserialize(0, &name, nullptr));
-  EXPECT_EQ(1, back.deserialize(0, &name, &tuple));
-  EXPECT_EQ("vol", name);
-  EXPECT_EQ(e.getDescription(), back.getDescription());
-  EXPECT_EQ("C T F -9 3", back.getClass() + " " + back.getErrorType() + " " + back.getFunction() +
-                              " " + std::to_string(back.getCode()) + " " +
-                              std::to_string(back.getSeverity()));
-  ASSERT_EQ(CSRM_OK, reader.ReadNextTuple(&tuple));
   EXPECT_EQ(1, back.deserialize(0, nullptr, &tuple));
-  EXPECT_EQ("f.c 12 0", back.getFileName() + " " + std::to_string(back.getCode()) + " " +
-                            std::to_string(back.getSeverity()));
+  EXPECT_EQ("unchanged f.c 12 0", name + " " + back.getFileName() + " " +
+                                      std::to_string(back.getCode()) + " " +
+                                      std::to_string(back.getSeverity()));
 }
 
 TEST(SrmErrorListTest, FilingMergingAndWriting) {
