@@ -1,6 +1,7 @@
 // Databases on separate threads at once, each driven through the native methods from its own
 // fake JNIEnv, making the first use of the key vocabulary and the provider log they share: each
 // must end exactly as the same scan ends alone. Run under ThreadSanitizer by `make tsan`.
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,8 +47,10 @@ TEST(ConcurrentDatabasesTest, DatabasesOnSeparateThreadsEndAsOnOne) {
   ASSERT_EQ(kNativeAddMethodCount, static_cast<int>(scan.size()));
   std::vector<std::vector<std::string>> outcomes(4);
   std::vector<std::thread> threads;
+  std::atomic<int> ready{0};  // the threads start their scans together
   for (auto& mine : outcomes) {
-    threads.emplace_back([&scan, &mine] {
+    threads.emplace_back([&scan, &mine, &ready] {
+      for (++ready; ready.load() < 4;) std::this_thread::yield();
       for (int round = 0; round < 10; ++round) mine.push_back(RunScan(scan));
     });
   }

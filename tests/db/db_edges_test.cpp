@@ -355,8 +355,7 @@ TEST(DbEdgesTest, ServiceGroupLinks) {
   }
   EXPECT_EQ(0, a->getDependantResourceList(nullptr));
 
-  // A group merged with one of its database takes that one's child, and keeps its own child
-  // when the other has none.
+  // A group merged with another of its database takes the other's child, or keeps its own.
   SrmServiceGroup* c = Group(&db, "c");
   EXPECT_EQ(1, c->mergeServiceGroup(a));
   EXPECT_EQ(b, c->getNextServiceGroup());
