@@ -1,6 +1,6 @@
 // What the golden scans cannot show of the record kinds: refusals of every kind (merging
-// nothing, another kind or itself; writing to a bad descriptor; reading no tuple), and volumes
-// that hold each other being freed with their database.
+// nothing, another kind or itself; writing to a bad or a full descriptor; reading no tuple), and
+// what becomes of volumes that hold each other, or are held outside, when their database goes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
