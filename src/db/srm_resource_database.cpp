@@ -51,10 +51,6 @@ void ForEachOfKind(SrmResourceList* list, SrmResourceType kind, Visit visit) {
 SrmResourceDatabase::SrmResourceDatabase()
     : error_list_(this), resource_list_(this), computer_list_(this) {
   format_buffer_.reserve(kFormatBufferLength);
-  for (SrmResourceType kind :
-       {SRM_DISK, SRM_VOLUME, SRM_FILESYSTEM, SRM_VOLUMEGROUP, SRM_MOUNTPOINT, SRM_SHARE}) {
-    global_ids_[kind];
-  }
 }
 
 SrmResourceDatabase::~SrmResourceDatabase() {
@@ -132,15 +128,15 @@ SrmResource* SrmResourceDatabase::findGlobalResource(SrmResourceType kind, SrmRe
   if (existing != nullptr && (existing->getLId().empty() || existing->getLId() == r->getId())) {
     return existing;
   }
-  const std::string* id = globalIdOf(kind, r->getLId());
-  return id == nullptr ? nullptr : findResource(kind, *id);
+  const std::string_view id = globalIdOf(kind, r->getLId());
+  return id.empty() ? nullptr : resource_list_.findResource(kind, id);
 }
 
 SrmResource* SrmResourceDatabase::findGlobalResource(SrmResourceType kind,
                                                      const std::string& gid) const {
   if (SrmResource* direct = findResource(kind, gid)) return direct;
-  const std::string* id = globalIdOf(kind, gid);
-  return id == nullptr ? nullptr : findResource(kind, *id);
+  const std::string_view id = globalIdOf(kind, gid);
+  return id.empty() ? nullptr : resource_list_.findResource(kind, id);
 }
 
 template <class Match>
@@ -341,43 +337,33 @@ std::string SrmResourceDatabase::getLowestLLTNodeIp() {
 
 // --- Global ids ---
 
-SrmResourceDatabase::GlobalIdMap* SrmResourceDatabase::globalIdMap(SrmResourceType kind) {
-  if (!HasGlobalIds(kind)) return nullptr;
-  auto it = global_ids_.find(kind);
-  return it == global_ids_.end() ? nullptr : &it->second;
+SrmGlobalIdTable* SrmResourceDatabase::globalIdTable(SrmResourceType kind) {
+  return HasGlobalIds(kind) ? &global_ids_[kind] : nullptr;
 }
 
-const SrmResourceDatabase::GlobalIdMap* SrmResourceDatabase::globalIdMap(
-    SrmResourceType kind) const {
-  if (!HasGlobalIds(kind)) return nullptr;
-  auto it = global_ids_.find(kind);
-  return it == global_ids_.end() ? nullptr : &it->second;
+const SrmGlobalIdTable* SrmResourceDatabase::globalIdTable(SrmResourceType kind) const {
+  return HasGlobalIds(kind) ? &global_ids_[kind] : nullptr;
 }
 
 int SrmResourceDatabase::addGlobalId(SrmResourceType kind, const std::string& gid,
                                      const std::string& id) {
   if (id.empty() || gid.empty() || gid == id) return 0;
-  GlobalIdMap* map = globalIdMap(kind);
-  if (map == nullptr) return 0;
-  return map->emplace(gid, id).second ? 1 : 0;  // an existing entry is never replaced
+  SrmGlobalIdTable* table = globalIdTable(kind);
+  if (table == nullptr) return 0;
+  return table->add(gid, id) ? 1 : 0;  // an existing entry is never replaced
 }
 
 int SrmResourceDatabase::getGlobalId(SrmResourceType kind, const std::string& gid,
                                      std::string* id) const {
-  const GlobalIdMap* map = globalIdMap(kind);
-  if (map == nullptr) return 0;
-  auto it = map->find(gid);
-  if (it == map->end()) return 0;
-  *id = it->second;
-  return id->empty() ? 0 : 1;
+  const std::string_view found = globalIdOf(kind, gid);
+  if (found.empty()) return 0;
+  id->assign(found.data(), found.size());
+  return 1;
 }
 
-const std::string* SrmResourceDatabase::globalIdOf(SrmResourceType kind,
-                                                   const std::string& gid) const {
-  const GlobalIdMap* map = globalIdMap(kind);
-  if (map == nullptr) return nullptr;
-  auto it = map->find(gid);
-  return it == map->end() || it->second.empty() ? nullptr : &it->second;
+std::string_view SrmResourceDatabase::globalIdOf(SrmResourceType kind, std::string_view gid) const {
+  const SrmGlobalIdTable* table = globalIdTable(kind);
+  return table == nullptr ? std::string_view() : table->find(gid);
 }
 
 // --- Errors ---

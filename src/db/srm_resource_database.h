@@ -8,12 +8,14 @@
 #ifndef RESDB_DB_SRM_RESOURCE_DATABASE_H_
 #define RESDB_DB_SRM_RESOURCE_DATABASE_H_
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
+#include "db/global_id_table.h"
 #include "model/srm_error.h"
 #include "model/srm_resource.h"
 #include "model/srm_resource_list.h"
@@ -156,12 +158,11 @@ class SrmResourceDatabase {
   std::string version = "1.0";
 
  private:
-  // Looked up by global id only, never walked: a hash map.
-  using GlobalIdMap = std::unordered_map<std::string, std::string>;
-  GlobalIdMap* globalIdMap(SrmResourceType kind);
-  const GlobalIdMap* globalIdMap(SrmResourceType kind) const;
-  // The Id entered for gid, or null when there is none or it is empty.
-  const std::string* globalIdOf(SrmResourceType kind, const std::string& gid) const;
+  // The global-id table of kind, or null for a kind without one.
+  SrmGlobalIdTable* globalIdTable(SrmResourceType kind);
+  const SrmGlobalIdTable* globalIdTable(SrmResourceType kind) const;
+  // The Id entered for gid, or an empty view when there is none.
+  std::string_view globalIdOf(SrmResourceType kind, std::string_view gid) const;
   // Records code 12 with message in the last-error slot without allocating on the way in: the
   // slot is set even while memory is exhausted (the message is then left empty).
   void setOutOfMemory(const char* message) noexcept;
@@ -197,7 +198,9 @@ class SrmResourceDatabase {
   std::string format_buffer_;
   std::unique_ptr<CSRMTupleFDStream> fd_stream_;
   std::unique_ptr<CSRMReportTupleStreamReader> tuple_reader_;
-  std::map<SrmResourceType, GlobalIdMap> global_ids_;  // disks, volumes, fs, vgs, mps, shares
+  // One table per kind, used for disks, volumes, file systems, volume groups, mount points and
+  // shares only.
+  std::array<SrmGlobalIdTable, SRM_ALIAS + 1> global_ids_;
   int last_error_code_ = 0;
   SrmResource* last_error_resource_ = nullptr;  // one reference
   std::string last_error_message_;

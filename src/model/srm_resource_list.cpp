@@ -141,7 +141,7 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
   return 1;
 }
 
-SrmResource* SrmResourceList::findResource(SrmResourceType kind, const std::string& id) const {
+SrmResource* SrmResourceList::findResource(SrmResourceType kind, std::string_view id) const {
   const Records* records = recordsOf(kind);
   if (records == nullptr) return nullptr;
   if (records->indexed()) {
@@ -197,7 +197,7 @@ int SrmResourceList::removeResource(SrmResourceType kind, SrmResource* r) {
 int SrmResourceList::removeAllResources() {
   for (auto& kind : resources_) {
     if (kind == nullptr) continue;
-    IdMap doomed;
+    IdMap doomed(kind->map.get_allocator());  // the nodes stay with the kind's pool
     doomed.swap(kind->map);
     kind->index.clear();
     kind->filed.clear();

@@ -20,12 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "model/node_pool.h"
 #include "model/srm_id_index.h"
 #include "model/srm_resource.h"
 
 class SrmResourceList {
  public:
-  using IdMap = std::map<std::string, SrmResource*>;
+  // Nodes come from the kind's own pool; a copy of the map takes its nodes from operator new.
+  using IdMap = std::map<std::string, SrmResource*, std::less<>,
+                         SrmPoolAllocator<std::pair<const std::string, SrmResource*>>>;
 
   // db: the database that records merged into this list are attached to; borrowed, may be null.
   explicit SrmResourceList(SrmResourceDatabase* db = nullptr);
@@ -45,7 +48,7 @@ class SrmResourceList {
   // *replaced (null when nothing was replaced) instead of being released.
   int addResource(SrmResource* r, SrmResource** replaced);
   // The record stored under kind and id, borrowed; null when none.
-  SrmResource* findResource(SrmResourceType kind, const std::string& id) const;
+  SrmResource* findResource(SrmResourceType kind, std::string_view id) const;
   // findResource for each of the ids *ids[0..count), into found[0..count), the lookups made
   // side by side so that their cache misses overlap.
   void findResources(SrmResourceType kind, const std::string* const* ids, size_t count,
@@ -95,7 +98,8 @@ class SrmResourceList {
   // The records of one kind: the Id map, the index over its entries and the array of the
   // records (borrowed: the map holds their references).
   struct Records {
-    IdMap map;
+    SrmNodePool pool;  // the map's nodes; declared first, so that it goes last
+    IdMap map{IdMap::allocator_type(&pool)};
     SrmIdIndex index;
     std::vector<SrmResource*> filed;
     // True when the index is in use: it holds exactly the map's entries, and there are some.
