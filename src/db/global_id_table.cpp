@@ -11,14 +11,6 @@ constexpr size_t kMinimumSlots = 16;
 constexpr size_t kChunkSize = 16 * 1024;  // text room; a longer pair gets a chunk to itself
 }  // namespace
 
-SrmGlobalIdTable::~SrmGlobalIdTable() {
-  while (chunks_ != nullptr) {
-    Chunk* next = chunks_->next;
-    ::operator delete(chunks_);
-    chunks_ = next;
-  }
-}
-
 size_t SrmGlobalIdTable::probe(std::string_view gid, size_t hash) const noexcept {
   const size_t mask = slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
@@ -49,10 +41,7 @@ const char* SrmGlobalIdTable::keep(std::string_view gid, std::string_view id) {
   const size_t size = gid.size() + id.size();
   if (unused_ == nullptr || size > room_) {  // a first chunk even for empty texts
     const size_t room = size > kChunkSize ? size : kChunkSize;
-    auto* chunk = static_cast<Chunk*>(::operator new(sizeof(Chunk) + room));
-    chunk->next = chunks_;
-    chunks_ = chunk;
-    unused_ = reinterpret_cast<char*>(chunk + 1);
+    unused_ = static_cast<char*>(chunks_.add(room));
     room_ = room;
   }
   char* text = unused_;

@@ -9,12 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "model/chunk_list.h"
+
 class SrmGlobalIdTable {
  public:
   SrmGlobalIdTable() = default;
   SrmGlobalIdTable(const SrmGlobalIdTable&) = delete;
   SrmGlobalIdTable& operator=(const SrmGlobalIdTable&) = delete;
-  ~SrmGlobalIdTable();
 
   // Enters gid -> id; false, changing nothing, when gid is entered already. Throws
   // std::bad_alloc, the entries unchanged.
@@ -29,9 +30,6 @@ class SrmGlobalIdTable {
     size_t gid_size;
     size_t id_size;
   };
-  struct Chunk {
-    Chunk* next;
-  };
 
   // The slot of gid's entry, or of the free slot where the probe for it ended.
   size_t probe(std::string_view gid, size_t hash) const noexcept;
@@ -42,8 +40,8 @@ class SrmGlobalIdTable {
 
   std::vector<Slot> slots_;  // a power of two in size, at most half in use, or empty
   size_t size_ = 0;
-  Chunk* chunks_ = nullptr;  // every text chunk, newest first
-  char* unused_ = nullptr;   // the newest chunk's room not yet taken
+  SrmChunkList chunks_;     // the text
+  char* unused_ = nullptr;  // the newest chunk's room not yet taken
   size_t room_ = 0;
 };
 

@@ -14,14 +14,6 @@ size_t RoundUp(size_t bytes) {
 
 }  // namespace
 
-SrmNodePool::~SrmNodePool() {
-  while (chunks_ != nullptr) {
-    Chunk* next = chunks_->next;
-    ::operator delete(chunks_);
-    chunks_ = next;
-  }
-}
-
 void* SrmNodePool::allocate(size_t bytes) {
   if (block_size_ == 0)
     block_size_ = RoundUp(bytes < sizeof(FreeBlock) ? sizeof(FreeBlock) : bytes);
@@ -32,13 +24,9 @@ void* SrmNodePool::allocate(size_t bytes) {
     return block;
   }
   if (unused_ == unused_end_) {
-    // The header takes a whole block, so that the blocks keep their alignment.
-    const size_t blocks = next_chunk_blocks_;
-    auto* chunk = static_cast<Chunk*>(::operator new(block_size_*(blocks + 1)));
-    chunk->next = chunks_;
-    chunks_ = chunk;
-    unused_ = reinterpret_cast<char*>(chunk) + block_size_;
-    unused_end_ = unused_ + block_size_ * blocks;
+    const size_t bytes_of_chunk = block_size_ * next_chunk_blocks_;
+    unused_ = static_cast<char*>(chunks_.add(bytes_of_chunk));
+    unused_end_ = unused_ + bytes_of_chunk;
     if (next_chunk_blocks_ < kLargestChunkBlocks) next_chunk_blocks_ *= 2;
   }
   void* block = unused_;

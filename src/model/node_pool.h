@@ -8,6 +8,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "model/chunk_list.h"
+
 // Blocks of one size (the size of the first block asked for), carved from chunks that grow as
 // the pool is used and handed back to a free list. A block of another size comes from operator
 // new. The pool owns its chunks and frees them when it ends: whatever holds a block of it must
@@ -17,7 +19,6 @@ class SrmNodePool {
   SrmNodePool() = default;
   SrmNodePool(const SrmNodePool&) = delete;
   SrmNodePool& operator=(const SrmNodePool&) = delete;
-  ~SrmNodePool();
 
   // A block of bytes bytes. Throws std::bad_alloc when a new chunk cannot be had.
   void* allocate(size_t bytes);
@@ -28,9 +29,6 @@ class SrmNodePool {
   struct FreeBlock {
     FreeBlock* next;
   };
-  struct Chunk {
-    Chunk* next;
-  };
   static constexpr size_t kFirstChunkBlocks = 4;
   static constexpr size_t kLargestChunkBlocks = 512;
 
@@ -38,7 +36,7 @@ class SrmNodePool {
   FreeBlock* free_ = nullptr;  // blocks given back
   char* unused_ = nullptr;     // the newest chunk's blocks never handed out start here
   char* unused_end_ = nullptr;
-  Chunk* chunks_ = nullptr;  // every chunk, newest first
+  SrmChunkList chunks_;
   size_t next_chunk_blocks_ = kFirstChunkBlocks;
 };
 
