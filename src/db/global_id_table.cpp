@@ -8,7 +8,6 @@
 
 namespace {
 constexpr size_t kMinimumSlots = 16;
-constexpr size_t kChunkSize = 16 * 1024;  // text room; a longer pair gets a chunk to itself
 }  // namespace
 
 size_t SrmGlobalIdTable::probe(std::string_view gid, size_t hash) const noexcept {
@@ -38,17 +37,9 @@ void SrmGlobalIdTable::reserveOneMore() {
 }
 
 const char* SrmGlobalIdTable::keep(std::string_view gid, std::string_view id) {
-  const size_t size = gid.size() + id.size();
-  if (unused_ == nullptr || size > room_) {  // a first chunk even for empty texts
-    const size_t room = size > kChunkSize ? size : kChunkSize;
-    unused_ = static_cast<char*>(chunks_.add(room));
-    room_ = room;
-  }
-  char* text = unused_;
+  char* text = text_.allocate(gid.size() + id.size());
   std::memcpy(text, gid.data(), gid.size());
   std::memcpy(text + gid.size(), id.data(), id.size());
-  unused_ += size;
-  room_ -= size;
   return text;
 }
 

@@ -1,7 +1,7 @@
 // SrmGlobalIdTable: the global ids of one kind, each with the Id of the record it was first
 // entered for, so that a record collected under another name is matched with the stored one.
 // An entry is never replaced nor removed. Open addressing over slots that point into text the
-// table keeps in chunks of its own; it owns the slots and the text, and borrows nothing.
+// table keeps in an arena of its own; it owns the slots and the text, and borrows nothing.
 #ifndef RESDB_DB_GLOBAL_ID_TABLE_H_
 #define RESDB_DB_GLOBAL_ID_TABLE_H_
 
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/chunk_list.h"
+#include "model/text_arena.h"
 
 class SrmGlobalIdTable {
  public:
@@ -40,9 +40,7 @@ class SrmGlobalIdTable {
 
   std::vector<Slot> slots_;  // a power of two in size, at most half in use, or empty
   size_t size_ = 0;
-  SrmChunkList chunks_;     // the text
-  char* unused_ = nullptr;  // the newest chunk's room not yet taken
-  size_t room_ = 0;
+  SrmTextArena text_;  // each entry's gid and Id, one after the other
 };
 
 #endif  // RESDB_DB_GLOBAL_ID_TABLE_H_

@@ -118,7 +118,7 @@ int SrmResourceDatabase::addComputerResource(const std::string& computer_id, Srm
   return computer->addResource(r);
 }
 
-SrmResource* SrmResourceDatabase::findResource(SrmResourceType kind, const std::string& id) const {
+SrmResource* SrmResourceDatabase::findResource(SrmResourceType kind, std::string_view id) const {
   return resource_list_.findResource(kind, id);
 }
 
@@ -145,7 +145,7 @@ void SrmResourceDatabase::collect(SrmResourceType kind, Match match,
   const SrmResourceList::IdMap* map = resource_list_.getSrmResourceIdMap(kind);
   if (map == nullptr) return;
   for (const auto& entry : *map) {
-    if (match(entry.second)) ids->push_back(entry.first);
+    if (match(entry.second)) ids->emplace_back(entry.first);
   }
 }
 

@@ -60,7 +60,7 @@ class SrmResourceDatabase {
   // Hands r to the computer's own child list. 0 with 22 "Invalid Resource Object" when no
   // computer has that Id.
   int addComputerResource(const std::string& computer_id, SrmResource* r);
-  SrmResource* findResource(SrmResourceType kind, const std::string& id) const;
+  SrmResource* findResource(SrmResourceType kind, std::string_view id) const;
   // Finds the record r describes: by r's Id when the stored record's LId agrees, else through
   // the global-id map from r's LId.
   SrmResource* findGlobalResource(SrmResourceType kind, SrmResource* r) const;

@@ -3,7 +3,7 @@
 
 #include "model/srm_id_index.h"
 
-size_t WrittenIds::probe(const std::string& id, size_t hash) const noexcept {
+size_t WrittenIds::probe(std::string_view id, size_t hash) const noexcept {
   const size_t mask = slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
@@ -11,7 +11,7 @@ size_t WrittenIds::probe(const std::string& id, size_t hash) const noexcept {
   }
 }
 
-bool WrittenIds::contains(const std::string& id) const noexcept {
+bool WrittenIds::contains(std::string_view id) const noexcept {
   return size_ != 0 && slots_[probe(id, SrmIdHash(id))].id != nullptr;
 }
 

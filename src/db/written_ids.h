@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class WrittenIds {
@@ -14,7 +15,7 @@ class WrittenIds {
   WrittenIds(const WrittenIds&) = delete;
   WrittenIds& operator=(const WrittenIds&) = delete;
 
-  bool contains(const std::string& id) const noexcept;
+  bool contains(std::string_view id) const noexcept;
   // Adds id, which must not be in the set yet. Throws std::bad_alloc, leaving the set as it was.
   void insert(const std::string& id);
 
@@ -24,7 +25,7 @@ class WrittenIds {
     const std::string* id;  // null for a free slot
   };
   // The slot holding id, or the free slot where the probe for it ended.
-  size_t probe(const std::string& id, size_t hash) const noexcept;
+  size_t probe(std::string_view id, size_t hash) const noexcept;
 
   std::vector<Slot> slots_;  // a power of two in size, at most half in use
   size_t size_ = 0;

@@ -1,4 +1,4 @@
-// SrmIdIndex: a hash index over the entries of an Id map (std::map<std::string, SrmResource*>)
+// SrmIdIndex: a hash index over the entries of an Id map (std::map<SrmIdText, SrmResource*>)
 // that finds an entry by its key in constant time, where the map walks a tree of string
 // comparisons. It borrows the entries: it keeps pointers to them (a std::map never moves its
 // entries) and owns nothing else but its table. Whoever inserts into or erases from the map
@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/text_arena.h"
+
 class SrmResource;
 
 // The hash of an Id the index uses, for other tables of Ids.
@@ -19,7 +21,7 @@ size_t SrmIdHash(std::string_view key) noexcept;
 
 class SrmIdIndex {
  public:
-  using Entry = std::pair<const std::string, SrmResource*>;
+  using Entry = std::pair<const SrmIdText, SrmResource*>;
 
   SrmIdIndex() = default;
   SrmIdIndex(const SrmIdIndex&) = delete;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -121,7 +122,11 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
     if (entry == nullptr) {
       // Scanners mostly list records in Id order: a new Id after the last one is filed at
       // the end without a walk down the tree; any other Id costs one comparison more.
-      auto it = records.map.emplace_hint(records.map.end(), r->getId(), nullptr);
+      const std::string& id = r->getId();
+      auto it = records.map.emplace_hint(
+          records.map.end(), std::piecewise_construct,
+          std::forward_as_tuple(id.data(), id.size(), SrmArenaAllocator<char>(&records.keys)),
+          std::forward_as_tuple(nullptr));
       entry = &*it;
       if (index) records.index.add(entry, hash);
       if (file) records.filed.push_back(r);  // within the room reserved above

@@ -18,17 +18,26 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/node_pool.h"
 #include "model/srm_id_index.h"
 #include "model/srm_resource.h"
+#include "model/text_arena.h"
 
 class SrmResourceList {
  public:
-  // Nodes come from the kind's own pool; a copy of the map takes its nodes from operator new.
-  using IdMap = std::map<std::string, SrmResource*, std::less<>,
-                         SrmPoolAllocator<std::pair<const std::string, SrmResource*>>>;
+  // Ids compared as bytes, with any string or view of one.
+  struct IdLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return a < b; }
+  };
+  // Entries filed by the list take their nodes from the kind's pool and their keys' text from
+  // the kind's arena; a copy of the map, or an entry inserted through it, takes both from
+  // operator new.
+  using IdMap = std::map<SrmIdText, SrmResource*, IdLess,
+                         SrmPoolAllocator<std::pair<const SrmIdText, SrmResource*>>>;
 
   // db: the database that records merged into this list are attached to; borrowed, may be null.
   explicit SrmResourceList(SrmResourceDatabase* db = nullptr);
@@ -98,7 +107,8 @@ class SrmResourceList {
   // The records of one kind: the Id map, the index over its entries and the array of the
   // records (borrowed: the map holds their references).
   struct Records {
-    SrmNodePool pool;  // the map's nodes; declared first, so that it goes last
+    SrmNodePool pool;   // the map's nodes; declared before the map, so that it goes after it
+    SrmTextArena keys;  // the text of the map's keys, likewise
     IdMap map{IdMap::allocator_type(&pool)};
     SrmIdIndex index;
     std::vector<SrmResource*> filed;

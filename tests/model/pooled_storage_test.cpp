@@ -24,7 +24,7 @@ TEST(NodePoolTest, GivenBackBlocksAreTakenAgainAndOtherSizesGoToOperatorNew) {
 TEST(GlobalIdTableTest, EntersManyFindsEachAndNeverReplaces) {
   SrmGlobalIdTable table;
   EXPECT_EQ("", table.find("g1"));
-  const std::string long_id(40000, 'x');  // longer than a text chunk
+  const std::string long_id(70000, 'x');  // longer than any text chunk
   for (int i = 0; i < 2000; ++i) {
     const std::string gid = "naa.6006" + std::to_string(i);
     ASSERT_TRUE(table.add(gid, i == 700 ? long_id : "c2t" + std::to_string(i)));

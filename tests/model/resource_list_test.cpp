@@ -85,7 +85,7 @@ TEST(SrmResourceListTest, KeysReferencesAndReplacement) {
   EXPECT_EQ(0, list.getTypeCount(SRM_SHARE));
   EXPECT_EQ(2, list.getResourceTypeCount(SRM_NO_TYPE));
   std::vector<std::string> ids;
-  for (const auto& entry : *list.getSrmResourceIdMap(SRM_DISK)) ids.push_back(entry.first);
+  for (const auto& entry : *list.getSrmResourceIdMap(SRM_DISK)) ids.emplace_back(entry.first);
   EXPECT_EQ((std::vector<std::string>{"d0", "d1", "d2"}), ids);
 
   list.setAllResourceState(16 | 64);
@@ -239,7 +239,7 @@ TEST(SrmResourceListTest, Merging) {
   EXPECT_EQ(3, emptied.getResourceCount());
 }
 
-using IdMap = std::map<std::string, SrmResource*>;
+using IdMap = SrmResourceList::IdMap;
 
 // Every key of map is found as its own entry, through find and findMany, and no other key.
 void ExpectMirrors(const SrmIdIndex& index, IdMap& map, const std::vector<std::string>& keys) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <string_view>
 
 #include "commands.h"
 #include "jni/staging_file.h"
@@ -72,8 +73,8 @@ bool ToNumber(const std::string& text, long long* number) {
   return !text.empty() && *end == '\0';
 }
 
-nlohmann::json Record(SrmResourceType kind, const std::string& id) {
-  return {{"kind", KindNameOf(kind)}, {"id", id}};
+nlohmann::json Record(SrmResourceType kind, std::string_view id) {
+  return {{"kind", KindNameOf(kind)}, {"id", std::string(id)}};
 }
 
 // Every error as one line: owner, description, code and severity.

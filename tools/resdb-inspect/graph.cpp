@@ -96,7 +96,7 @@ class GraphWriter {
   void Volumes() {
     ForEach(SRM_VOLUME, [&](SrmResource* volume) {
       if (const SrmResourceList::IdMap* subs = SubVolumes(volume)) {
-        for (const auto& sub : *subs) sub_volumes_.insert(sub.first);
+        for (const auto& sub : *subs) sub_volumes_.emplace(sub.first);
       }
     });
     ForEach(SRM_VOLUME, [&](SrmResource* volume) {
@@ -113,10 +113,11 @@ class GraphWriter {
          << indent << "  label=\"\";\n";
     Node(volume, (indent + "  ").c_str());
     for (const auto& sub : *subs) {
-      SrmResource* stored = inventory_->Find({SRM_VOLUME, sub.first});
+      const std::string sub_id(sub.first);
+      SrmResource* stored = inventory_->Find({SRM_VOLUME, sub_id});
       if (stored == nullptr) continue;
       Volume(stored, indent + "  ");
-      Edge(SRM_VOLUME, sub.first, volume);
+      Edge(SRM_VOLUME, sub_id, volume);
     }
     out_ << indent << "}\n";
   }
