@@ -10,7 +10,8 @@
 // particular order that step through the array instead of through the tree. The array is in
 // step while it holds as many records as the map; replacing or erasing a record empties it until
 // the index is rebuilt. A stored record is replaced through addResource only, never by writing
-// to its map entry.
+// to its map entry. Each kind owns the memory of the entries the list files: their nodes come
+// from the kind's pool and their keys' text from its arena, all released when the list ends.
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
