@@ -15,8 +15,11 @@ size_t RoundUp(size_t bytes) {
 }  // namespace
 
 void* SrmNodePool::allocate(size_t bytes) {
-  if (block_size_ == 0)
+  if (block_size_ == 0) {
     block_size_ = RoundUp(bytes < sizeof(FreeBlock) ? sizeof(FreeBlock) : bytes);
+    unused_ = first_room_;
+    unused_end_ = first_room_ + kFirstRoom / block_size_ * block_size_;
+  }
   if (RoundUp(bytes) != block_size_) return ::operator new(bytes);
   if (free_ != nullptr) {
     FreeBlock* block = free_;

@@ -10,10 +10,10 @@
 
 #include "model/chunk_list.h"
 
-// Blocks of one size (the size of the first block asked for), carved from chunks that grow as
-// the pool is used and handed back to a free list. A block of another size comes from operator
-// new. The pool owns its chunks and frees them when it ends: whatever holds a block of it must
-// have given it back, or be gone, by then. Not thread safe.
+// Blocks of one size (the size of the first block asked for), carved from room of its own, then
+// from chunks that grow as the pool is used, and handed back to a free list. A block of another
+// size comes from operator new. The pool owns its chunks and frees them when it ends: whatever
+// holds a block of it must have given it back, or be gone, by then. Not thread safe.
 class SrmNodePool {
  public:
   SrmNodePool() = default;
@@ -31,6 +31,9 @@ class SrmNodePool {
   };
   static constexpr size_t kFirstChunkBlocks = 4;
   static constexpr size_t kLargestChunkBlocks = 512;
+  // Room for the first blocks inside the pool, so that a container of an entry or two (most
+  // child lists) takes no chunk at all: two map nodes of a resource list.
+  static constexpr size_t kFirstRoom = 160;
 
   size_t block_size_ = 0;      // 0 until the first allocation fixes it
   FreeBlock* free_ = nullptr;  // blocks given back
@@ -38,6 +41,7 @@ class SrmNodePool {
   char* unused_end_ = nullptr;
   SrmChunkList chunks_;
   size_t next_chunk_blocks_ = kFirstChunkBlocks;
+  alignas(std::max_align_t) char first_room_[kFirstRoom];
 };
 
 // The allocator of a node-based container whose nodes come from an SrmNodePool (borrowed); a

@@ -11,8 +11,8 @@
 
 #include "model/chunk_list.h"
 
-// Room for text carved from chunks that grow as the arena is used; a text longer than the next
-// chunk gets a chunk of its own. It owns the chunks. Not thread safe.
+// Room for text carved from room of its own, then from chunks that grow as the arena is used; a
+// text longer than the next chunk gets a chunk of its own. It owns the chunks. Not thread safe.
 class SrmTextArena {
  public:
   SrmTextArena() = default;
@@ -21,7 +21,7 @@ class SrmTextArena {
 
   // Room for bytes bytes (not aligned). Throws std::bad_alloc when a new chunk cannot be had.
   char* allocate(size_t bytes) {
-    if (unused_ == nullptr || bytes > room_) grow(bytes);
+    if (bytes > room_) grow(bytes);
     char* text = unused_;
     unused_ += bytes;
     room_ -= bytes;
@@ -30,6 +30,9 @@ class SrmTextArena {
 
  private:
   static constexpr size_t kLargestChunk = 64 * 1024;
+  // Room for the first texts inside the arena, so that an owner of a few short texts (most
+  // child lists) takes no chunk at all.
+  static constexpr size_t kFirstRoom = 96;
 
   void grow(size_t bytes) {
     const size_t room = bytes > next_chunk_ ? bytes : next_chunk_;
@@ -39,8 +42,9 @@ class SrmTextArena {
   }
 
   SrmChunkList chunks_;
-  char* unused_ = nullptr;  // the newest chunk's room not yet taken
-  size_t room_ = 0;
+  char first_room_[kFirstRoom];
+  char* unused_ = first_room_;  // the newest room not yet taken
+  size_t room_ = kFirstRoom;
   size_t next_chunk_ = 256;
 };
 
