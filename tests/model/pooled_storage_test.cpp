@@ -1,6 +1,8 @@
 // The storage kept in chunks beside the records: the node pool of the resource lists and the
 // global-id table.
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -18,7 +20,13 @@ TEST(NodePoolTest, GivenBackBlocksAreTakenAgainAndOtherSizesGoToOperatorNew) {
   pool.deallocate(first, 40);
   EXPECT_EQ(first, pool.allocate(40));
   pool.deallocate(other_size, 200);
-  for (int i = 0; i < 1000; ++i) pool.allocate(40);  // chunks grow; the pool frees them all
+  std::vector<char*> blocks;  // the pool's own room, then chunks that grow: none may overlap
+  for (int i = 0; i < 1000; ++i) {
+    blocks.push_back(static_cast<char*>(pool.allocate(40)));
+    std::memset(blocks.back(), i % 251, 40);
+  }
+  for (int i = 0; i < 1000; ++i)
+    EXPECT_EQ(std::string(40, static_cast<char>(i % 251)), std::string(blocks[i], 40));
 }
 
 TEST(GlobalIdTableTest, EntersManyFindsEachAndNeverReplaces) {
