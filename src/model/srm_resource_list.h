@@ -11,7 +11,8 @@
 // step while it holds as many records as the map; replacing or erasing a record empties it until
 // the index is rebuilt. A stored record is replaced through addResource only, never by writing
 // to its map entry. Each kind owns the memory of the entries the list files: their nodes come
-// from the kind's pool and their keys' text from its arena, all released when the list ends.
+// from the kind's pool and their keys' text from its arena, all released when the list ends. A
+// removed entry's node goes back to the pool for the next entry; its key's text stays till then.
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
