@@ -20,11 +20,12 @@
 // arrives as id 0, the id of Type. Nothing is copied, so the walk itself never allocates.
 template <class Visit>
 void SrmForEachElementView(CSRMReportTuple* tuple, Visit visit) {
-  std::string_view element, key, value;
+  std::string_view element, value;
+  int key = 0;
   tuple->resetNext();
   while (tuple->getNextElementView(&element) == CSRM_OK) {
-    if (!SrmSplitKeyValueView(element, &key, &value)) break;
-    visit(SrmResDbGetStringId(key), value);
+    if (!SrmSplitKeyIdView(element, &key, &value)) break;
+    visit(key, value);
   }
 }
 
