@@ -18,6 +18,7 @@
 #include "model/srm_resource.h"
 #include "model/tuple_fields.h"
 #include "model/tuple_line.h"
+#include "tuple/tuple_reader.h"
 
 // How a State element read from a tuple changes the flags word.
 enum class SrmStateRule { Replace, Or, Ignore };
@@ -98,7 +99,11 @@ class SrmRecordCodec {
   // extra(key, value); the walk stops at the first element without '='.
   template <class Extra>
   void read(R* r, CSRMReportTuple* tuple, Extra extra) const {
-    std::string text;  // the value as a string, made only for the keys extra is given
+    // The value as a string, made only for the keys extra is given: in the reader's own string
+    // when the record reads from one, which keeps its room from record to record.
+    CSRMReportTupleStreamReader* reader = r->getTupleStream();
+    std::string own;
+    std::string& text = reader != nullptr ? *reader->scratchValue() : own;
     SrmForEachElementView(tuple, [&](int key, std::string_view value) {
       if (readCommon(r, key, value) || readField(r, key, value)) return;
       text.assign(value.data(), value.size());
