@@ -6,7 +6,6 @@
 #include "tuple/tuple_reader.h"
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -270,9 +269,9 @@ class QuoteFinder {
 // up to and including a ';' that completes the tuple (true) or to the end of the buffer
 // (false). The characters kept are one run (KeptTextIsOneRun), copied to *text in one piece,
 // and a quoted run is crossed with one search for its closing quote (a QuoteFinder's). The
-// characters fed are taken from the buffer. QuotedElements: ReadsQuotedElements(table), as a
-// constant: a whole element "...", is then taken in one search, as the three transitions it passes
-// through would take it.
+// characters fed are taken from the buffer.
+// QuotedElements: ReadsQuotedElements(table), as a constant: a whole element "...", is then
+// taken in one search, as the three transitions it passes through would take it.
 template <bool QuotedElements, int Rows, typename Text>
 bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kClassCount],
                   State* state, Text* text) {
