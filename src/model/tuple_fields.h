@@ -20,12 +20,12 @@
 // arrives as id 0, the id of Type. Nothing is copied, so the walk itself never allocates.
 template <class Visit>
 void SrmForEachElementView(CSRMReportTuple* tuple, Visit visit) {
-  std::string_view element, value;
-  int key = 0;
+  std::string_view element;
   tuple->resetNext();
   while (tuple->getNextElementView(&element) == CSRM_OK) {
-    if (!SrmSplitKeyIdView(element, &key, &value)) break;
-    visit(key, value);
+    const SrmKeyValue split = SrmSplitKeyId(element);
+    if (split.key < 0) break;
+    visit(split.key, split.value);
   }
 }
 

@@ -228,12 +228,17 @@ extern const SrmKeyIndex glob_key_index;
 // Set (release) once the two lookup maps are built; until then every lookup answers 0.
 extern std::atomic<bool> glob_key_maps_built;
 
-// SrmSplitKeyValueView and SrmResDbGetStringId of the key in one pass over the key's bytes:
-// *key_id is the key's id (0 for a name outside the vocabulary), *value views element's text.
-// Returns 1, or 0 when element has no '=' (*key_id and *value are then untouched). Inlined
-// into every walk over a tuple's elements: a call costs as much as the split itself.
-[[gnu::always_inline]] inline int SrmSplitKeyIdView(std::string_view element, int* key_id,
-                                                    std::string_view* value) {
+// An element split at its first '=': the key's id and a view of the value.
+struct SrmKeyValue {
+  int key;  // -1: the element has no '='
+  std::string_view value;
+};
+
+// SrmSplitKeyValueView and SrmResDbGetStringId of the key in one pass over the key's bytes: the
+// key's id (0 for a name outside the vocabulary) and a view of the value in element's text, or
+// the key -1 when element has no '='. Inlined into every walk over a tuple's elements, where a
+// call would cost as much as the split itself.
+[[gnu::always_inline]] inline SrmKeyValue SrmSplitKeyId(std::string_view element) {
   const char* text = element.data();
   const size_t size = element.size();
   const size_t q = size >= 2 && text[0] == '"' && text[size - 1] == '"' ? 1 : 0;
@@ -251,13 +256,13 @@ extern std::atomic<bool> glob_key_maps_built;
     equals = static_cast<size_t>(__builtin_ctzll(found) / 8);
     first_of_key &= (uint64_t{1} << (8 * equals)) - 1;  // equals < 8: the shift is defined
   } else if (rest <= 8) {
-    return 0;
+    return {-1, {}};
   } else if (const uint64_t found = SrmLowestZeroByte(word(8) ^ kEquals)) {
     equals = 8 + static_cast<size_t>(__builtin_ctzll(found) / 8);
   } else {
-    if (rest <= 16) return 0;
+    if (rest <= 16) return {-1, {}};
     equals = 16 + SrmFindByte(key + 16, rest - 16, '=');
-    if (equals == rest) return 0;
+    if (equals == rest) return {-1, {}};
   }
   // The words padding a short key are 0, never '=': equals lies within the element, and before
   // its closing quote when it has one.
@@ -268,9 +273,7 @@ extern std::atomic<bool> glob_key_maps_built;
   } else {
     id = SrmResDbGetStringId(std::string_view(key, equals));  // builds the maps or answers 0
   }
-  *key_id = id;
-  *value = std::string_view(key + equals + 1, rest - equals - 1 - q);
-  return 1;
+  return {id, std::string_view(key + equals + 1, rest - equals - 1 - q)};
 }
 
 #endif  // RESDB_TUPLE_KEY_VOCABULARY_H_
