@@ -76,6 +76,9 @@ class SrmRecordCodec {
       const int key = fields_[i].key;
       if (key >= 0 && key < kKeyCount) field_of_key_[key] = static_cast<int16_t>(i);
     }
+    // The base record reads and writes these itself, whatever the table says; without a field
+    // here, reading can look the table up first, as most keys are the table's.
+    for (int key : {kKeyId, kKeyPubId, kKeyLId, kKeyState}) field_of_key_[key] = -1;
   }
 
   // Writes the reference tuple (flags bit 1) or the full tuple of r to fd. Keys neither the
@@ -105,7 +108,7 @@ class SrmRecordCodec {
     std::string own;
     std::string& text = reader != nullptr ? *reader->scratchValue() : own;
     SrmForEachElementView(tuple, [&](int key, std::string_view value) {
-      if (readCommon(r, key, value) || readField(r, key, value)) return;
+      if (readField(r, key, value) || readCommon(r, key, value)) return;
       text.assign(value.data(), value.size());
       extra(key, static_cast<const std::string&>(text));
     });
