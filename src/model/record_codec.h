@@ -18,6 +18,7 @@
 #include "model/srm_resource.h"
 #include "model/tuple_fields.h"
 #include "model/tuple_line.h"
+#include "tuple/tuple_reader.h"
 
 // How a State element read from a tuple changes the flags word.
 enum class SrmStateRule { Replace, Or, Ignore };
@@ -75,6 +76,9 @@ class SrmRecordCodec {
       const int key = fields_[i].key;
       if (key >= 0 && key < kKeyCount) field_of_key_[key] = static_cast<int16_t>(i);
     }
+    // The base record reads and writes these itself, whatever the table says; without a field
+    // here, reading can look the table up first, as most keys are the table's.
+    for (int key : {kKeyId, kKeyPubId, kKeyLId, kKeyState}) field_of_key_[key] = -1;
   }
 
   // Writes the reference tuple (flags bit 1) or the full tuple of r to fd. Keys neither the
@@ -98,9 +102,13 @@ class SrmRecordCodec {
   // extra(key, value); the walk stops at the first element without '='.
   template <class Extra>
   void read(R* r, CSRMReportTuple* tuple, Extra extra) const {
-    std::string text;  // the value as a string, made only for the keys extra is given
+    // The value as a string, made only for the keys extra is given: in the reader's own string
+    // when the record reads from one, which keeps its room from record to record.
+    CSRMReportTupleStreamReader* reader = r->getTupleStream();
+    std::string own;
+    std::string& text = reader != nullptr ? *reader->scratchValue() : own;
     SrmForEachElementView(tuple, [&](int key, std::string_view value) {
-      if (readCommon(r, key, value) || readField(r, key, value)) return;
+      if (readField(r, key, value) || readCommon(r, key, value)) return;
       text.assign(value.data(), value.size());
       extra(key, static_cast<const std::string&>(text));
     });

@@ -35,12 +35,15 @@ int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count, Visit visi
   // same SrmReference.
   CSRMReportTuple* tuple = reader->scratchTuple();
   SrmReference ref;
+  // The Id is copied into the reader's own string, which keeps its room from call to call.
+  ref.id.swap(*reader->scratchId());
   while (visited < count) {
     if (reader->ReadNextTuple(tuple) != CSRM_OK) break;
     SrmDescribeReference(tuple, &ref);
     visit(static_cast<const SrmReference&>(ref));
     ++visited;
   }
+  ref.id.swap(*reader->scratchId());
   return visited;
 }
 

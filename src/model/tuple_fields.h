@@ -20,11 +20,12 @@
 // arrives as id 0, the id of Type. Nothing is copied, so the walk itself never allocates.
 template <class Visit>
 void SrmForEachElementView(CSRMReportTuple* tuple, Visit visit) {
-  std::string_view element, key, value;
+  std::string_view element;
   tuple->resetNext();
   while (tuple->getNextElementView(&element) == CSRM_OK) {
-    if (!SrmSplitKeyValueView(element, &key, &value)) break;
-    visit(SrmResDbGetStringId(key), value);
+    const SrmKeyValue split = SrmSplitKeyId(element);
+    if (split.key < 0) break;
+    visit(split.key, split.value);
   }
 }
 
@@ -48,14 +49,16 @@ int64_t SrmParseInt64Text(std::string_view text);
 // overflow, as nearly every number in tuple text is.
 inline int64_t SrmParseInt64(std::string_view text) {
   constexpr size_t kSafeDigits = 18;  // 10^18 - 1 < INT64_MAX
-  const auto digit = [](char c) { return static_cast<unsigned>(c - '0'); };
+  const auto digit = [](char c) { return static_cast<unsigned char>(c) - unsigned{'0'}; };
   if (text.empty() || text.size() > kSafeDigits || digit(text[0]) > 9) {
     return SrmParseInt64Text(text);
   }
-  uint64_t value = 0;
-  for (char c : text) {
-    if (digit(c) > 9) break;
-    value = value * 10 + digit(c);
+  // The first byte is a digit (checked above); the rest up to the first byte that is not.
+  uint64_t value = digit(text[0]);
+  for (size_t i = 1; i < text.size(); ++i) {
+    const unsigned next = digit(text[i]);
+    if (next > 9) break;
+    value = value * 10 + next;
   }
   return static_cast<int64_t>(value);
 }

@@ -66,48 +66,37 @@ const NameToId* StaticKeys() {
   return glob_static_keys.load(std::memory_order_acquire);
 }
 
-// An open-addressing hash table over the vocabulary, built by the compiler: the name-to-id
-// map's answers without its string comparisons down the tree, for the lookup every element of
-// every tuple goes through. Holds no names of its own, only ids into glob_key_id.
-class NameIndex {
- public:
-  constexpr NameIndex() : slots_(), lengths_() {
-    for (int16_t& slot : slots_) slot = -1;
-    for (int id = 0; id < kKeyCount; ++id) {
-      lengths_[id] = std::char_traits<char>::length(glob_key_id[id]);
-      size_t i = Hash(glob_key_id[id], lengths_[id]);
-      while (slots_[i] >= 0) i = (i + 1) % kSlots;
-      slots_[i] = static_cast<int16_t>(id);
-    }
+// The size bytes of text (at most 8) as SrmLoadLe64 and SrmLoadLeShort give them.
+constexpr uint64_t WordOf(const char* text, size_t size) {
+  uint64_t word = 0;
+  for (size_t i = 0; i < size; ++i) {
+    word |= uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
   }
-  // The id of the name, or -1 when it is not in the vocabulary.
-  int find(std::string_view name) const {
-    for (size_t i = Hash(name.data(), name.size());; i = (i + 1) % kSlots) {
-      const int id = slots_[i];
-      if (id < 0) return -1;
-      if (lengths_[id] == name.size() && SrmSameBytes(glob_key_id[id], name.data(), name.size()))
-        return id;
-    }
-  }
-
- private:
-  static constexpr size_t kSlots = 512;  // a power of two, four times the vocabulary
-  // The length and three of the bytes (first, middle, last) tell the names of the vocabulary
-  // apart well enough for a probe or two, without a pass over every byte.
-  static constexpr size_t Hash(const char* data, size_t size) {
-    if (size == 0) return 0;
-    const auto byte = [data](size_t i) {
-      return static_cast<size_t>(static_cast<unsigned char>(data[i]));
-    };
-    return (size * 38 + byte(0) * 58 + byte(size - 1) * 7 + byte(size / 2) * 13) % kSlots;
-  }
-  int16_t slots_[kSlots];
-  size_t lengths_[kKeyCount];
-};
-
-constexpr NameIndex kNameIndex;
+  return word;
+}
 
 }  // namespace
+
+constexpr SrmKeyIndex::SrmKeyIndex() : slots_(), words_() {
+  for (int8_t& slot : slots_) slot = -1;
+  for (int id = 0; id < kKeyCount; ++id) {
+    const char* name = glob_key_id[id];
+    const size_t size = std::char_traits<char>::length(name);
+    Words& words = words_[id];
+    words.size = size;
+    words.first = WordOf(name, size < 8 ? size : 8);
+    words.middle = size > 16 ? WordOf(name + 8, 8) : 0;
+    words.last = size > 8 ? WordOf(name + size - 8, 8) : 0;
+    int8_t& slot = slots_[Slot(words.first, size)];
+    if (slot >= 0 || size > kLongest) sound_ = false;
+    slot = static_cast<int8_t>(id);
+  }
+}
+
+constexpr SrmKeyIndex glob_key_index;
+static_assert(glob_key_index.sound(), "every key name has a slot of its own");
+
+std::atomic<bool> glob_key_maps_built{false};
 
 void buildStringKeys() {
   if (glob_static_keys.load(std::memory_order_acquire) != nullptr) return;
@@ -122,6 +111,7 @@ void buildStringKeys() {
     StaticMaps* built = maps.release();
     glob_static_index = &built->index;
     glob_static_keys.store(&built->keys, std::memory_order_release);
+    glob_key_maps_built.store(true, std::memory_order_release);
   } catch (const std::bad_alloc&) {
     // Nothing is published; the lookups answer "unknown" and the next one tries again.
   }
@@ -136,7 +126,7 @@ int SrmResDbGetStringId(std::string_view name) {
   // Built already, as it is after the first lookup: no call to find that out.
   if (glob_static_keys.load(std::memory_order_acquire) == nullptr && StaticKeys() == nullptr)
     return 0;
-  const int id = kNameIndex.find(name);
+  const int id = glob_key_index.find(name);
   return id >= 0 ? id : 0;
 }
 

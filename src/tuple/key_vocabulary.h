@@ -4,9 +4,13 @@
 #ifndef RESDB_TUPLE_KEY_VOCABULARY_H_
 #define RESDB_TUPLE_KEY_VOCABULARY_H_
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "tuple/same_bytes.h"
 
 // Key ids, named after their keys.
 enum SrmKeyId : int {
@@ -160,14 +164,116 @@ int SrmSplitKeyValuePair(const std::string* element, std::string* key, std::stri
 // element has no '=' (key and value are then untouched).
 inline int SrmSplitKeyValueView(std::string_view element, std::string_view* key,
                                 std::string_view* value) {
-  const size_t equals = element.find('=');
-  if (equals == std::string_view::npos) return 0;
+  const size_t equals = SrmFindByte(element.data(), element.size(), '=');
+  if (equals == element.size()) return 0;
   // One pair of surrounding quotes is dropped, and only when the element has both. The '='
   // lies strictly between them then, so neither length below can wrap.
   const size_t q = element.size() >= 2 && element.front() == '"' && element.back() == '"' ? 1 : 0;
   *key = element.substr(q, equals - q);
   *value = element.substr(equals + 1, element.size() - equals - 1 - q);
   return 1;
+}
+
+// The key names by their bytes: a perfect hash over the vocabulary, built by the compiler
+// (key_vocabulary.cpp holds the one instance, glob_key_index). Every name has a slot of its
+// own, so a lookup hashes a name's size and first eight bytes and compares that slot's name
+// only, a word at a time. Holds ids and the names' words, no pointers: safe from any thread.
+class SrmKeyIndex {
+ public:
+  static constexpr size_t kLongest = 20;  // "SrmResourceDbVersion"
+
+  constexpr SrmKeyIndex();  // in key_vocabulary.cpp, where the only instance is built
+  // Whether no two names share a slot and none is longer than kLongest.
+  constexpr bool sound() const { return sound_; }
+
+  // The id of the size bytes at name, or -1 when they are not a key name. first: the bytes
+  // 0..7 of the name as SrmLoadLe64 gives them, those after the name (when size < 8) zero.
+  int find(const char* name, size_t size, uint64_t first) const {
+    if (size == 0 || size > kLongest) return -1;
+    const int id = slots_[Slot(first, size)];
+    if (id < 0) return -1;
+    // The first, middle and last words cover every name of up to 24 bytes.
+    const Words& words = words_[id];
+    if (words.size != size || words.first != first) return -1;
+    if (size > 8 && SrmLoadLe64(name + size - 8) != words.last) return -1;
+    if (size > 16 && SrmLoadLe64(name + 8) != words.middle) return -1;
+    return id;
+  }
+  int find(std::string_view name) const {
+    const size_t size = name.size();
+    if (size > kLongest) return -1;
+    return find(name.data(), size,
+                size >= 8 ? SrmLoadLe64(name.data()) : SrmLoadLeShort(name.data(), size));
+  }
+
+ private:
+  static constexpr int kSlotBits = 10;  // 1 024 slots: a multiplier without collisions exists
+  // Found by trying odd multipliers until every name had a slot of its own.
+  static constexpr uint64_t kMultiplier = 0x34c8d03ab7d9365d;
+  static constexpr size_t Slot(uint64_t first, size_t size) {
+    return static_cast<size_t>(((first + size) * kMultiplier) >> (64 - kSlotBits));
+  }
+  struct Words {
+    size_t size;
+    uint64_t first;   // bytes 0..7, zero-padded
+    uint64_t middle;  // bytes 8..15, for names longer than 16 bytes
+    uint64_t last;    // the last 8 bytes, for names longer than 8 bytes
+  };
+  int8_t slots_[size_t{1} << kSlotBits];
+  Words words_[kKeyCount];
+  bool sound_ = true;
+};
+
+extern const SrmKeyIndex glob_key_index;
+// Set (release) once the two lookup maps are built; until then every lookup answers 0.
+extern std::atomic<bool> glob_key_maps_built;
+
+// An element split at its first '=': the key's id and a view of the value.
+struct SrmKeyValue {
+  int key;  // -1: the element has no '='
+  std::string_view value;
+};
+
+// SrmSplitKeyValueView and SrmResDbGetStringId of the key in one pass over the key's bytes: the
+// key's id (0 for a name outside the vocabulary) and a view of the value in element's text, or
+// the key -1 when element has no '='. Inlined into every walk over a tuple's elements, where a
+// call would cost as much as the split itself.
+[[gnu::always_inline]] inline SrmKeyValue SrmSplitKeyId(std::string_view element) {
+  const char* text = element.data();
+  const size_t size = element.size();
+  const size_t q = size >= 2 && text[0] == '"' && text[size - 1] == '"' ? 1 : 0;
+  const char* key = text + q;
+  const size_t rest = size - q;
+  // The key's first two words, read once: searched for the '=', then hashed and compared.
+  const auto word = [key, rest](size_t at) {
+    return rest >= at + 8 ? SrmLoadLe64(key + at) : SrmLoadLeShort(key + at, rest - at);
+  };
+  constexpr uint64_t kEquals = 0x0101010101010101 * '=';  // '=' in every byte
+  const uint64_t first = word(0);
+  size_t equals;  // the offset of the '=' in key
+  uint64_t first_of_key = first;
+  if (const uint64_t found = SrmLowestZeroByte(first ^ kEquals)) {
+    equals = static_cast<size_t>(__builtin_ctzll(found) / 8);
+    first_of_key &= (uint64_t{1} << (8 * equals)) - 1;  // equals < 8: the shift is defined
+  } else if (rest <= 8) {
+    return {-1, {}};
+  } else if (const uint64_t found = SrmLowestZeroByte(word(8) ^ kEquals)) {
+    equals = 8 + static_cast<size_t>(__builtin_ctzll(found) / 8);
+  } else {
+    if (rest <= 16) return {-1, {}};
+    equals = 16 + SrmFindByte(key + 16, rest - 16, '=');
+    if (equals == rest) return {-1, {}};
+  }
+  // The words padding a short key are 0, never '=': equals lies within the element, and before
+  // its closing quote when it has one.
+  int id;
+  if (glob_key_maps_built.load(std::memory_order_acquire)) {
+    id = glob_key_index.find(key, equals, first_of_key);
+    if (id < 0) id = 0;
+  } else {
+    id = SrmResDbGetStringId(std::string_view(key, equals));  // builds the maps or answers 0
+  }
+  return {id, std::string_view(key + equals + 1, rest - equals - 1 - q)};
 }
 
 #endif  // RESDB_TUPLE_KEY_VOCABULARY_H_

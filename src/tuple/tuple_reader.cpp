@@ -5,7 +5,7 @@
 // only the end of the input can fail (inside a tuple, or when the stream reports an error).
 #include "tuple/tuple_reader.h"
 
-#include <cstring>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
@@ -13,6 +13,10 @@
 #include <utility>
 
 #include "tuple/result_codes.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>  // 16 bytes compared with '"' at once
+#endif
 
 namespace {
 
@@ -210,11 +214,62 @@ bool Step(const Transition (&table)[Rows][kClassCount], State* state, char c, Te
   return false;
 }
 
+// The quotes of a run of buffered text, found 64 bytes at a time: a block's quotes become the
+// bits of one word, and each next quote is then the lowest bit left. A tuple's elements take a
+// search each for their closing quote; this way they share the pass over the bytes. Borrows
+// the text; the offsets asked for must not decrease.
+class QuoteFinder {
+ public:
+  QuoteFinder(const char* data, size_t count) : data_(data), count_(count) { load(0); }
+
+  // The offset of the first '"' at or after from, or the run's size when there is none.
+  size_t next(size_t from) {
+    for (;;) {
+      const size_t offset = from - block_;  // from >= block_: the offsets do not decrease
+      if (offset < kBlock) {
+        const uint64_t later = bits_ >> offset;
+        if (later != 0) return from + static_cast<size_t>(__builtin_ctzll(later));
+        from = block_ + kBlock;
+      }
+      if (from >= count_) return count_;
+      load(from);
+    }
+  }
+
+ private:
+  static constexpr size_t kBlock = 64;  // the bits of one word
+
+  // Makes the block start at from, with a bit for each quote among its bytes in the run.
+  void load(size_t from) {
+    block_ = from;
+    bits_ = 0;
+    const char* p = data_ + from;
+    const size_t size = count_ - from < kBlock ? count_ - from : kBlock;
+#ifdef __SSE2__
+    if (size == kBlock) {
+      const __m128i quote = _mm_set1_epi8('"');
+      const auto quotes16 = [p, quote](size_t at) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        return uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote)))};
+      };
+      bits_ = quotes16(0) | quotes16(16) << 16 | quotes16(32) << 32 | quotes16(48) << 48;
+      return;
+    }
+#endif
+    for (size_t i = 0; i < size; ++i) bits_ |= uint64_t{p[i] == '"'} << i;
+  }
+
+  const char* const data_;
+  const size_t count_;
+  size_t block_ = 0;   // where the block of bits_ starts
+  uint64_t bits_ = 0;  // bit i: data_[block_ + i] is a quote
+};
+
 // Feeds the characters buffered in stream through table from *state, as Step would one by one,
 // up to and including a ';' that completes the tuple (true) or to the end of the buffer
 // (false). The characters kept are one run (KeptTextIsOneRun), copied to *text in one piece,
-// and a quoted run is crossed with one search for its closing quote. The characters fed are
-// taken from the buffer.
+// and a quoted run is crossed with one search for its closing quote (a QuoteFinder's). The
+// characters fed are taken from the buffer.
 // QuotedElements: ReadsQuotedElements(table), as a constant: a whole element "...", is then
 // taken in one search, as the three transitions it passes through would take it.
 template <bool QuotedElements, int Rows, typename Text>
@@ -229,32 +284,31 @@ bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kCl
   // kept, so the offset of data[j] stays base + (j - from).
   const size_t base = text->size();
   bool completed = false;
+  QuoteFinder quotes(data, count);
   while (i < count) {
     if (QuotedElements && data[i] == '"' && (BeforeText(s) || s == State::AfterComma)) {
-      // Before any text, from == i: only drops have moved it.
-      const void* close = std::memchr(data + i + 1, '"', count - i - 1);
-      s = State::Quoted;
-      if (close == nullptr) {
-        i = count;
-        break;
-      }
-      i = static_cast<size_t>(static_cast<const char*>(close) - data);
-      if (i + 1 < count && data[i + 1] == ',') {
+      // Before any text, from == i: only drops have moved it. Whole elements "...", follow one
+      // another here, each ended by the comma after its closing quote.
+      bool whole;
+      do {
+        i = quotes.next(i + 1);
+        whole = i + 1 < count && data[i + 1] == ',';
+        if (!whole) break;
         text->endElement(base + (i + 1 - from));
         i += 2;
+      } while (i < count && data[i] == '"');
+      if (whole) {
         s = State::AfterComma;
         continue;
       }
+      s = State::Quoted;
+      if (i == count) break;
       // Anything else after the closing quote: the table takes it from the quote on.
     }
     if (s == State::Quoted) {
       // Only the closing quote ends a quoted run (checked above for both tables).
-      const void* quote = std::memchr(data + i, '"', count - i);
-      if (quote == nullptr) {
-        i = count;
-        break;
-      }
-      i = static_cast<size_t>(static_cast<const char*>(quote) - data);
+      i = quotes.next(i);
+      if (i == count) break;
     }
     const Transition& t = table[static_cast<int>(s)][Classify(data[i])];
     s = t.next;

@@ -147,4 +147,28 @@ TEST(KeyVocabularyTest, SplitKeyValuePair) {
   EXPECT_EQ(0, SrmSplitKeyValuePair(&value, &element, nullptr));
 }
 
+// The one-pass split and lookup answers as the split and then the lookup do, for every name,
+// quoted, unquoted or run into other text, and every prefix of those elements.
+TEST(KeyVocabularyTest, SplitKeyIdAgreesWithSplitThenLookup) {
+  std::vector<std::string> elements = {"\"\"", std::string(30, 'k') + "=v", "A=\"B=\""};
+  for (int id = 0; id < glob_key_id_size; ++id) {
+    for (const std::string around : {"", "\"", "x"}) {
+      for (size_t n = 0; n < 9; ++n) {
+        elements.push_back(around + glob_key_id[id] + "=" + std::string(n, '=') + around);
+      }
+    }
+  }
+  for (const std::string& whole : elements) {
+    for (size_t size = 0; size <= whole.size(); ++size) {
+      const std::string element = whole.substr(0, size);  // the heap copy ends where it ends
+      std::string_view key, value;
+      const int split = SrmSplitKeyValueView(element, &key, &value);
+      const SrmKeyValue one_pass = SrmSplitKeyId(element);
+      ASSERT_EQ(split ? SrmResDbGetStringId(key) : -1, one_pass.key) << element;
+      if (!split) continue;
+      ASSERT_TRUE(value.data() == one_pass.value.data() && value.size() == one_pass.value.size());
+    }
+  }
+}
+
 }  // namespace
