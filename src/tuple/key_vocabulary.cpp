@@ -60,12 +60,6 @@ std::atomic<const NameToId*> glob_static_keys{nullptr};
 const IdToName* glob_static_index = nullptr;  // written before glob_static_keys, under the mutex
 std::mutex keymap_mutex;
 
-// The name-to-id map, built on first use; null only if the build could not allocate.
-const NameToId* StaticKeys() {
-  buildStringKeys();
-  return glob_static_keys.load(std::memory_order_acquire);
-}
-
 // The size bytes of text (at most 8) as SrmLoadLe64 and SrmLoadLeShort give them.
 constexpr uint64_t WordOf(const char* text, size_t size) {
   uint64_t word = 0;
@@ -113,25 +107,27 @@ void buildStringKeys() {
     glob_static_keys.store(&built->keys, std::memory_order_release);
     glob_key_maps_built.store(true, std::memory_order_release);
   } catch (const std::bad_alloc&) {
-    // Nothing is published; the lookups answer "unknown" and the next one tries again.
+    // Nothing is published; the next lookup tries again.
   }
 }
 
 void freeStaticKeys() {}
 
-// Both lookups answer what the maps hold, which is the vocabulary itself: by name through the
-// hash index, by id straight from glob_key_id. They answer "unknown" while the maps could not
-// be built.
+// Both lookups build the maps first, and answer what the maps hold, which is the vocabulary
+// itself: by name through the compiled index, by id straight from glob_key_id. Neither needs
+// the maps to answer, so a lookup made while memory is too short to build them still reads
+// its element right (answering "unknown" then would load a record without its fields and call
+// the load a success).
 int SrmResDbGetStringId(std::string_view name) {
   // Built already, as it is after the first lookup: no call to find that out.
-  if (glob_static_keys.load(std::memory_order_acquire) == nullptr && StaticKeys() == nullptr)
-    return 0;
+  if (!glob_key_maps_built.load(std::memory_order_acquire)) buildStringKeys();
   const int id = glob_key_index.find(name);
   return id >= 0 ? id : 0;
 }
 
 std::string SrmResDbGetIdString(int id) {
-  if (StaticKeys() == nullptr || id < 0 || id >= glob_key_id_size) return std::string();
+  buildStringKeys();
+  if (id < 0 || id >= glob_key_id_size) return std::string();
   try {
     return glob_key_id[id];
   } catch (const std::bad_alloc&) {

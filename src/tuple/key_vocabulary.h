@@ -225,7 +225,7 @@ class SrmKeyIndex {
 };
 
 extern const SrmKeyIndex glob_key_index;
-// Set (release) once the two lookup maps are built; until then every lookup answers 0.
+// Set (release) once the two lookup maps are built; until then every lookup tries to build them.
 extern std::atomic<bool> glob_key_maps_built;
 
 // An element split at its first '=': the key's id and a view of the value.
@@ -271,7 +271,7 @@ struct SrmKeyValue {
     id = glob_key_index.find(key, equals, first_of_key);
     if (id < 0) id = 0;
   } else {
-    id = SrmResDbGetStringId(std::string_view(key, equals));  // builds the maps or answers 0
+    id = SrmResDbGetStringId(std::string_view(key, equals));  // builds the maps first
   }
   return {id, std::string_view(key + equals + 1, rest - equals - 1 - q)};
 }
