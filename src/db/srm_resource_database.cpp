@@ -133,7 +133,7 @@ SrmResource* SrmResourceDatabase::findGlobalResource(SrmResourceType kind, SrmRe
 }
 
 SrmResource* SrmResourceDatabase::findGlobalResource(SrmResourceType kind,
-                                                     const std::string& gid) const {
+                                                     std::string_view gid) const {
   if (SrmResource* direct = findResource(kind, gid)) return direct;
   const std::string_view id = globalIdOf(kind, gid);
   return id.empty() ? nullptr : resource_list_.findResource(kind, id);

@@ -65,7 +65,7 @@ class SrmResourceDatabase {
   // the global-id map from r's LId.
   SrmResource* findGlobalResource(SrmResourceType kind, SrmResource* r) const;
   // Finds by gid taken first as an Id, then as a global id.
-  SrmResource* findGlobalResource(SrmResourceType kind, const std::string& gid) const;
+  SrmResource* findGlobalResource(SrmResourceType kind, std::string_view gid) const;
   // Removes the record and, first, what rests on it (service-group memberships, chunk and
   // volume-group links, mount points and shares on it, computers' child entries).
   // 1 when the record was removed from the resource list, 0 when it was not there.

@@ -137,7 +137,7 @@ int SrmComputer::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   int32_t tim = 0;
   int32_t resource_count = 0;
   int32_t group_count = 0;
-  codec().read(this, tuple, [&](int key, const std::string& value) {
+  codec().read(this, tuple, [&](int key, std::string_view value) {
     switch (key) {
       case kKeyTIM:
         tim = tim_ = SrmParseInt32(value);

@@ -57,7 +57,7 @@ int SrmDiskChunk::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
   int64_t start = 0;
   int64_t length = 0;
-  codec().read(this, tuple, [&](int key, const std::string& value) {
+  codec().read(this, tuple, [&](int key, std::string_view value) {
     switch (key) {
       case kKeyDisk:
         disk_ = SrmRecordIdFor(*this, SRM_DISK, value);

@@ -44,7 +44,7 @@ int SrmMountPoint::serialize(int fd, int flags) {
 
 int SrmMountPoint::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
-  codec().read(this, tuple, [this](int key, const std::string& value) {
+  codec().read(this, tuple, [this](int key, std::string_view value) {
     if (key == kKeyVolumeId) volume_id_ = SrmRecordIdFor(*this, SRM_VOLUME, value);
   });
   return 1;

@@ -3,9 +3,8 @@
 #include "db/srm_resource_database.h"
 
 std::string SrmRecordIdFor(const SrmResource& record, SrmResourceType kind,
-                           const std::string& value) {
+                           std::string_view value) {
   const SrmResourceDatabase* db = record.getDatabase();
-  if (db == nullptr) return value;
-  const SrmResource* found = db->findGlobalResource(kind, value);
-  return found != nullptr ? found->getId() : value;
+  const SrmResource* found = db != nullptr ? db->findGlobalResource(kind, value) : nullptr;
+  return found != nullptr ? found->getId() : std::string(value);
 }

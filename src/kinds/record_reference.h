@@ -5,13 +5,13 @@
 #define RESDB_KINDS_RECORD_REFERENCE_H_
 
 #include <string>
+#include <string_view>
 
 #include "model/srm_resource.h"
 
 // The Id of the record of kind that value names (as an Id, else as a global id) in the
 // database record is bound to; value itself when record has no database or the database holds
 // no such record.
-std::string SrmRecordIdFor(const SrmResource& record, SrmResourceType kind,
-                           const std::string& value);
+std::string SrmRecordIdFor(const SrmResource& record, SrmResourceType kind, std::string_view value);
 
 #endif  // RESDB_KINDS_RECORD_REFERENCE_H_

@@ -63,9 +63,9 @@ int SrmVirtualServer::serialize(int fd, int flags) {
 
 int SrmVirtualServer::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
-  codec().read(this, tuple, [this](int key, const std::string& value) {
+  codec().read(this, tuple, [this](int key, std::string_view value) {
     if (key != kKeyServiceGroup || getDatabase() == nullptr) return;
-    SrmServiceGroup* g = getDatabase()->findServiceGroup(value);
+    SrmServiceGroup* g = getDatabase()->findServiceGroup(std::string(value));
     setServiceGroup(g);
     pending_group_ = g == nullptr ? value : std::string();
   });

@@ -98,7 +98,7 @@ void SrmVolume::releaseChildren() {
   if (chunks != nullptr) chunks->removeAllResources();
 }
 
-void SrmVolume::setVolumeMgrId(const std::string& id) {
+void SrmVolume::setVolumeMgrId(std::string_view id) {
   volume_manager_.set(*this, id);
 }
 
@@ -156,7 +156,7 @@ int SrmVolume::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   const std::string id_before = getId();
   int64_t chunk_count = 0;
   int64_t sub_count = 0;
-  codec().read(this, tuple, [&](int key, const std::string& value) {
+  codec().read(this, tuple, [&](int key, std::string_view value) {
     switch (key) {
       case kKeyVolumeManager:
         setVolumeMgrId(value);

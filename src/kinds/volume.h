@@ -15,6 +15,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "kinds/volume_manager_link.h"
 #include "model/record_codec.h"
@@ -73,7 +74,7 @@ class SrmVolume : public SrmResource {
 
   // Links the volume manager whose IdType is id read as an integer, among the database's; without
   // a database or a match nothing changes.
-  void setVolumeMgrId(const std::string& id);
+  void setVolumeMgrId(std::string_view id);
 
   SrmResourceList* getDiskChunkList() { return disk_chunks_; }
   SrmResourceList* getSubVolumeList() { return sub_volumes_; }

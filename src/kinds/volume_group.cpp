@@ -105,7 +105,7 @@ void SrmVolumeGroup::releaseChildren() {
   std::unique_ptr<SrmResourceList> disks(std::move(disks_));
 }
 
-void SrmVolumeGroup::setVolumeMgrId(const std::string& id) {
+void SrmVolumeGroup::setVolumeMgrId(std::string_view id) {
   volume_manager_.set(*this, id);
 }
 
@@ -155,13 +155,13 @@ int SrmVolumeGroup::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   int64_t disk_count = 0;
   int64_t volume_count = 0;
   std::vector<std::string> computers;  // OSystem values, acted on once the group is complete
-  codec().read(this, tuple, [&](int key, const std::string& value) {
+  codec().read(this, tuple, [&](int key, std::string_view value) {
     switch (key) {
       case kKeyVolumeManager:
         setVolumeMgrId(value);
         break;
       case kKeyOSystem:
-        computers.push_back(value);
+        computers.emplace_back(value);
         break;
       case kKeyDiskCount:
         disk_count = SrmParseInt32(value);

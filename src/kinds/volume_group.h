@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kinds/volume_manager_link.h"
@@ -59,7 +60,7 @@ class SrmVolumeGroup : public SrmResource {
   void releaseChildren();
 
   // As the volume's: links the database's volume manager whose IdType is id read as an integer.
-  void setVolumeMgrId(const std::string& id);
+  void setVolumeMgrId(std::string_view id);
 
   SrmResourceList* getVolumeList() { return volumes_.get(); }
   SrmResourceList* getDiskList() { return disks_.get(); }

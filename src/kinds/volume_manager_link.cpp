@@ -8,7 +8,7 @@ SrmVolumeManagerLink::~SrmVolumeManagerLink() {
   clear();
 }
 
-void SrmVolumeManagerLink::set(const SrmResource& owner, const std::string& id) {
+void SrmVolumeManagerLink::set(const SrmResource& owner, std::string_view id) {
   SrmResourceDatabase* db = owner.getDatabase();
   if (db == nullptr) return;
   const SrmResourceList::IdMap* managers =
@@ -19,9 +19,9 @@ void SrmVolumeManagerLink::set(const SrmResource& owner, const std::string& id) 
     auto* manager = static_cast<SrmVolumeManager*>(entry.second);
     if (manager->getIdType() != wanted) continue;
     manager->AddRef();  // before the release: the manager linked now may be this one
-    clear();
+    if (manager_ != nullptr) manager_->Release();
     manager_ = manager;
-    id_ = id;
+    id_.assign(id.data(), id.size());  // assign copes with id viewing id_ itself
     return;
   }
 }

@@ -6,6 +6,7 @@
 #define RESDB_KINDS_VOLUME_MANAGER_LINK_H_
 
 #include <string>
+#include <string_view>
 
 #include "model/srm_resource.h"
 
@@ -21,7 +22,7 @@ class SrmVolumeManagerLink {
   // With owner's database: links the first volume manager (ascending Id) whose IdType equals
   // id read as an integer (atoi), and keeps id as the text. Without a database or a match,
   // nothing changes.
-  void set(const SrmResource& owner, const std::string& id);
+  void set(const SrmResource& owner, std::string_view id);
   // Drops the link (manager and text).
   void clear();
 

@@ -102,19 +102,13 @@ class SrmRecordCodec {
   // extra(key, value); the walk stops at the first element without '='.
   template <class Extra>
   void read(R* r, CSRMReportTuple* tuple, Extra extra) const {
-    // The value as a string, made only for the keys extra is given: in the reader's own string
-    // when the record reads from one, which keeps its room from record to record.
-    CSRMReportTupleStreamReader* reader = r->getTupleStream();
-    std::string own;
-    std::string& text = reader != nullptr ? *reader->scratchValue() : own;
     SrmForEachElementView(tuple, [&](int key, std::string_view value) {
       if (readField(r, key, value) || readCommon(r, key, value)) return;
-      text.assign(value.data(), value.size());
-      extra(key, static_cast<const std::string&>(text));
+      extra(key, value);
     });
   }
   void read(R* r, CSRMReportTuple* tuple) const {
-    read(r, tuple, [](int, const std::string&) {});
+    read(r, tuple, [](int, std::string_view) {});
   }
 
   // Copies every set field of src into dst by the table's merge rules. Identity and flags are

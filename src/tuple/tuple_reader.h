@@ -43,11 +43,9 @@ class CSRMReportTupleStreamReader {
   // references, one at a time), so that reading them allocates nothing once its buffers have
   // grown. Owned by the reader; holds whatever was last read into it.
   CSRMReportTuple* scratchTuple() { return &scratch_; }
-  // Strings the reader keeps for its callers in the same way, so that the texts they copy out
-  // of tuple after tuple reuse one buffer: scratchValue for an element's value handed on as a
-  // string, scratchId for a reference's Id. Owned by the reader; each holds whatever was last
-  // put in it, so a caller keeps one only while it reads no other tuple's values into it.
-  std::string* scratchValue() { return &scratch_value_; }
+  // A string the reader keeps for its callers in the same way, so that the reference Ids they
+  // copy out of tuple after tuple reuse one buffer. Owned by the reader; it holds whatever was
+  // last put in it, so a caller keeps it only while it reads no other tuple's Id into it.
   std::string* scratchId() { return &scratch_id_; }
 
  private:
@@ -60,7 +58,6 @@ class CSRMReportTupleStreamReader {
   CSRMTupleFDStream* fd_stream_ = nullptr;
   State state_ = State::Failed;
   CSRMReportTuple scratch_;
-  std::string scratch_value_;
   std::string scratch_id_;
 };
 
