@@ -18,7 +18,6 @@
 #include "model/srm_resource.h"
 #include "model/tuple_fields.h"
 #include "model/tuple_line.h"
-#include "tuple/tuple_reader.h"
 
 // How a State element read from a tuple changes the flags word.
 enum class SrmStateRule { Replace, Or, Ignore };
