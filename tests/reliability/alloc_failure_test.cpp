@@ -22,6 +22,7 @@
 #include "db/srm_resource_database.h"
 #include "kinds/computer.h"
 #include "kinds/disk.h"
+#include "kinds/volume.h"
 #include "model/srm_resource_list.h"
 #include "model/tuple_line.h"
 
@@ -181,8 +182,15 @@ TEST(AllocFailureTest, ListsRecordsAndLines) {
         loading = std::make_unique<SrmResourceDatabase>();
       });
 
-  // Running out of memory drops the record the last error named, and its reference with it.
+  // Running out of memory fails the writing (a volume's walk takes room), and drops the record
+  // the last error named, and its reference with it.
   const int null_fd = open("/dev/null", O_WRONLY);
+  {
+    SrmResourceDatabase warm;  // the volume kind's field table is made once and kept
+    SrmHeld<SrmVolume> volume(new SrmVolume(std::string("v0")));
+    warm.addResource(volume.get());
+    warm.serialize(null_fd, 0);
+  }
   for (long n = 0;; ++n) {
     SCOPED_TRACE(n);
     ScopedLiveBlocks live;
@@ -192,9 +200,12 @@ TEST(AllocFailureTest, ListsRecordsAndLines) {
       auto* named = new SrmDisk(std::string("d1"));
       db.setErrorInfo(22, "m", named);
       named->Release();
+      SrmHeld<SrmVolume> volume(new SrmVolume(std::string("v1")));
+      db.addResource(volume.get());
       AllocFailAfter(n);
-      db.serialize(null_fd, 0);
+      const int written = db.serialize(null_fd, 0);
       failed = AllocDisarm();
+      EXPECT_EQ(failed ? 0 : 1, written);
       int code = 0;
       std::string message;
       db.getLastErrorInfo(&code, &message, nullptr);
