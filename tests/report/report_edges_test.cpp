@@ -75,6 +75,8 @@ TEST(ReportEdgesTest, PassesThatFailTheReport) {
     } else {
       EXPECT_NE(std::string::npos, captured.find("F_REPORT_CONV_FAILURE|" + c.captured + "\n"))
           << captured;
+      // The pass's own line comes first, naming it.
+      EXPECT_NE(std::string::npos, captured.find("|GenerateCIMReports|" + c.captured)) << captured;
     }
   }
   Report report;
