@@ -320,7 +320,8 @@ TEST(MarshallTest, NullArguments) {
                     marshallProperty(nullptr, p, 0) + marshallPropertyInstancePath(nullptr, p, 0) +
                     marshallKeybindings(nullptr, p, 0) + marshallInstanceName(nullptr, p, 0) +
                     marshallExecQueryResults(nullptr, nullptr, "1") +
-                    marshallNameSpacePath(nullptr, nullptr, 0) + 7);
+                    marshallNameSpacePath(nullptr, nullptr, 0) +
+                    marshallPropertyValue(nullptr, p, 0) + 8);
   EXPECT_EQ("", Text([&](sbuf* b) {
               return marshallProperty(b, nullptr, 0) + marshallPropertyList(b, nullptr, 0) +
                      marshallPropertyReference(b, p, 0) + marshallPropertyInstancePath(b, p, 0) +
