@@ -1,6 +1,6 @@
 // diff: what changed between two inventories of one host. Records are matched by kind and Id;
 // their fields are compared as the library writes them in tuple text (each record's own line),
-// so every field of every kind takes part without the tool knowing them.
+// so every field of every kind is compared without the tool knowing them.
 #include <unistd.h>
 
 #include <cstdio>
