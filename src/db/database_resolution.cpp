@@ -74,7 +74,7 @@ class FlagCopier {
   FlagCopier(const FlagCopier&) = delete;
   FlagCopier& operator=(const FlagCopier&) = delete;
 
-  void add(SrmResource* record, const std::string& id) {
+  void add(SrmResource* record, const SrmText& id) {
     records_[pending_] = record;
     ids_[pending_] = &id;
     if (++pending_ == kBatch) flush();
@@ -103,11 +103,11 @@ class FlagCopier {
 
   // The lookups, each Id that the one before repeats left out.
   void FindRepeating(SrmResource** found) {
-    const std::string* asked[kBatch];
+    const SrmText* asked[kBatch];
     size_t of[kBatch];  // the place in asked of each Id
     size_t count = 0;
     for (size_t i = 0; i < pending_; ++i) {
-      const std::string& id = *ids_[i];
+      const SrmText& id = *ids_[i];
       if (count == 0 || asked[count - 1]->size() != id.size() ||
           !SrmSameBytes(asked[count - 1]->data(), id.data(), id.size())) {
         asked[count++] = &id;
@@ -126,7 +126,7 @@ class FlagCopier {
   Remember remember_;
   bool repeats_;  // records come in runs naming one Id, which is then looked up once
   SrmResource* records_[kBatch];
-  const std::string* ids_[kBatch];
+  const SrmText* ids_[kBatch];
   size_t pending_ = 0;
 };
 
@@ -136,7 +136,9 @@ std::atomic<uint64_t> resolutions{0};
 
 }  // namespace
 
-void SrmResourceDatabase::withdraw(SrmResource* r, const std::string& message) {
+void SrmResourceDatabase::withdraw(SrmResource* r, std::string_view reason, std::string_view id) {
+  std::string message(reason);
+  message.append(id.data(), id.size());
   // The host name first: finding this computer may itself record a failure, and the finding
   // is what the last-error slot must end up holding.
   getThisComputer();
@@ -172,8 +174,8 @@ int SrmResourceDatabase::resolveDatabase() try {
   if (lacking) {
     ForEach<SrmDisk>(all, SRM_DISK, [&](SrmDisk* disk) {
       if (!disk->shouldReport()) return;
-      if (disk->getSign() < 0) withdraw(disk, "Disk signature not generated: " + disk->getId());
-      if (disk->getName().empty()) withdraw(disk, "Disk Name not generated: " + disk->getId());
+      if (disk->getSign() < 0) withdraw(disk, "Disk signature not generated: ", disk->getId());
+      if (disk->getName().empty()) withdraw(disk, "Disk Name not generated: ", disk->getId());
     });
   }
 
@@ -247,12 +249,12 @@ int SrmResourceDatabase::checkIntegrity() {
     if (!group->shouldReport() || !HasHeld(group->getDiskList(), SRM_DISK)) return;
     ForEach<SrmResource>(group->getDiskList(), SRM_DISK, [&](SrmResource* disk) {
       if (findResource(SRM_DISK, disk->getId()) == nullptr) {
-        withdraw(disk, "Volume Group Disk not found: " + disk->getId());
+        withdraw(disk, "Volume Group Disk not found: ", disk->getId());
       }
     });
     ForEach<SrmResource>(group->getVolumeList(), SRM_VOLUME, [&](SrmResource* volume) {
       if (findResource(SRM_VOLUME, volume->getId()) == nullptr) {
-        withdraw(volume, "Volume Group Volume not found: " + volume->getId());
+        withdraw(volume, "Volume Group Volume not found: ", volume->getId());
       }
     });
   });
@@ -262,7 +264,7 @@ int SrmResourceDatabase::checkIntegrity() {
     if (!volume->shouldReport()) return;
     ForEach<SrmDiskChunk>(volume->getDiskChunkList(), SRM_DISKCHUNK, [&](SrmDiskChunk* chunk) {
       if (findResource(SRM_DISK, chunk->getDisk()) == nullptr) {
-        withdraw(chunk, "Disk Chunk Disk not found: " + chunk->getId());
+        withdraw(chunk, "Disk Chunk Disk not found: ", chunk->getId());
       }
     });
   });
@@ -270,12 +272,12 @@ int SrmResourceDatabase::checkIntegrity() {
   // 3 and 4. File systems and mount points on unknown volumes.
   ForEach<SrmFileSystem>(all, SRM_FILESYSTEM, [&](SrmFileSystem* fs) {
     if (fs->shouldReport() && findResource(SRM_VOLUME, fs->getVolume()) == nullptr) {
-      withdraw(fs, "Missing or unsupported fs: " + fs->getVolume());
+      withdraw(fs, "Missing or unsupported fs: ", fs->getVolume());
     }
   });
   ForEach<SrmMountPoint>(all, SRM_MOUNTPOINT, [&](SrmMountPoint* mount) {
     if (mount->shouldReport() && findResource(SRM_VOLUME, mount->getVolumeId()) == nullptr) {
-      withdraw(mount, "MountPoint missing or invalid: " + mount->getVolumeId());
+      withdraw(mount, "MountPoint missing or invalid: ", mount->getVolumeId());
     }
   });
 

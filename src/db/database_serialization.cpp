@@ -2,9 +2,9 @@
 // after their sub-volumes), the errors, then the service groups. The counts in the header tie
 // the text together and are checked on both sides.
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <new>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -92,18 +92,15 @@ int WriteVolumes(SrmResource* volume, int fd, int flags, int* written, WrittenId
     return frame;
   };
 
-  std::map<std::string, bool> on_path;
+  std::set<std::string_view> on_path;  // Ids stay in place while the database is written
   std::vector<Frame> stack;
   stack.push_back(make_frame(volume));
-  on_path[volume->getId()] = true;
+  on_path.insert(volume->getId());
   while (!stack.empty()) {
     Frame& top = stack.back();
     if (top.next < top.children.size()) {
       SrmResource* child = top.children[top.next++];
-      if (on_path.count(child->getId()) == 0) {
-        on_path[child->getId()] = true;
-        stack.push_back(make_frame(child));
-      }
+      if (on_path.insert(child->getId()).second) stack.push_back(make_frame(child));
       continue;
     }
     SrmResource* finished = top.volume;

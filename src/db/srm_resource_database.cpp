@@ -53,6 +53,11 @@ SrmResourceDatabase::SrmResourceDatabase()
   format_buffer_.reserve(kFormatBufferLength);
 }
 
+SrmTextStore* SrmResourceDatabase::textStore() {
+  if (text_store_ == nullptr) text_store_.reset(new SrmTextStore());
+  return text_store_.get();
+}
+
 SrmResourceDatabase::~SrmResourceDatabase() {
   // A group and its members can hold each other (a computer holds its groups, a group lists
   // the computer): emptying the groups first lets both go.
@@ -149,7 +154,7 @@ void SrmResourceDatabase::collect(SrmResourceType kind, Match match,
   }
 }
 
-int SrmResourceDatabase::removeResource(SrmResourceType kind, const std::string& id) {
+int SrmResourceDatabase::removeResource(SrmResourceType kind, std::string_view id) {
   SrmResource* target = findResource(kind, id);
   if (target == nullptr) return 0;
   // Keep the record alive while the cascade runs: removing what rests on it may drop other
@@ -215,7 +220,7 @@ int SrmResourceDatabase::removeResource(SrmResourceType kind, const std::string&
       std::vector<std::string> doomed;
       // An empty LId names no file system: it must not match every mount point that has no
       // location.
-      const std::string& location = target->getLId();
+      const std::string_view location = target->getLId();
       collect(
           SRM_MOUNTPOINT,
           [&location](SrmResource* m) {
@@ -332,7 +337,7 @@ std::string SrmResourceDatabase::getLowestLLTNodeIp() {
     setErrorInfo(12, "Get Lowest LLT node ip failed", nullptr);
     return std::string();
   }
-  return chosen->getIPAddr();
+  return std::string(chosen->getIPAddr());
 }
 
 // --- Global ids ---
@@ -345,8 +350,8 @@ const SrmGlobalIdTable* SrmResourceDatabase::globalIdTable(SrmResourceType kind)
   return HasGlobalIds(kind) ? &global_ids_[kind] : nullptr;
 }
 
-int SrmResourceDatabase::addGlobalId(SrmResourceType kind, const std::string& gid,
-                                     const std::string& id) {
+int SrmResourceDatabase::addGlobalId(SrmResourceType kind, std::string_view gid,
+                                     std::string_view id) {
   if (id.empty() || gid.empty() || gid == id) return 0;
   SrmGlobalIdTable* table = globalIdTable(kind);
   if (table == nullptr) return 0;

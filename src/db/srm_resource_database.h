@@ -69,7 +69,7 @@ class SrmResourceDatabase {
   // Removes the record and, first, what rests on it (service-group memberships, chunk and
   // volume-group links, mount points and shares on it, computers' child entries).
   // 1 when the record was removed from the resource list, 0 when it was not there.
-  int removeResource(SrmResourceType kind, const std::string& id);
+  int removeResource(SrmResourceType kind, std::string_view id);
   int getResourceCount() const;
   // ORs mask into every record, then sets report and virtual report on this computer.
   void setAllResourceState(long mask);
@@ -96,7 +96,7 @@ class SrmResourceDatabase {
   // --- Global ids ---
   // Enters gid -> id for disks, volumes, file systems, mount points, volume groups and shares.
   // 0 when either is empty, they are equal, the kind has no map, or gid is already entered.
-  int addGlobalId(SrmResourceType kind, const std::string& gid, const std::string& id);
+  int addGlobalId(SrmResourceType kind, std::string_view gid, std::string_view id);
   // 1 with *id set when gid is entered with a non-empty Id.
   int getGlobalId(SrmResourceType kind, const std::string& gid, std::string* id) const;
 
@@ -124,6 +124,8 @@ class SrmResourceDatabase {
   CSRMReportTupleStreamReader* getTupleStream() const { return tuple_reader_.get(); }
   // The serialization buffer records assemble their lines in.
   std::string* getFormatBuffer() { return &format_buffer_; }
+  // The store its records keep their text in, made on first use. Throws std::bad_alloc.
+  SrmTextStore* textStore();
 
   // --- Service groups ---
   int addServiceGroup(SrmServiceGroup* g);
@@ -166,9 +168,9 @@ class SrmResourceDatabase {
   // Records code 12 with message in the last-error slot without allocating on the way in: the
   // slot is set even while memory is exhausted (the message is then left empty).
   void setOutOfMemory(const char* message) noexcept;
-  // Withdraws r from the report: the finding goes to the last-error slot and, as a scan error,
-  // under the host name; r's report flag is cleared.
-  void withdraw(SrmResource* r, const std::string& message);
+  // Withdraws r from the report: the finding (reason followed by id) goes to the last-error
+  // slot and, as a scan error, under the host name; r's report flag is cleared.
+  void withdraw(SrmResource* r, std::string_view reason, std::string_view id);
   // Collects the records of kind (in Id order) for which match answers true.
   template <class Match>
   void collect(SrmResourceType kind, Match match, std::vector<std::string>* ids) const;
@@ -196,6 +198,7 @@ class SrmResourceDatabase {
   std::vector<SrmResource*> departed_containers_;
   std::string host_name_;
   std::string format_buffer_;
+  SrmHeld<SrmTextStore> text_store_;  // one reference, the records' own besides
   std::unique_ptr<CSRMTupleFDStream> fd_stream_;
   std::unique_ptr<CSRMReportTupleStreamReader> tuple_reader_;
   // One table per kind, used for disks, volumes, file systems, volume groups, mount points and

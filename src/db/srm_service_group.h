@@ -24,7 +24,7 @@ class SrmServiceGroup : public SrmRef {
 
   int addResource(SrmResource* r) { return resources_->addResource(r); }
   int removeAllResources() { return resources_->removeAllResources(); }
-  int removeResource(SrmResourceType kind, const std::string& id) {
+  int removeResource(SrmResourceType kind, std::string_view id) {
     return resources_->removeResource(kind, id);
   }
 

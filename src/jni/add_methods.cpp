@@ -14,10 +14,13 @@
 
 namespace {
 
-// A record that meets its database only when it is added.
+// A record that meets its database only when it is added; its text goes to the database's
+// store all the same.
 template <class Record>
-SrmResource* createUnlinked(SrmResourceDatabase*) {
-  return new Record();
+SrmResource* createUnlinked(SrmResourceDatabase* db) {
+  SrmHeld<Record> record(new Record());
+  record->shareTextStore(db->textStore());
+  return record.release();
 }
 
 // A record that reads its children through the database while it deserializes.

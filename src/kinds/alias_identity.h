@@ -27,12 +27,12 @@ class SrmId : public SrmResource {
   // 0 only for a null tuple.
   int deserialize(int fd, CSRMReportTuple* tuple) override;
 
-  const std::string& getPrimaryId() const { return primary_id_; }
-  void setPrimaryId(const std::string& id) { primary_id_ = id; }
-  const std::string& getSecondaryId() const { return secondary_id_; }
-  void setSecondaryId(const std::string& id) { secondary_id_ = id; }
-  const std::string& getIdType() const { return id_type_; }
-  void setIdType(const std::string& type) { id_type_ = type; }
+  const SrmText& getPrimaryId() const { return primary_id_; }
+  void setPrimaryId(std::string_view id) { assignText(&primary_id_, id); }
+  const SrmText& getSecondaryId() const { return secondary_id_; }
+  void setSecondaryId(std::string_view id) { assignText(&secondary_id_, id); }
+  const SrmText& getIdType() const { return id_type_; }
+  void setIdType(std::string_view type) { assignText(&id_type_, type); }
 
  protected:
   ~SrmId() override = default;
@@ -40,9 +40,9 @@ class SrmId : public SrmResource {
  private:
   static const SrmRecordCodec<SrmId>& codec();
 
-  std::string primary_id_;
-  std::string secondary_id_;
-  std::string id_type_;  // a text here, unlike the disk's and volume manager's numbers
+  SrmText primary_id_;
+  SrmText secondary_id_;
+  SrmText id_type_;  // a text here, unlike the disk's and volume manager's numbers
 };
 
 #endif  // RESDB_KINDS_ALIAS_IDENTITY_H_

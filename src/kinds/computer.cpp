@@ -18,7 +18,7 @@ SrmComputer::SrmComputer() : SrmResource(SRM_COMPUTER), resources_(new SrmResour
 
 SrmComputer::SrmComputer(const std::string& name) : SrmComputer() {
   setId(name);
-  host_name_ = name;
+  assignText(&host_name_, name);
 }
 
 SrmComputer::~SrmComputer() {

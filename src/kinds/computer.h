@@ -58,8 +58,8 @@ class SrmComputer : public SrmResource {
   int setCapacity(int64_t kb);
   int setFreeSpace(int64_t kb);
 
-  const std::string& getHostName() const { return host_name_; }
-  void setHostName(const std::string& name) { host_name_ = name; }
+  const SrmText& getHostName() const { return host_name_; }
+  void setHostName(std::string_view name) { assignText(&host_name_, name); }
   int32_t getRAMMB() const { return ram_mb_; }
   void setRAMMB(int32_t mb) { ram_mb_ = mb; }
   int32_t getSwapMB() const { return swap_mb_; }
@@ -70,18 +70,18 @@ class SrmComputer : public SrmResource {
   void setProcCount(int32_t count) { proc_count_ = count; }
   int32_t getProcSpeedMHz() const { return proc_speed_mhz_; }
   void setProcSpeedMHz(int32_t mhz) { proc_speed_mhz_ = mhz; }
-  const std::string& getCPUInfo() const { return cpu_info_; }
-  void setCPUInfo(const std::string& info) { cpu_info_ = info; }
-  const std::string& getHWInfo() const { return hw_info_; }
-  void setHWInfo(const std::string& info) { hw_info_ = info; }
-  const std::string& getOS() const { return os_; }
-  void setOS(const std::string& os) { os_ = os; }
-  const std::string& getOSInfo() const { return os_info_; }
-  void setOSInfo(const std::string& info) { os_info_ = info; }
-  const std::string& getHostId() const { return host_id_; }
-  void setHostId(const std::string& id) { host_id_ = id; }
-  const std::string& getIPAddr() const { return ip_addr_; }
-  void setIPAddr(const std::string& addr) { ip_addr_ = addr; }
+  const SrmText& getCPUInfo() const { return cpu_info_; }
+  void setCPUInfo(std::string_view info) { assignText(&cpu_info_, info); }
+  const SrmText& getHWInfo() const { return hw_info_; }
+  void setHWInfo(std::string_view info) { assignText(&hw_info_, info); }
+  const SrmText& getOS() const { return os_; }
+  void setOS(std::string_view os) { assignText(&os_, os); }
+  const SrmText& getOSInfo() const { return os_info_; }
+  void setOSInfo(std::string_view info) { assignText(&os_info_, info); }
+  const SrmText& getHostId() const { return host_id_; }
+  void setHostId(std::string_view id) { assignText(&host_id_, id); }
+  const SrmText& getIPAddr() const { return ip_addr_; }
+  void setIPAddr(std::string_view addr) { assignText(&ip_addr_, addr); }
   int32_t getLLTId() const { return llt_id_; }
   void setLLTId(int32_t id) { llt_id_ = id; }
   int32_t getNodeId() const { return node_id_; }
@@ -90,10 +90,10 @@ class SrmComputer : public SrmResource {
   void setTIM(int32_t tim) { tim_ = tim; }
   int64_t getCapacityKB() const { return capacity_kb_; }
   int64_t getFreeSpaceKB() const { return free_space_kb_; }
-  const std::string& getMgmtURL() const { return mgmt_url_; }
-  void setMgmtURL(const std::string& url) { mgmt_url_ = url; }
-  const std::string& getDisplayMgmtURL() const { return display_mgmt_url_; }
-  void setDisplayMgmtURL(const std::string& url) { display_mgmt_url_ = url; }
+  const SrmText& getMgmtURL() const { return mgmt_url_; }
+  void setMgmtURL(std::string_view url) { assignText(&mgmt_url_, url); }
+  const SrmText& getDisplayMgmtURL() const { return display_mgmt_url_; }
+  void setDisplayMgmtURL(std::string_view url) { assignText(&display_mgmt_url_, url); }
 
  protected:
   // Releases every service group once, then the child list (and with it its references).
@@ -107,25 +107,25 @@ class SrmComputer : public SrmResource {
 
   std::unique_ptr<SrmResourceList> resources_;  // owned; children, one reference each
   ServiceGroupMap service_groups_;              // one reference per group
-  std::string host_name_;
+  SrmText host_name_;
   int32_t ram_mb_ = 0;
   int32_t swap_mb_ = 0;
   int64_t addr_space_mb_ = 0;
   int32_t proc_count_ = 0;
   int32_t proc_speed_mhz_ = 0;
-  std::string cpu_info_;
-  std::string hw_info_;
-  std::string os_;
-  std::string os_info_;
-  std::string host_id_;
-  std::string ip_addr_;
+  SrmText cpu_info_;
+  SrmText hw_info_;
+  SrmText os_;
+  SrmText os_info_;
+  SrmText host_id_;
+  SrmText ip_addr_;
   int32_t llt_id_ = -1;        // -1: not set
   int32_t node_id_ = -1;       // -1: not set
   int32_t tim_ = 0;            // nonzero: the database's own computer
   int64_t capacity_kb_ = 0;    // never negative
   int64_t free_space_kb_ = 0;  // never negative
-  std::string mgmt_url_;
-  std::string display_mgmt_url_;
+  SrmText mgmt_url_;
+  SrmText display_mgmt_url_;
 };
 
 #endif  // RESDB_KINDS_COMPUTER_H_

@@ -32,16 +32,16 @@ class SrmDisk : public SrmResource {
   int setCapacity(int64_t kb);
   int setFreeSpace(int64_t kb);
 
-  const std::string& getName() const { return name_; }
-  void setName(const std::string& name) { name_ = name; }
-  const std::string& getMake() const { return make_; }
-  void setMake(const std::string& make) { make_ = make; }
-  const std::string& getModel() const { return model_; }
-  void setModel(const std::string& model) { model_ = model; }
-  const std::string& getRevision() const { return revision_; }
-  void setRevision(const std::string& revision) { revision_ = revision; }
-  const std::string& getSerialNum() const { return serial_num_; }
-  void setSerialNum(const std::string& serial) { serial_num_ = serial; }
+  const SrmText& getName() const { return name_; }
+  void setName(std::string_view name) { assignText(&name_, name); }
+  const SrmText& getMake() const { return make_; }
+  void setMake(std::string_view make) { assignText(&make_, make); }
+  const SrmText& getModel() const { return model_; }
+  void setModel(std::string_view model) { assignText(&model_, model); }
+  const SrmText& getRevision() const { return revision_; }
+  void setRevision(std::string_view revision) { assignText(&revision_, revision); }
+  const SrmText& getSerialNum() const { return serial_num_; }
+  void setSerialNum(std::string_view serial) { assignText(&serial_num_, serial); }
   int64_t getCapacityKB() const { return capacity_kb_; }
   int64_t getFreeSpaceKB() const { return free_space_kb_; }
   int32_t getSign() const { return sign_; }
@@ -62,12 +62,12 @@ class SrmDisk : public SrmResource {
   void setVendorVer(int32_t version) { vendor_ver_ = version; }
   int32_t getStatus() const { return status_; }
   void setStatus(int32_t status) { status_ = status; }
-  const std::string& getStatusDesc() const { return status_desc_; }
-  void setStatusDesc(const std::string& desc) { status_desc_ = desc; }
+  const SrmText& getStatusDesc() const { return status_desc_; }
+  void setStatusDesc(std::string_view desc) { assignText(&status_desc_, desc); }
   int32_t getIdType() const { return id_type_; }
   void setIdType(int32_t type) { id_type_ = type; }
-  const std::string& getIdValue() const { return id_value_; }
-  void setIdValue(const std::string& value) { id_value_ = value; }
+  const SrmText& getIdValue() const { return id_value_; }
+  void setIdValue(std::string_view value) { assignText(&id_value_, value); }
   int32_t getAddrBus() const { return addr_bus_; }
   void setAddrBus(int32_t bus) { addr_bus_ = bus; }
   int32_t getAddrLUN() const { return addr_lun_; }
@@ -83,11 +83,11 @@ class SrmDisk : public SrmResource {
  private:
   static const SrmRecordCodec<SrmDisk>& codec();
 
-  std::string name_;
-  std::string make_;
-  std::string model_;
-  std::string revision_;
-  std::string serial_num_;
+  SrmText name_;
+  SrmText make_;
+  SrmText model_;
+  SrmText revision_;
+  SrmText serial_num_;
   int64_t capacity_kb_ = 0;    // never negative
   int64_t free_space_kb_ = 0;  // never negative
   int32_t sign_ = -1;          // negative: not set
@@ -99,9 +99,9 @@ class SrmDisk : public SrmResource {
   int32_t awre_ = 0;
   int32_t vendor_ver_ = 0;
   int32_t status_ = 0;
-  std::string status_desc_;
+  SrmText status_desc_;
   int32_t id_type_ = 0;
-  std::string id_value_;
+  SrmText id_value_;
   int32_t addr_bus_ = 0;
   int32_t addr_lun_ = 0;
   int32_t addr_target_ = 0;

@@ -30,7 +30,7 @@ int SrmDiskChunk::setStartAndLength(int64_t start, int64_t length) {
 int SrmDiskChunk::mergeResource(SrmResource* other) {
   if (other == this) return 1;
   return codec().merge(this, other, [](SrmDiskChunk* dst, SrmDiskChunk* src) {
-    if (!src->disk_.empty()) dst->disk_ = src->disk_;
+    if (!src->disk_.empty()) dst->assignText(&dst->disk_, src->disk_);
     if (src->start_ != 0 || src->length_ != 0) dst->setStartAndLength(src->start_, src->length_);
   });
 }
@@ -60,7 +60,7 @@ int SrmDiskChunk::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   codec().read(this, tuple, [&](int key, std::string_view value) {
     switch (key) {
       case kKeyDisk:
-        disk_ = SrmRecordIdFor(*this, SRM_DISK, value);
+        assignText(&disk_, SrmRecordIdFor(*this, SRM_DISK, value));
         break;
       case kKeyStart:
         start = SrmParseInt64(value);

@@ -30,10 +30,10 @@ class SrmDiskChunk : public SrmResource {
   // Sets both when neither is negative (1); otherwise changes nothing (0).
   int setStartAndLength(int64_t start, int64_t length);
 
-  const std::string& getDisk() const { return disk_; }
-  void setDisk(const std::string& disk) { disk_ = disk; }
-  const std::string& getDiskChunk() const { return disk_chunk_; }
-  void setDiskChunk(const std::string& name) { disk_chunk_ = name; }
+  const SrmText& getDisk() const { return disk_; }
+  void setDisk(std::string_view disk) { assignText(&disk_, disk); }
+  const SrmText& getDiskChunk() const { return disk_chunk_; }
+  void setDiskChunk(std::string_view name) { assignText(&disk_chunk_, name); }
   int64_t getStart() const { return start_; }
   int64_t getLength() const { return length_; }
 
@@ -56,8 +56,8 @@ class SrmDiskChunk : public SrmResource {
  private:
   static const SrmRecordCodec<SrmDiskChunk>& codec();
 
-  std::string disk_;          // Id of the disk the chunk lies on
-  std::string disk_chunk_;    // the chunk's own name
+  SrmText disk_;              // Id of the disk the chunk lies on
+  SrmText disk_chunk_;        // the chunk's own name
   int64_t start_ = 0;         // never negative
   int64_t length_ = 0;        // never negative
   uint64_t found_stamp_ = 0;  // the resolution that found found_disk_; 0 for none

@@ -51,7 +51,7 @@ int SrmFileSystem::serialize(int fd, int flags) {
 int SrmFileSystem::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
   codec().read(this, tuple, [this](int key, std::string_view value) {
-    if (key == kKeyVolume) volume_ = SrmRecordIdFor(*this, SRM_VOLUME, value);
+    if (key == kKeyVolume) assignText(&volume_, SrmRecordIdFor(*this, SRM_VOLUME, value));
   });
   return 1;
 }

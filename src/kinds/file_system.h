@@ -28,10 +28,10 @@ class SrmFileSystem : public SrmResource {
   // State is ORed into the flags. 0 only for a null tuple.
   int deserialize(int fd, CSRMReportTuple* tuple) override;
 
-  const std::string& getVolume() const { return volume_; }
-  void setVolume(const std::string& volume) { volume_ = volume; }
-  const std::string& getFSType() const { return fs_type_; }
-  void setFSType(const std::string& type) { fs_type_ = type; }
+  const SrmText& getVolume() const { return volume_; }
+  void setVolume(std::string_view volume) { assignText(&volume_, volume); }
+  const SrmText& getFSType() const { return fs_type_; }
+  void setFSType(std::string_view type) { assignText(&fs_type_, type); }
   int64_t getCapacityKB() const { return capacity_kb_; }
   int64_t getFreeSpaceKB() const { return free_space_kb_; }
   int64_t getUsedSpaceKB() const { return used_space_kb_; }
@@ -59,8 +59,8 @@ class SrmFileSystem : public SrmResource {
  private:
   static const SrmRecordCodec<SrmFileSystem>& codec();
 
-  std::string volume_;  // the Id of the volume it lives on
-  std::string fs_type_;
+  SrmText volume_;  // the Id of the volume it lives on
+  SrmText fs_type_;
   int64_t capacity_kb_ = 0;
   int64_t free_space_kb_ = 0;
   int64_t used_space_kb_ = 0;

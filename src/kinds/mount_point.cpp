@@ -32,7 +32,7 @@ const SrmRecordCodec<SrmMountPoint>& SrmMountPoint::codec() {
 
 int SrmMountPoint::mergeResource(SrmResource* other) {
   return codec().merge(this, other, [](SrmMountPoint* into, SrmMountPoint* from) {
-    if (!from->volume_id_.empty()) into->volume_id_ = from->volume_id_;
+    if (!from->volume_id_.empty()) into->assignText(&into->volume_id_, from->volume_id_);
   });
 }
 
@@ -45,7 +45,7 @@ int SrmMountPoint::serialize(int fd, int flags) {
 int SrmMountPoint::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
   codec().read(this, tuple, [this](int key, std::string_view value) {
-    if (key == kKeyVolumeId) volume_id_ = SrmRecordIdFor(*this, SRM_VOLUME, value);
+    if (key == kKeyVolumeId) assignText(&volume_id_, SrmRecordIdFor(*this, SRM_VOLUME, value));
   });
   return 1;
 }

@@ -25,14 +25,14 @@ class SrmMountPoint : public SrmResource {
   // State is ORed into the flags. 0 only for a null tuple.
   int deserialize(int fd, CSRMReportTuple* tuple) override;
 
-  const std::string& getVolumeId() const { return volume_id_; }
-  void setVolumeId(const std::string& id) { volume_id_ = id; }
-  const std::string& getMountPointName() const { return mount_point_name_; }
-  void setMountPointName(const std::string& name) { mount_point_name_ = name; }
-  const std::string& getMountLocation() const { return mount_location_; }
-  void setMountLocation(const std::string& location) { mount_location_ = location; }
-  const std::string& getMountToSystem() const { return mount_to_system_; }
-  void setMountToSystem(const std::string& system) { mount_to_system_ = system; }
+  const SrmText& getVolumeId() const { return volume_id_; }
+  void setVolumeId(std::string_view id) { assignText(&volume_id_, id); }
+  const SrmText& getMountPointName() const { return mount_point_name_; }
+  void setMountPointName(std::string_view name) { assignText(&mount_point_name_, name); }
+  const SrmText& getMountLocation() const { return mount_location_; }
+  void setMountLocation(std::string_view location) { assignText(&mount_location_, location); }
+  const SrmText& getMountToSystem() const { return mount_to_system_; }
+  void setMountToSystem(std::string_view system) { assignText(&mount_to_system_, system); }
   int32_t getMountAtStartup() const { return mount_at_startup_; }
   void setMountAtStartup(int32_t on) { mount_at_startup_ = on; }
   int32_t getReadOnly() const { return read_only_; }
@@ -48,10 +48,10 @@ class SrmMountPoint : public SrmResource {
  private:
   static const SrmRecordCodec<SrmMountPoint>& codec();
 
-  std::string volume_id_;  // the Id of the mounted volume
-  std::string mount_point_name_;
-  std::string mount_location_;
-  std::string mount_to_system_;
+  SrmText volume_id_;  // the Id of the mounted volume
+  SrmText mount_point_name_;
+  SrmText mount_location_;
+  SrmText mount_to_system_;
   int32_t mount_at_startup_ = 0;
   int32_t read_only_ = 0;
   int32_t mount_type_ = 0;

@@ -2,9 +2,9 @@
 
 #include "db/srm_resource_database.h"
 
-std::string SrmRecordIdFor(const SrmResource& record, SrmResourceType kind,
-                           std::string_view value) {
+std::string_view SrmRecordIdFor(const SrmResource& record, SrmResourceType kind,
+                                std::string_view value) {
   const SrmResourceDatabase* db = record.getDatabase();
   const SrmResource* found = db != nullptr ? db->findGlobalResource(kind, value) : nullptr;
-  return found != nullptr ? found->getId() : std::string(value);
+  return found != nullptr ? found->getId() : value;
 }

@@ -4,14 +4,14 @@
 #ifndef RESDB_KINDS_RECORD_REFERENCE_H_
 #define RESDB_KINDS_RECORD_REFERENCE_H_
 
-#include <string>
 #include <string_view>
 
 #include "model/srm_resource.h"
 
 // The Id of the record of kind that value names (as an Id, else as a global id) in the
 // database record is bound to; value itself when record has no database or the database holds
-// no such record.
-std::string SrmRecordIdFor(const SrmResource& record, SrmResourceType kind, std::string_view value);
+// no such record. The text viewed is the found record's Id, or value itself.
+std::string_view SrmRecordIdFor(const SrmResource& record, SrmResourceType kind,
+                                std::string_view value);
 
 #endif  // RESDB_KINDS_RECORD_REFERENCE_H_

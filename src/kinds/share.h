@@ -25,22 +25,22 @@ class SrmShare : public SrmResource {
   // State replaces the flags. 0 only for a null tuple.
   int deserialize(int fd, CSRMReportTuple* tuple) override;
 
-  const std::string& getVolumeId() const { return volume_id_; }
-  void setVolumeId(const std::string& id) { volume_id_ = id; }
+  const SrmText& getVolumeId() const { return volume_id_; }
+  void setVolumeId(std::string_view id) { assignText(&volume_id_, id); }
   int32_t getShareFsType() const { return share_fs_type_; }
   void setShareFsType(int32_t type) { share_fs_type_ = type; }
   int32_t getShareFlags() const { return share_flags_; }
   void setShareFlags(int32_t flags) { share_flags_ = flags; }
-  const std::string& getShareName() const { return share_name_; }
-  void setShareName(const std::string& name) { share_name_ = name; }
-  const std::string& getSharePath() const { return share_path_; }
-  void setSharePath(const std::string& path) { share_path_ = path; }
-  const std::string& getShareUser() const { return share_user_; }
-  void setShareUser(const std::string& user) { share_user_ = user; }
-  const std::string& getDomain() const { return domain_; }
-  void setDomain(const std::string& domain) { domain_ = domain; }
-  const std::string& getShareDesc() const { return share_desc_; }
-  void setShareDesc(const std::string& desc) { share_desc_ = desc; }
+  const SrmText& getShareName() const { return share_name_; }
+  void setShareName(std::string_view name) { assignText(&share_name_, name); }
+  const SrmText& getSharePath() const { return share_path_; }
+  void setSharePath(std::string_view path) { assignText(&share_path_, path); }
+  const SrmText& getShareUser() const { return share_user_; }
+  void setShareUser(std::string_view user) { assignText(&share_user_, user); }
+  const SrmText& getDomain() const { return domain_; }
+  void setDomain(std::string_view domain) { assignText(&domain_, domain); }
+  const SrmText& getShareDesc() const { return share_desc_; }
+  void setShareDesc(std::string_view desc) { assignText(&share_desc_, desc); }
 
  protected:
   ~SrmShare() override = default;
@@ -48,14 +48,14 @@ class SrmShare : public SrmResource {
  private:
   static const SrmRecordCodec<SrmShare>& codec();
 
-  std::string volume_id_;
+  SrmText volume_id_;
   int32_t share_fs_type_ = 0;
   int32_t share_flags_ = 0;
-  std::string share_name_;
-  std::string share_path_;
-  std::string share_user_;
-  std::string domain_;
-  std::string share_desc_;
+  SrmText share_name_;
+  SrmText share_path_;
+  SrmText share_user_;
+  SrmText domain_;
+  SrmText share_desc_;
 };
 
 #endif  // RESDB_KINDS_SHARE_H_

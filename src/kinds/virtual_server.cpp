@@ -44,10 +44,10 @@ void SrmVirtualServer::clearServiceGroup() {
 
 void SrmVirtualServer::linkPendingServiceGroup() {
   if (pending_group_.empty() || getDatabase() == nullptr) return;
-  SrmServiceGroup* g = getDatabase()->findServiceGroup(pending_group_);
+  SrmServiceGroup* g = getDatabase()->findServiceGroup(std::string(pending_group_.view()));
   if (g == nullptr) return;
   setServiceGroup(g);
-  pending_group_.clear();
+  assignText(&pending_group_, std::string_view());
 }
 
 int SrmVirtualServer::mergeResource(SrmResource* other) {
@@ -67,7 +67,7 @@ int SrmVirtualServer::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
     if (key != kKeyServiceGroup || getDatabase() == nullptr) return;
     SrmServiceGroup* g = getDatabase()->findServiceGroup(std::string(value));
     setServiceGroup(g);
-    pending_group_ = g == nullptr ? value : std::string();
+    assignText(&pending_group_, g == nullptr ? value : std::string_view());
   });
   return 1;
 }

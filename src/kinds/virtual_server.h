@@ -41,12 +41,12 @@ class SrmVirtualServer : public SrmResource {
   // database lists its groups after its virtual servers); nothing when there still is none.
   void linkPendingServiceGroup();
 
-  const std::string& getName() const { return name_; }
-  void setName(const std::string& name) { name_ = name; }
-  const std::string& getIPAddr() const { return ip_addr_; }
-  void setIPAddr(const std::string& addr) { ip_addr_ = addr; }
-  const std::string& getHostName() const { return host_name_; }
-  void setHostName(const std::string& name) { host_name_ = name; }
+  const SrmText& getName() const { return name_; }
+  void setName(std::string_view name) { assignText(&name_, name); }
+  const SrmText& getIPAddr() const { return ip_addr_; }
+  void setIPAddr(std::string_view addr) { assignText(&ip_addr_, addr); }
+  const SrmText& getHostName() const { return host_name_; }
+  void setHostName(std::string_view name) { assignText(&host_name_, name); }
   int32_t getPort() const { return port_; }
   void setPort(int32_t port) { port_ = port; }
 
@@ -58,10 +58,10 @@ class SrmVirtualServer : public SrmResource {
   static const SrmRecordCodec<SrmVirtualServer>& codec();
 
   SrmServiceGroup* service_group_ = nullptr;  // one reference
-  std::string pending_group_;                 // named by the tuple, not yet in the database
-  std::string name_;
-  std::string ip_addr_;
-  std::string host_name_;
+  SrmText pending_group_;                     // named by the tuple, not yet in the database
+  SrmText name_;
+  SrmText ip_addr_;
+  SrmText host_name_;
   int32_t port_ = 0;  // read and merged, never written
 };
 

@@ -16,7 +16,7 @@ SrmVolume::SrmVolume(SrmResourceDatabase* db) : SrmVolume() {
 
 SrmVolume::SrmVolume(const std::string& name) : SrmVolume() {
   setId(name);
-  volume_key_ = name;
+  assignText(&volume_key_, name);
 }
 
 // Status, StatusDesc and HierType merge by the kind's own rules; Name is never merged; the
@@ -110,7 +110,8 @@ int SrmVolume::mergeResource(SrmResource* other) {
     src->setMerged();
     if (src->status_ != 0) {
       dst->status_ = src->status_;
-      dst->status_desc_ = src->status_desc_;  // even when empty: it belongs to the status
+      dst->assignText(&dst->status_desc_,
+                      src->status_desc_);  // even when empty: it belongs to the status
     }
     if (dst->hier_type_ != kHierSubVolume && src->hier_type_ != 0) {
       dst->hier_type_ = src->hier_type_;
@@ -153,7 +154,7 @@ int SrmVolume::serialize(int fd, int flags) {
 
 int SrmVolume::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
   if (tuple == nullptr) return 0;
-  const std::string id_before = getId();
+  const std::string_view id_before = getId();  // a replaced Id stays in the text store
   int64_t chunk_count = 0;
   int64_t sub_count = 0;
   codec().read(this, tuple, [&](int key, std::string_view value) {
@@ -171,7 +172,7 @@ int SrmVolume::deserialize(int /*fd*/, CSRMReportTuple* tuple) {
         break;
     }
   });
-  if (getId() != id_before) volume_key_ = getId();
+  if (getId() != id_before) assignText(&volume_key_, getId());
   // A negative count announces nothing; it must not cancel out a positive one.
   if (chunk_count < 0) chunk_count = 0;
   if (sub_count < 0) sub_count = 0;
@@ -206,7 +207,7 @@ int SrmVolume::readReferences(int64_t chunk_count, int64_t sub_count) {
                           if (!made) {
                             made.reset(new SrmVolume(db));
                             made->setId(ref.id);
-                            made->volume_key_ = ref.id;
+                            made->assignText(&made->volume_key_, ref.id);
                           }
                           sub = made.get();
                         }
@@ -227,7 +228,7 @@ int SrmVisitVolumesDepthFirst(SrmVolume* root, std::set<std::string>* entered,
                               const std::function<int(SrmVolume*)>& visit) {
   std::set<std::string> own;  // for a caller that keeps no record of what was entered
   if (entered == nullptr) entered = &own;
-  if (root == nullptr || !entered->insert(root->getId()).second) return 1;
+  if (root == nullptr || !entered->emplace(root->getId()).second) return 1;
   // One frame per volume on the current path: the volume and its sub-volumes still to enter.
   struct Frame {
     SrmVolume* volume;
@@ -250,7 +251,7 @@ int SrmVisitVolumesDepthFirst(SrmVolume* root, std::set<std::string>* entered,
     Frame& top = path.back();
     if (top.next < top.subs.size()) {
       SrmVolume* sub = top.subs[top.next++];
-      if (entered->insert(sub->getId()).second) path.push_back(frame_of(sub));
+      if (entered->emplace(sub->getId()).second) path.push_back(frame_of(sub));
       continue;
     }
     SrmVolume* done = top.volume;

@@ -80,24 +80,24 @@ class SrmVolume : public SrmResource {
   SrmResourceList* getSubVolumeList() { return sub_volumes_; }
   SrmVolumeManager* getVolumeManagerRecord() const { return volume_manager_.manager(); }
   const std::string& getVolumeManager() const { return volume_manager_.id(); }
-  const std::string& getVolumeKey() const { return volume_key_; }
-  void setVolumeKey(const std::string& key) { volume_key_ = key; }
-  const std::string& getName() const { return name_; }
-  void setName(const std::string& name) { name_ = name; }
+  const SrmText& getVolumeKey() const { return volume_key_; }
+  void setVolumeKey(std::string_view key) { assignText(&volume_key_, key); }
+  const SrmText& getName() const { return name_; }
+  void setName(std::string_view name) { assignText(&name_, name); }
   int32_t getVolumeType() const { return volume_type_; }
   void setVolumeType(int32_t type) { volume_type_ = type; }
-  const std::string& getVolumeTypeDesc() const { return volume_type_desc_; }
-  void setVolumeTypeDesc(const std::string& desc) { volume_type_desc_ = desc; }
+  const SrmText& getVolumeTypeDesc() const { return volume_type_desc_; }
+  void setVolumeTypeDesc(std::string_view desc) { assignText(&volume_type_desc_, desc); }
   int32_t getStatus() const { return status_; }
   void setStatus(int32_t status) { status_ = status; }
-  const std::string& getStatusDesc() const { return status_desc_; }
-  void setStatusDesc(const std::string& desc) { status_desc_ = desc; }
+  const SrmText& getStatusDesc() const { return status_desc_; }
+  void setStatusDesc(std::string_view desc) { assignText(&status_desc_, desc); }
   int32_t getHierType() const { return hier_type_; }
   void setHierType(int32_t type) { hier_type_ = type; }
-  const std::string& getMgmtURL() const { return mgmt_url_; }
-  void setMgmtURL(const std::string& url) { mgmt_url_ = url; }
-  const std::string& getDisplayMgmtURL() const { return display_mgmt_url_; }
-  void setDisplayMgmtURL(const std::string& url) { display_mgmt_url_ = url; }
+  const SrmText& getMgmtURL() const { return mgmt_url_; }
+  void setMgmtURL(std::string_view url) { assignText(&mgmt_url_, url); }
+  const SrmText& getDisplayMgmtURL() const { return display_mgmt_url_; }
+  void setDisplayMgmtURL(std::string_view url) { assignText(&display_mgmt_url_, url); }
   int64_t getCapacityKB() const { return capacity_kb_; }
   int64_t getFreeSpaceKB() const { return free_space_kb_; }
 
@@ -116,16 +116,16 @@ class SrmVolume : public SrmResource {
   SrmResourceList sub_volume_list_;  // one reference per sub-volume
   SrmResourceList* disk_chunks_ = &chunk_list_;
   SrmResourceList* sub_volumes_ = &sub_volume_list_;
-  std::string volume_key_;  // a copy of the Id
-  std::string name_;
+  SrmText volume_key_;  // a copy of the Id
+  SrmText name_;
   SrmVolumeManagerLink volume_manager_;  // the manager record and its VolumeManager text
   int32_t volume_type_ = 0;
-  std::string volume_type_desc_;
+  SrmText volume_type_desc_;
   int32_t status_ = 0;
-  std::string status_desc_;
+  SrmText status_desc_;
   int32_t hier_type_ = 0;  // kHierParent, kHierSubVolume or 0
-  std::string mgmt_url_;
-  std::string display_mgmt_url_;
+  SrmText mgmt_url_;
+  SrmText display_mgmt_url_;
   int64_t capacity_kb_ = 0;    // never negative
   int64_t free_space_kb_ = 0;  // never negative
 };

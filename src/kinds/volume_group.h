@@ -66,14 +66,14 @@ class SrmVolumeGroup : public SrmResource {
   SrmResourceList* getDiskList() { return disks_.get(); }
   SrmVolumeManager* getVolumeManagerRecord() const { return volume_manager_.manager(); }
   const std::string& getVolumeManager() const { return volume_manager_.id(); }
-  const std::string& getName() const { return name_; }
-  void setName(const std::string& name) { name_ = name; }
+  const SrmText& getName() const { return name_; }
+  void setName(std::string_view name) { assignText(&name_, name); }
   int64_t getCapacityKB() const { return capacity_kb_; }
   int64_t getFreeSpaceKB() const { return free_space_kb_; }
   int32_t getStatus() const { return status_; }
   void setStatus(int32_t status) { status_ = status; }
-  const std::string& getStatusDesc() const { return status_desc_; }
-  void setStatusDesc(const std::string& desc) { status_desc_ = desc; }
+  const SrmText& getStatusDesc() const { return status_desc_; }
+  void setStatusDesc(std::string_view desc) { assignText(&status_desc_, desc); }
 
  protected:
   ~SrmVolumeGroup() override = default;
@@ -88,11 +88,11 @@ class SrmVolumeGroup : public SrmResource {
   std::unique_ptr<SrmResourceList> volumes_;  // owned; one reference per volume
   std::unique_ptr<SrmResourceList> disks_;    // owned; one reference per disk
   SrmVolumeManagerLink volume_manager_;       // the manager record and its VolumeManager text
-  std::string name_;
+  SrmText name_;
   int64_t capacity_kb_ = 0;    // never negative
   int64_t free_space_kb_ = 0;  // never negative
   int32_t status_ = 0;
-  std::string status_desc_;
+  SrmText status_desc_;
 };
 
 #endif  // RESDB_KINDS_VOLUME_GROUP_H_

@@ -25,10 +25,10 @@ class SrmVolumeManager : public SrmResource {
   // 0 only for a null tuple.
   int deserialize(int fd, CSRMReportTuple* tuple) override;
 
-  const std::string& getVolumeMgrName() const { return volume_mgr_name_; }
-  void setVolumeMgrName(const std::string& name) { volume_mgr_name_ = name; }
-  const std::string& getVolumeMgrVersion() const { return volume_mgr_version_; }
-  void setVolumeMgrVersion(const std::string& version) { volume_mgr_version_ = version; }
+  const SrmText& getVolumeMgrName() const { return volume_mgr_name_; }
+  void setVolumeMgrName(std::string_view name) { assignText(&volume_mgr_name_, name); }
+  const SrmText& getVolumeMgrVersion() const { return volume_mgr_version_; }
+  void setVolumeMgrVersion(std::string_view version) { assignText(&volume_mgr_version_, version); }
   int32_t getIdType() const { return id_type_; }
   void setIdType(int32_t type) { id_type_ = type; }
 
@@ -38,8 +38,8 @@ class SrmVolumeManager : public SrmResource {
  private:
   static const SrmRecordCodec<SrmVolumeManager>& codec();
 
-  std::string volume_mgr_name_;
-  std::string volume_mgr_version_;
+  SrmText volume_mgr_name_;
+  SrmText volume_mgr_version_;
   int32_t id_type_ = 0;  // the VolumeManager number of the volumes and groups it manages
 };
 

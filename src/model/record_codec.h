@@ -32,14 +32,14 @@ struct SrmField {
 
   int key;
   Kind kind;
-  std::string R::*text;
+  SrmText R::*text;
   int32_t R::*int32;
   int64_t R::*int64;
   int64_t unset;  // the value of an unset integer (0, or -1 for "not set" fields)
   Read read;
   Merge merge;
 
-  static SrmField Text(int key, std::string R::*member, Merge merge = Merge::IfSet) {
+  static SrmField Text(int key, SrmText R::*member, Merge merge = Merge::IfSet) {
     return SrmField{key, Kind::Text, member, nullptr, nullptr, 0, Read::Assign, merge};
   }
   static SrmField Int(int key, int32_t R::*member, int32_t unset = 0, Merge merge = Merge::IfSet,
@@ -120,7 +120,7 @@ class SrmRecordCodec {
       switch (f.kind) {
         case Field::Kind::Text:
           if ((overwrite || !(src.*f.text).empty()) && (!into_unset_only || (dst->*f.text).empty()))
-            dst->*f.text = src.*f.text;
+            dst->assignText(&(dst->*f.text), src.*f.text);
           break;
         case Field::Kind::Int32:
           if (overwrite ? src.*f.int32 >= 0
@@ -236,7 +236,7 @@ class SrmRecordCodec {
       const Field& f = *field;
       switch (f.kind) {
         case Field::Kind::Text:
-          SrmAssignText(&(r->*f.text), value);
+          r->assignText(&(r->*f.text), value);
           break;
         case Field::Kind::Int32: {
           int32_t v = SrmParseInt32(value);

@@ -117,9 +117,8 @@ SrmIdIndex::Entry* SrmIdIndex::find(std::string_view key, size_t hash) const noe
   return slots_[probe(key, hash)].entry;
 }
 
-template <class Store>
-inline void SrmIdIndex::findEach(const std::string* const* keys, size_t count,
-                                 Store store) const noexcept {
+template <class Key, class Store>
+inline void SrmIdIndex::findEach(const Key* keys, size_t count, Store store) const noexcept {
   if (size_ == 0) {
     for (size_t i = 0; i < count; ++i) store(i, nullptr);
     return;
@@ -129,21 +128,22 @@ inline void SrmIdIndex::findEach(const std::string* const* keys, size_t count,
   const size_t mask = slots_.size() - 1;
   for (size_t first = 0; first < count; first += kStep) {
     const size_t n = std::min(kStep, count - first);
-    const std::string* const* stepKeys = keys + first;
+    const Key* stepKeys = keys + first;
     // Each step asks the cache for what the next one reads: the home slots, then the entries
     // found there (most keys sit in their home slot).
     for (size_t i = 0; i < n; ++i) {
-      hashes[i] = Hash(*stepKeys[i]);
+      hashes[i] = Hash(SrmViewOf(stepKeys[i]));
       __builtin_prefetch(&slots_[hashes[i] & mask]);
     }
     for (size_t i = 0; i < n; ++i) {
       __builtin_prefetch(slots_[hashes[i] & mask].entry);  // a prefetch of null is harmless
     }
-    for (size_t i = 0; i < n; ++i) store(first + i, slots_[probe(*stepKeys[i], hashes[i])].entry);
+    for (size_t i = 0; i < n; ++i)
+      store(first + i, slots_[probe(SrmViewOf(stepKeys[i]), hashes[i])].entry);
   }
 }
 
-void SrmIdIndex::findMany(const std::string* const* keys, size_t count,
+void SrmIdIndex::findMany(const std::string_view* keys, size_t count,
                           Entry** found) const noexcept {
   findEach(keys, count, [found](size_t i, Entry* entry) {
     found[i] = entry;
@@ -151,12 +151,23 @@ void SrmIdIndex::findMany(const std::string* const* keys, size_t count,
   });
 }
 
-void SrmIdIndex::findValues(const std::string* const* keys, size_t count,
-                            SrmResource** found) const noexcept {
-  findEach(keys, count, [found](size_t i, Entry* entry) {
+// findValues' store: each entry's record, asked of the cache as the caller reads it next.
+struct SrmIdIndex::ValueStore {
+  SrmResource** found;
+  void operator()(size_t i, Entry* entry) const {
     found[i] = entry == nullptr ? nullptr : entry->second;
-    if (entry != nullptr) __builtin_prefetch(entry->second);  // the caller reads the record next
-  });
+    if (entry != nullptr) __builtin_prefetch(entry->second);
+  }
+};
+
+void SrmIdIndex::findValues(const std::string_view* keys, size_t count,
+                            SrmResource** found) const noexcept {
+  findEach(keys, count, ValueStore{found});
+}
+
+void SrmIdIndex::findValues(const SrmText* const* keys, size_t count,
+                            SrmResource** found) const noexcept {
+  findEach(keys, count, ValueStore{found});
 }
 
 void SrmIdIndex::clear() noexcept {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/text_arena.h"
+#include "model/text_store.h"
 
 class SrmResource;
 
@@ -43,9 +44,11 @@ class SrmIdIndex {
   // The entries with the keys *keys[0..count), null where none, into found[0..count). The
   // lookups go side by side, one step of all of them at a time, so that their cache misses
   // overlap instead of following one another.
-  void findMany(const std::string* const* keys, size_t count, Entry** found) const noexcept;
-  // The same, giving the entries' records (null where none).
-  void findValues(const std::string* const* keys, size_t count, SrmResource** found) const noexcept;
+  void findMany(const std::string_view* keys, size_t count, Entry** found) const noexcept;
+  // The same, giving the entries' records (null where none); the keys as views or as records'
+  // text fields.
+  void findValues(const std::string_view* keys, size_t count, SrmResource** found) const noexcept;
+  void findValues(const SrmText* const* keys, size_t count, SrmResource** found) const noexcept;
   // Removes every entry; the table keeps its room.
   void clear() noexcept;
   size_t size() const { return size_; }
@@ -56,11 +59,12 @@ class SrmIdIndex {
     Entry* entry;  // null for a free slot
   };
 
+  struct ValueStore;
   friend size_t SrmIdHash(std::string_view key) noexcept;
   static inline size_t Hash(std::string_view key) noexcept;
   // findMany's walk: store(i, entry) for each key i, entry null where none.
-  template <class Store>
-  inline void findEach(const std::string* const* keys, size_t count, Store store) const noexcept;
+  template <class Key, class Store>
+  inline void findEach(const Key* keys, size_t count, Store store) const noexcept;
   // The slot of key's entry, or of the free slot where the probe for it ended.
   inline size_t probe(std::string_view key, size_t hash) const noexcept;
   void place(Slot slot) noexcept;

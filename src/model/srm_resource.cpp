@@ -32,6 +32,15 @@ int SrmTypeKeyOfKind(SrmResourceType kind) {
   }
 }
 
+SrmTextStore* SrmResource::adoptTextStore() {
+  if (database_ != nullptr) {
+    shareTextStore(database_->textStore());
+  } else {
+    texts_ = new SrmTextStore();
+  }
+  return texts_;
+}
+
 std::string* SrmResource::getBuffer() const {
   return database_ ? database_->getFormatBuffer() : nullptr;
 }

@@ -1,7 +1,9 @@
 // SrmResource: the abstract base of every inventory record. It carries the record's kind,
 // its state flags, the three identity strings (Id, PubId, LId) and a borrowed link to the
 // database it belongs to, through which it reaches the database's serialization buffer and
-// the tuple reader of the collection stream being loaded. Reference counted (SrmRef).
+// the tuple reader of the collection stream being loaded. Its text fields live in a text store it
+// holds a reference to: its database's, or one of its own when it has none. Reference counted
+// (SrmRef).
 #ifndef RESDB_MODEL_SRM_RESOURCE_H_
 #define RESDB_MODEL_SRM_RESOURCE_H_
 
@@ -10,7 +12,7 @@
 #include <string_view>
 
 #include "model/srm_ref.h"
-#include "model/text_field.h"
+#include "model/text_store.h"
 
 class CSRMReportTuple;
 class CSRMReportTupleStreamReader;
@@ -61,12 +63,26 @@ class SrmResource : public SrmRef {
   virtual int deserialize(int fd, CSRMReportTuple* tuple) = 0;
 
   SrmResourceType getType() const { return kind_; }
-  const std::string& getId() const { return id_; }
-  void setId(std::string_view id) { SrmAssignText(&id_, id); }
-  const std::string& getPubId() const { return pub_id_; }
-  void setPubId(std::string_view id) { SrmAssignText(&pub_id_, id); }
-  const std::string& getLId() const { return lid_; }
-  void setLId(std::string_view id) { SrmAssignText(&lid_, id); }
+  const SrmText& getId() const { return id_; }
+  void setId(std::string_view id) { assignText(&id_, id); }
+  const SrmText& getPubId() const { return pub_id_; }
+  void setPubId(std::string_view id) { assignText(&pub_id_, id); }
+  const SrmText& getLId() const { return lid_; }
+  void setLId(std::string_view id) { assignText(&lid_, id); }
+
+  // Sets field, one of this record's own, to a copy of value kept in the record's text store.
+  // Throws std::bad_alloc, leaving the field as it was, when the store cannot be had or grow.
+  void assignText(SrmText* field, std::string_view value) {
+    field->assign(value.empty() ? nullptr : textStore(), value);
+  }
+  // Has the record keep its text in store from now on, unless it already has a store; a
+  // record about to enter a database takes that database's store so.
+  void shareTextStore(SrmTextStore* store) {
+    if (texts_ == nullptr) {
+      store->AddRef();
+      texts_ = store;
+    }
+  }
 
   int32_t getFlags() const { return flags_; }
   void setFlags(int32_t flags) { flags_ = flags; }
@@ -93,16 +109,26 @@ class SrmResource : public SrmRef {
  protected:
   explicit SrmResource(SrmResourceType kind) : kind_(kind) {}
   SrmResource() = default;
-  ~SrmResource() override = default;
+  ~SrmResource() override {
+    if (texts_ != nullptr) texts_->Release();
+  }
 
   void setFlag(int32_t bit, bool on) { flags_ = on ? (flags_ | bit) : (flags_ & ~bit); }
 
   SrmResourceType kind_ = SRM_NO_TYPE;
   int32_t flags_ = SRM_DEFAULT_FLAGS;
-  std::string id_;
-  std::string pub_id_;
-  std::string lid_;
+  SrmText id_;
+  SrmText pub_id_;
+  SrmText lid_;
   SrmResourceDatabase* database_ = nullptr;  // borrowed
+
+ private:
+  // The store the record's text goes to: the one it holds, else its database's, else a new one
+  // of its own. Throws std::bad_alloc.
+  SrmTextStore* textStore() { return texts_ != nullptr ? texts_ : adoptTextStore(); }
+  SrmTextStore* adoptTextStore();
+
+  SrmTextStore* texts_ = nullptr;  // one reference held, or null before the first text
 };
 
 #endif  // RESDB_MODEL_SRM_RESOURCE_H_

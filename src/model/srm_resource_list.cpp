@@ -122,7 +122,7 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
     if (entry == nullptr) {
       // Scanners mostly list records in Id order: a new Id after the last one is filed at
       // the end without a walk down the tree; any other Id costs one comparison more.
-      const std::string& id = r->getId();
+      const std::string_view id = r->getId();
       auto it = records.map.emplace_hint(
           records.map.end(), std::piecewise_construct,
           std::forward_as_tuple(id.data(), id.size(), SrmArenaAllocator<char>(&records.keys)),
@@ -157,14 +157,25 @@ SrmResource* SrmResourceList::findResource(SrmResourceType kind, std::string_vie
   return it == records->map.end() ? nullptr : it->second;
 }
 
-void SrmResourceList::findResources(SrmResourceType kind, const std::string* const* ids,
-                                    size_t count, SrmResource** found) const {
+template <class Id>
+void SrmResourceList::findEach(SrmResourceType kind, const Id* ids, size_t count,
+                               SrmResource** found) const {
   const Records* records = recordsOf(kind);
   if (records == nullptr || !records->indexed()) {
-    for (size_t i = 0; i < count; ++i) found[i] = findResource(kind, *ids[i]);
+    for (size_t i = 0; i < count; ++i) found[i] = findResource(kind, SrmViewOf(ids[i]));
     return;
   }
   records->index.findValues(ids, count, found);
+}
+
+void SrmResourceList::findResources(SrmResourceType kind, const std::string_view* ids, size_t count,
+                                    SrmResource** found) const {
+  findEach(kind, ids, count, found);
+}
+
+void SrmResourceList::findResources(SrmResourceType kind, const SrmText* const* ids, size_t count,
+                                    SrmResource** found) const {
+  findEach(kind, ids, count, found);
 }
 
 SrmResource* SrmResourceList::eraseEntry(Records* records, IdMap::iterator it) {
@@ -180,7 +191,7 @@ SrmResource* SrmResourceList::eraseEntry(Records* records, IdMap::iterator it) {
   return removed;
 }
 
-int SrmResourceList::removeResource(SrmResourceType kind, const std::string& id) {
+int SrmResourceList::removeResource(SrmResourceType kind, std::string_view id) {
   Records* records = recordsOf(kind);
   if (records == nullptr) return 0;
   auto it = records->map.find(id);

@@ -60,12 +60,14 @@ class SrmResourceList {
   int addResource(SrmResource* r, SrmResource** replaced);
   // The record stored under kind and id, borrowed; null when none.
   SrmResource* findResource(SrmResourceType kind, std::string_view id) const;
-  // findResource for each of the ids *ids[0..count), into found[0..count), the lookups made
-  // side by side so that their cache misses overlap.
-  void findResources(SrmResourceType kind, const std::string* const* ids, size_t count,
+  // findResource for each of the ids[0..count) (views, or records' text fields), into
+  // found[0..count), the lookups made side by side so that their cache misses overlap.
+  void findResources(SrmResourceType kind, const std::string_view* ids, size_t count,
+                     SrmResource** found) const;
+  void findResources(SrmResourceType kind, const SrmText* const* ids, size_t count,
                      SrmResource** found) const;
   // Removes and releases the entry; 0 when the kind has no entry or the id is not stored.
-  int removeResource(SrmResourceType kind, const std::string& id);
+  int removeResource(SrmResourceType kind, std::string_view id);
   // Removes the entry stored under r's Id within kind, if any. 0 when the kind has no entry or
   // r is null; 1 otherwise, whether or not an entry was erased.
   int removeResource(SrmResourceType kind, SrmResource* r);
@@ -103,6 +105,8 @@ class SrmResourceList {
   void unsetAllResourceState(long mask);
 
  private:
+  template <class Id>
+  void findEach(SrmResourceType kind, const Id* ids, size_t count, SrmResource** found) const;
   // A kind with fewer records is looked up in its map alone.
   static constexpr size_t kIndexedCount = 16;
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "model/text_field.h"
 #include "tuple/key_vocabulary.h"
 #include "tuple/report_tuple.h"
 #include "tuple/result_codes.h"

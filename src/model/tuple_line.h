@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class SrmTupleLine {
  public:
@@ -24,11 +25,11 @@ class SrmTupleLine {
   // Each add throws std::bad_alloc when the buffer cannot grow; the line then keeps the
   // elements added before. A value must not be the buffer itself (growing moves it).
   // "\"Key=value\"," for a text; left out when value is empty.
-  void addText(int key_id, const std::string& value) {
+  void addText(int key_id, std::string_view value) {
     if (!value.empty()) addTextAlways(key_id, value);
   }
   // The same, written even when value is empty.
-  void addTextAlways(int key_id, const std::string& value) {
+  void addTextAlways(int key_id, std::string_view value) {
     addElement(key_id, value.data(), value.size());
   }
   // "\"Key=Name\"," where Name is the name of the key name_id (a record's Type value).

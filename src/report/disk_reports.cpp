@@ -33,7 +33,7 @@ int QDX_Report::Get_Disk_Instances() {
   }
   // The system's two associations with a disk: 1 built, -1 an end is not filed (the second is
   // not attempted), 0 a builder failed.
-  auto link_to_system = [this](const std::string& disk_id, const std::string& path_name) {
+  auto link_to_system = [this](const std::string& disk_id, std::string_view path_name) {
     const EndLookup system{"GroupComponent", system_id_, kSystems};
     const EndLookup disk{"PartComponent", disk_id, kDisks};
     int linked = LinkInstances("CIM_SystemDevice", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
@@ -41,7 +41,7 @@ int QDX_Report::Get_Disk_Instances() {
     if (linked != 1) return linked;
     return LinkInstances("Tavrix_RM_PathToDisk", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
                          system, disk, MapKey{system_id_, disk_id, "PathToDisk"},
-                         {{"PathName", path_name, nmspc_cim::CIM_STRING}});
+                         {{"PathName", std::string(path_name), nmspc_cim::CIM_STRING}});
   };
   for (const auto& entry : *disks) {
     const auto* disk = static_cast<const SrmDisk*>(entry.second);

@@ -140,7 +140,7 @@ int QDX_Report::Get_Alias_Instances() {
   // Every alias is reported, whatever its flags.
   for (const auto& entry : *aliases) {
     const auto* alias = static_cast<const SrmId*>(entry.second);
-    const auto object_class = kind_class_map_.find(alias->getIdType());
+    const auto object_class = kind_class_map_.find(alias->getIdType().view());
     std::string id = DecodeQDXID(alias->getId());  // made before the instance it files
     CCIMInstance* instance = BuildInstance(
         kAliasClass, rm_alias_keys_count, rm_alias_keys,

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/text_store.h"
 #include "report/rm_cim_report.h"
 
 // One property of a recipe. A reference (type CIM_REFERENCE) points to `reference` and has no
@@ -26,6 +27,9 @@ struct RM_PropertyRecipe {
         reference(reference),
         borrowed_(borrowed) {}
   RM_PropertyRecipe(const char* name, const std::string& borrowed, CIMType type, bool is_key,
+                    bool is_natural_name)
+      : RM_PropertyRecipe(name, borrowed.c_str(), type, is_key, is_natural_name) {}
+  RM_PropertyRecipe(const char* name, const SrmText& borrowed, CIMType type, bool is_key,
                     bool is_natural_name)
       : RM_PropertyRecipe(name, borrowed.c_str(), type, is_key, is_natural_name) {}
   RM_PropertyRecipe(const char* name, std::string&& kept, CIMType type, bool is_key,
@@ -60,8 +64,8 @@ struct RM_PropertyRecipe {
   bool null_ = false;  // no value
 };
 
-// Shorthands for the common shapes. Each takes the value as a literal, a string to borrow
-// (an lvalue) or a string to keep (an rvalue).
+// Shorthands for the common shapes. Each takes the value as a literal, a string or record text
+// field to borrow (an lvalue) or a string to keep (an rvalue).
 template <class Text>
 RM_PropertyRecipe RM_Text(const char* name, Text&& value, CIMType type = nmspc_cim::CIM_STRING) {
   return RM_PropertyRecipe(name, std::forward<Text>(value), type, false, false);

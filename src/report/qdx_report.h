@@ -75,7 +75,7 @@ class QDX_Report {
   void LogError(const std::string& failure_point);
   void LogMissingResoruce(const std::string& name);
   void CollectDiskChunks(SrmVolume* volume);
-  std::string DecodeQDXID(const std::string& id) { return id; }
+  std::string DecodeQDXID(std::string_view id) { return std::string(id); }
   std::string GetDiskTypeAsString(int disk_type);
   int GetVolumeMgrInfo();
   int GetVolMgrNameandVer(const std::string& volume_mgr_id, std::string* name,
@@ -194,7 +194,7 @@ class QDX_Report {
   std::string system_id_;
   std::forward_list<std::string> kept_system_ids_;  // KeptSystemId's copies, newest first
   std::map<std::string, int> disk_chunk_set_;
-  std::map<std::string, std::string> kind_class_map_;
+  std::map<std::string, std::string, std::less<>> kind_class_map_;
   SrmResourceList::IdMap* volume_managers_ = nullptr;  // borrowed from the database
   // The filed instances under their ids, one map per category (0 and 1 share map 1). Hashed:
   // the passes look ids up far more often than GetReport lists them, which sorts them then.

@@ -87,11 +87,11 @@ int QDX_Report::Get_ServiceGroup_Instances() {
                           {"GroupComponent", server_id, kSystems}, {"PartComponent", id, kDisks},
                           MapKey{server_id, id, "SystemDevice"});
         if (linked != 1) return linked;
-        return LinkInstances(
-            "Tavrix_RM_PathToDisk", rm_grppart_asso_keys_count, rm_grppart_asso_keys,
-            {"GroupComponent", server_id, kSystems}, {"PartComponent", id, kDisks},
-            MapKey{server_id, id, "PathToDisk"},
-            {{"PathName", static_cast<SrmDisk*>(member)->getName(), nmspc_cim::CIM_STRING}});
+        return LinkInstances("Tavrix_RM_PathToDisk", rm_grppart_asso_keys_count,
+                             rm_grppart_asso_keys, {"GroupComponent", server_id, kSystems},
+                             {"PartComponent", id, kDisks}, MapKey{server_id, id, "PathToDisk"},
+                             {{"PathName", std::string(static_cast<SrmDisk*>(member)->getName()),
+                               nmspc_cim::CIM_STRING}});
       };
       // A mount point stands for the file system registered under its Id.
       auto file_system_link = [&](SrmResource* member) {

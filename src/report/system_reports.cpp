@@ -23,13 +23,13 @@ constexpr char kVirtualClass[] = "Tavrix_RM_HalcyonVirtualComputerSystem";
 constexpr char kEndpointClass[] = "CIM_IPProtocolEndpoint";
 
 // The non-empty pieces of text between separators, in order.
-std::vector<std::string> Pieces(const std::string& text, char separator) {
+std::vector<std::string> Pieces(std::string_view text, char separator) {
   std::vector<std::string> pieces;
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find(separator, start);
     if (end == std::string::npos) end = text.size();
-    if (end > start) pieces.push_back(text.substr(start, end - start));
+    if (end > start) pieces.emplace_back(text.substr(start, end - start));
     start = end + 1;
   }
   return pieces;
@@ -37,7 +37,7 @@ std::vector<std::string> Pieces(const std::string& text, char separator) {
 
 // The recipe of a computer system that has only its class, id and host name.
 std::vector<RM_PropertyRecipe> PlainSystem(const char* class_name, const std::string& id,
-                                           const std::string& host_name) {
+                                           const SrmText& host_name) {
   return {RM_Key("CreationClassName", class_name), RM_NaturalKey("Name", id),
           RM_Text("ElementName", host_name)};
 }

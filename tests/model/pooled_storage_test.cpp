@@ -1,12 +1,15 @@
-// The storage kept in chunks beside the records: the node pool of the resource lists and the
-// global-id table.
+// The storage kept in chunks beside the records: the node pool of the resource lists, the
+// global-id table and the text store records share with their database.
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "db/global_id_table.h"
+#include "db/srm_resource_database.h"
+#include "kinds/disk.h"
 #include "model/node_pool.h"
 
 namespace {
@@ -45,6 +48,37 @@ TEST(GlobalIdTableTest, EntersManyFindsEachAndNeverReplaces) {
   EXPECT_EQ("", table.find("naa.60062000"));
   EXPECT_TRUE(table.add("", ""));  // the database refuses empty texts; the table keeps them
   EXPECT_FALSE(table.add("", "y"));
+}
+
+// A record keeps its text wherever it came from (its own writes, a merge from a record of
+// another store) and however long it outlives its database; each field reads back as a C string.
+TEST(RecordTextTest, OutlivesItsDatabaseAndTakesMergedTextIntoItsOwnStore) {
+  const std::string name(300, 'n');  // longer than the store's first chunk
+  auto db = std::make_unique<SrmResourceDatabase>();
+  SrmDisk* disk = new SrmDisk(db.get());
+  disk->setId("disk-1");
+  const std::string_view first_id = disk->getId();
+  disk->setName(name);
+  ASSERT_EQ(1, db->addResource(disk));
+  disk->AddRef();  // held here beyond the database
+  {
+    SrmHeld<SrmDisk> newer(new SrmDisk());  // no database: a store of its own
+    newer->setId("disk-1");
+    newer->setModel("model-from-a-newer-scan");
+    ASSERT_EQ(1, disk->mergeResource(newer.get()));
+  }
+  db.reset();
+  disk->setId("disk-2");  // a replaced text stays readable until the store ends
+  EXPECT_EQ("disk-1", first_id);
+  disk->setSerialNum("serial after the database ended");
+  EXPECT_EQ("disk-2", disk->getId());
+  EXPECT_EQ(name, disk->getName());
+  EXPECT_EQ("model-from-a-newer-scan", disk->getModel());
+  EXPECT_EQ("serial after the database ended", disk->getSerialNum());
+  EXPECT_EQ(name.size(), std::strlen(disk->getName().c_str()));
+  disk->setName("");
+  EXPECT_STREQ("", disk->getName().c_str());
+  disk->Release();
 }
 
 }  // namespace

@@ -130,8 +130,7 @@ TEST(SrmResourceListTest, FindingManyAtOnceAgreesWithFindingEach) {
     for (int i = 0; i < disks; ++i) Add(&list, SRM_DISK, "d" + std::to_string(i * 2));
     std::vector<std::string> ids;
     for (int i = 0; i < disks * 2 + 100; ++i) ids.push_back("d" + std::to_string(i % 320));
-    std::vector<const std::string*> asked;
-    for (const std::string& id : ids) asked.push_back(&id);
+    std::vector<std::string_view> asked(ids.begin(), ids.end());
     for (int round = 0; round < 2; ++round) {
       std::vector<SrmResource*> found(asked.size());
       list.findResources(SRM_DISK, asked.data(), asked.size(), found.data());
@@ -244,8 +243,7 @@ using IdMap = SrmResourceList::IdMap;
 // Every key of map is found as its own entry, through find and findMany, and no other key.
 void ExpectMirrors(const SrmIdIndex& index, IdMap& map, const std::vector<std::string>& keys) {
   EXPECT_EQ(map.size(), index.size());
-  std::vector<const std::string*> asked;
-  for (const std::string& key : keys) asked.push_back(&key);
+  std::vector<std::string_view> asked(keys.begin(), keys.end());
   IdMap sentinel = {{"~", nullptr}};
   std::vector<SrmIdIndex::Entry*> found(asked.size() + 1, &*sentinel.begin());
   index.findMany(asked.data(), asked.size(), found.data());

@@ -20,7 +20,7 @@
 namespace {
 
 // text as the inside of a DOT string.
-std::string Quote(const std::string& text) {
+std::string Quote(std::string_view text) {
   std::string quoted = "\"";
   for (char c : text) {
     if (c == '"' || c == '\\') quoted += '\\';
@@ -33,8 +33,8 @@ std::string Quote(const std::string& text) {
   return quoted + '"';
 }
 
-std::string NodeId(SrmResourceType kind, const std::string& id) {
-  return Quote(std::string(KindNameOf(kind)) + ":" + id);
+std::string NodeId(SrmResourceType kind, std::string_view id) {
+  return Quote(std::string(KindNameOf(kind)).append(":").append(id));
 }
 
 class GraphWriter {
@@ -77,11 +77,11 @@ class GraphWriter {
   }
 
   void Node(SrmResource* r, const char* indent) {
-    out_ << indent << NodeId(r->getType(), r->getId())
-         << " [label=" << Quote(std::string(KindNameOf(r->getType())) + "\n" + r->getId());
+    out_ << indent << NodeId(r->getType(), r->getId()) << " [label="
+         << Quote(std::string(KindNameOf(r->getType())).append("\n").append(r->getId()));
     if (!r->shouldReport()) {
       out_ << ", style=\"rounded,dashed\", color=grey, fontcolor=grey, tooltip="
-           << Quote(WithdrawalChain(inventory_, {r->getType(), r->getId()}));
+           << Quote(WithdrawalChain(inventory_, {r->getType(), r->getId().str()}));
     }
     out_ << "];\n";
   }
@@ -100,12 +100,12 @@ class GraphWriter {
       }
     });
     ForEach(SRM_VOLUME, [&](SrmResource* volume) {
-      if (!sub_volumes_.count(volume->getId())) Volume(volume, "  ");
+      if (!sub_volumes_.count(volume->getId().view())) Volume(volume, "  ");
     });
   }
 
   void Volume(SrmResource* volume, const std::string& indent) {
-    if (!drawn_.insert(volume->getId()).second) return;  // sub-volumes that loop
+    if (!drawn_.emplace(volume->getId()).second) return;  // sub-volumes that loop
     const SrmResourceList::IdMap* subs = SubVolumes(volume);
     if (subs == nullptr) return Node(volume, indent.c_str());
     out_ << indent << "subgraph cluster_" << clusters_++ << " {\n"
@@ -113,8 +113,8 @@ class GraphWriter {
          << indent << "  label=\"\";\n";
     Node(volume, (indent + "  ").c_str());
     for (const auto& sub : *subs) {
-      const std::string sub_id(sub.first);
-      SrmResource* stored = inventory_->Find({SRM_VOLUME, sub_id});
+      const std::string_view sub_id(sub.first);
+      SrmResource* stored = inventory_->Find(SRM_VOLUME, sub_id);
       if (stored == nullptr) continue;
       Volume(stored, indent + "  ");
       Edge(SRM_VOLUME, sub_id, volume);
@@ -122,8 +122,8 @@ class GraphWriter {
     out_ << indent << "}\n";
   }
 
-  void Edge(SrmResourceType from_kind, const std::string& from_id, SrmResource* to) {
-    if (inventory_->Find({from_kind, from_id}) == nullptr) return;
+  void Edge(SrmResourceType from_kind, std::string_view from_id, SrmResource* to) {
+    if (inventory_->Find(from_kind, from_id) == nullptr) return;
     out_ << "  " << NodeId(from_kind, from_id) << " -> " << NodeId(to->getType(), to->getId())
          << ";\n";
   }
@@ -131,7 +131,7 @@ class GraphWriter {
   void Edges() {
     const std::string host = inventory_->db()->getHostName();
     SrmResource* computer = inventory_->db()->getThisComputer();
-    const std::string host_id = computer ? computer->getId() : host;
+    const std::string host_id = computer ? computer->getId().str() : host;
     ForEach(SRM_DISK, [&](SrmResource* disk) { Edge(SRM_COMPUTER, host_id, disk); });
     ForEach(SRM_DISKCHUNK, [&](SrmResource* chunk) {
       Edge(SRM_DISK, static_cast<SrmDiskChunk*>(chunk)->getDisk(), chunk);
@@ -144,23 +144,23 @@ class GraphWriter {
       auto* group = static_cast<SrmVolumeGroup*>(r);
       Edge(SRM_COMPUTER, host_id, group);
       ForEachIn(group->getDiskList(), SRM_DISK, [&](SrmResource* disk) {
-        if (SrmResource* d = inventory_->Find({SRM_DISK, disk->getId()}))
+        if (SrmResource* d = inventory_->Find(SRM_DISK, disk->getId()))
           Edge(SRM_VOLUMEGROUP, group->getId(), d);
       });
       ForEachIn(group->getVolumeList(), SRM_VOLUME, [&](SrmResource* volume) {
-        if (SrmResource* v = inventory_->Find({SRM_VOLUME, volume->getId()}))
+        if (SrmResource* v = inventory_->Find(SRM_VOLUME, volume->getId()))
           Edge(SRM_VOLUMEGROUP, group->getId(), v);
       });
     });
     // Mount points and shares hang off the file system on their volume, as the report
     // finds it, or off the volume when it holds none.
-    std::map<std::string, std::string> fs_on_volume;
+    std::map<std::string, std::string, std::less<>> fs_on_volume;
     ForEach(SRM_FILESYSTEM, [&](SrmResource* r) {
-      const std::string& volume = static_cast<SrmFileSystem*>(r)->getVolume();
+      const std::string_view volume = static_cast<SrmFileSystem*>(r)->getVolume();
       fs_on_volume.emplace(volume, r->getId());
       Edge(SRM_VOLUME, volume, r);
     });
-    auto on_volume = [&](const std::string& volume, SrmResource* r) {
+    auto on_volume = [&](std::string_view volume, SrmResource* r) {
       auto fs = fs_on_volume.find(volume);
       if (fs != fs_on_volume.end()) {
         Edge(SRM_FILESYSTEM, fs->second, r);
@@ -182,7 +182,7 @@ class GraphWriter {
       SrmResourceList* members = entry.second->getResourceList();
       for (const KindName& k : Kinds()) {
         ForEachIn(members, k.kind, [&](SrmResource* member) {
-          if (inventory_->Find({k.kind, member->getId()}) == nullptr) return;
+          if (inventory_->Find(k.kind, member->getId()) == nullptr) return;
           out_ << "  " << node << " -> " << NodeId(k.kind, member->getId()) << " [style=dotted];\n";
         });
       }
@@ -203,8 +203,8 @@ class GraphWriter {
 
   Inventory* const inventory_;
   std::ostringstream out_;
-  std::set<std::string> sub_volumes_;
-  std::set<std::string> drawn_;
+  std::set<std::string, std::less<>> sub_volumes_;
+  std::set<std::string, std::less<>> drawn_;
   int clusters_ = 0;
 };
 

@@ -51,6 +51,9 @@ class Inventory {
   // The records of kind in Id order, or null when there are none.
   const SrmResourceList::IdMap* Records(SrmResourceType kind);
   SrmResource* Find(const RecordKey& key) { return db_.findResource(key.first, key.second); }
+  SrmResource* Find(SrmResourceType kind, std::string_view id) {
+    return db_.findResource(kind, id);
+  }
 
  private:
   bool LoadScan(const std::string& folder, Progress* progress, std::string* error);

@@ -3,7 +3,7 @@
 namespace {
 
 RecordKey KeyOf(const SrmResource& record) {
-  return {record.getType(), record.getId()};
+  return {record.getType(), record.getId().str()};
 }
 
 }  // namespace
