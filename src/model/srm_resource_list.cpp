@@ -13,10 +13,17 @@
 
 namespace {
 
+// A map taken out of a kind and never taken apart: its nodes belong to the kind's pool and its
+// keys' text to the kind's arena, which give them back whole.
+union LeftToPool {
+  explicit LeftToPool(const SrmResourceList::IdMap::allocator_type& nodes) : map(nodes) {}
+  ~LeftToPool() {}  // NOLINT: the map is left to the pool
+  SrmResourceList::IdMap map;
+};
+
 // Releases every record of a map that no longer belongs to any list.
-void ReleaseAll(SrmResourceList::IdMap* records) {
-  for (auto& entry : *records) entry.second->Release();
-  records->clear();
+void ReleaseAll(const SrmResourceList::IdMap& records) {
+  for (auto& entry : records) entry.second->Release();
 }
 
 // Merges records (a snapshot of a source list, in kind then Id order) into list: a record whose
@@ -71,7 +78,7 @@ SrmResourceList::~SrmResourceList() {
   KindSlots doomed;
   doomed.swap(resources_);
   for (auto& kind : doomed) {
-    if (kind != nullptr) ReleaseAll(&kind->map);
+    if (kind != nullptr) ReleaseAll(kind->map);
   }
 }
 
@@ -213,11 +220,13 @@ int SrmResourceList::removeResource(SrmResourceType kind, SrmResource* r) {
 int SrmResourceList::removeAllResources() {
   for (auto& kind : resources_) {
     if (kind == nullptr) continue;
-    IdMap doomed(kind->map.get_allocator());  // the nodes stay with the kind's pool
-    doomed.swap(kind->map);
+    // The entries are out of the list before their records go, as a record released here may
+    // reach back into the list; their nodes and keys' text stay with the kind until it goes.
+    LeftToPool doomed(kind->map.get_allocator());
+    doomed.map.swap(kind->map);
     kind->index.clear();
     kind->filed.clear();
-    ReleaseAll(&doomed);
+    ReleaseAll(doomed.map);
   }
   return 1;
 }

@@ -12,7 +12,8 @@
 // the index is rebuilt. A stored record is replaced through addResource only, never by writing
 // to its map entry. Each kind owns the memory of the entries the list files: their nodes come
 // from the kind's pool and their keys' text from its arena, all released when the list ends. A
-// removed entry's node goes back to the pool for the next entry; its key's text stays till then.
+// removed entry's node goes back to the pool for the next entry; its key's text stays till then,
+// and so do the nodes of the entries removeAllResources takes out all at once.
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
@@ -71,7 +72,8 @@ class SrmResourceList {
   // Removes the entry stored under r's Id within kind, if any. 0 when the kind has no entry or
   // r is null; 1 otherwise, whether or not an entry was erased.
   int removeResource(SrmResourceType kind, SrmResource* r);
-  // Releases every record; the kind entries stay. Returns 1.
+  // Releases every record; the kind entries stay, and so does the room the entries took (it
+  // goes with the list). Returns 1.
   int removeAllResources();
   // Merges every record of other into this list: a record whose key is already here is merged
   // into the stored one (mergeResource), others are added and linked to this list's database.
@@ -111,11 +113,21 @@ class SrmResourceList {
   static constexpr size_t kIndexedCount = 16;
 
   // The records of one kind: the Id map, the index over its entries and the array of the
-  // records (borrowed: the map holds their references).
+  // records (borrowed: the map holds their references, which whoever drops the kind releases
+  // first). The map's nodes come from pool and its keys' text from keys, and both are given
+  // back whole when the kind goes: the map itself is never taken apart node by node, so it
+  // lives in a union whose member is not destroyed.
   struct Records {
-    SrmNodePool pool;   // the map's nodes; declared before the map, so that it goes after it
-    SrmTextArena keys;  // the text of the map's keys, likewise
-    IdMap map{IdMap::allocator_type(&pool)};
+    Records() : map(IdMap::allocator_type(&pool)) {}
+    ~Records() {}  // NOLINT: the map is left to its pool and arena (above)
+    Records(const Records&) = delete;
+    Records& operator=(const Records&) = delete;
+
+    SrmNodePool pool;   // the map's nodes
+    SrmTextArena keys;  // the text of the map's keys
+    union {
+      IdMap map;
+    };
     SrmIdIndex index;
     std::vector<SrmResource*> filed;
     // True when the index is in use: it holds exactly the map's entries, and there are some.
