@@ -59,8 +59,7 @@ TEST(RecordTextTest, OutlivesItsDatabaseAndTakesMergedTextIntoItsOwnStore) {
   disk->setId("disk-1");
   const std::string_view first_id = disk->getId();
   disk->setName(name);
-  ASSERT_EQ(1, db->addResource(disk));
-  disk->AddRef();  // held here beyond the database
+  ASSERT_EQ(1, db->addResource(disk));  // the list takes a reference; ours outlives it
   {
     SrmHeld<SrmDisk> newer(new SrmDisk());  // no database: a store of its own
     newer->setId("disk-1");
