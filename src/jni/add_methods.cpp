@@ -14,19 +14,18 @@
 
 namespace {
 
-// A record that meets its database only when it is added; its text goes to the database's
-// store all the same.
+// Every record is made in its database's store, where its text goes too.
+
+// A record that meets its database only when it is added.
 template <class Record>
 SrmResource* createUnlinked(SrmResourceDatabase* db) {
-  SrmHeld<Record> record(new Record());
-  record->shareTextStore(db->textStore());
-  return record.release();
+  return SrmNewInStore<Record>(db->textStore());
 }
 
 // A record that reads its children through the database while it deserializes.
 template <class Record>
 SrmResource* createLinked(SrmResourceDatabase* db) {
-  return new Record(db);
+  return SrmNewInStore<Record>(db->textStore(), db);
 }
 
 // A record bound to its database before it reads itself, so that a disk or volume it names by
@@ -34,7 +33,7 @@ SrmResource* createLinked(SrmResourceDatabase* db) {
 // follow it; it is filed only when it is added.
 template <class Record>
 SrmResource* createBound(SrmResourceDatabase* db) {
-  Record* record = new Record();
+  Record* record = SrmNewInStore<Record>(db->textStore());
   record->setDatabase(db);
   return record;
 }

@@ -1,5 +1,5 @@
 // SrmRef: the intrusive reference count every record and service group carries. A new object
-// holds one reference, its creator's; Release() deletes it when the last one goes. Not atomic:
+// holds one reference, its creator's; Release() destroys it when the last one goes. Not atomic:
 // an object belongs to one database, used by one thread at a time.
 #ifndef RESDB_MODEL_SRM_REF_H_
 #define RESDB_MODEL_SRM_REF_H_
@@ -15,15 +15,18 @@ class SrmRef {
 
   // Takes one more reference; returns the new count.
   int AddRef() { return ++count_; }
-  // Drops one reference; deletes the object when none is left. Never call it on null.
+  // Drops one reference; destroys the object when none is left. Never call it on null.
   void Release() {
-    if (--count_ <= 0) delete this;
+    if (--count_ <= 0) destroy();
   }
   int getRefCount() const { return count_; }
 
  protected:
   // Only Release() deletes a counted object.
   virtual ~SrmRef() = default;
+  // Ends the object once its last reference is gone: deletes it, unless a class keeps its
+  // objects elsewhere.
+  virtual void destroy() { delete this; }
 
  private:
   int32_t count_ = 1;

@@ -41,6 +41,17 @@ SrmTextStore* SrmResource::adoptTextStore() {
   return texts_;
 }
 
+void SrmResource::destroy() {
+  if (!in_store_) {
+    delete this;
+    return;
+  }
+  SrmTextStore* store = texts_;
+  texts_ = nullptr;  // released once the record is gone: its room may go with the store
+  this->~SrmResource();
+  store->Release();
+}
+
 std::string* SrmResource::getBuffer() const {
   return database_ ? database_->getFormatBuffer() : nullptr;
 }

@@ -2,14 +2,17 @@
 // its state flags, the three identity strings (Id, PubId, LId) and a borrowed link to the
 // database it belongs to, through which it reaches the database's serialization buffer and
 // the tuple reader of the collection stream being loaded. Its text fields live in a text store it
-// holds a reference to: its database's, or one of its own when it has none. Reference counted
-// (SrmRef).
+// holds a reference to: its database's, or one of its own when it has none. A record made by
+// SrmNewInStore lives in that store too. Reference counted (SrmRef).
 #ifndef RESDB_MODEL_SRM_RESOURCE_H_
 #define RESDB_MODEL_SRM_RESOURCE_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/srm_ref.h"
 #include "model/text_store.h"
@@ -75,6 +78,18 @@ class SrmResource : public SrmRef {
   void assignText(SrmText* field, std::string_view value) {
     field->assign(value.empty() ? nullptr : textStore(), value);
   }
+  // Records live on the heap, or in a text store through SrmNewInStore.
+  static void* operator new(size_t size) { return ::operator new(size); }
+  static void operator delete(void* record) noexcept { ::operator delete(record); }
+  static void* operator new(size_t size, const std::nothrow_t& tag) noexcept {
+    return ::operator new(size, tag);
+  }
+  static void operator delete(void* record, const std::nothrow_t& tag) noexcept {
+    ::operator delete(record, tag);
+  }
+  static void* operator new(size_t size, SrmTextStore* store) { return store->keepRecord(size); }
+  static void operator delete(void*, SrmTextStore*) noexcept {}  // the store keeps the room
+
   // Has the record keep its text in store from now on, unless it already has a store; a
   // record about to enter a database takes that database's store so.
   void shareTextStore(SrmTextStore* store) {
@@ -112,6 +127,9 @@ class SrmResource : public SrmRef {
   ~SrmResource() override {
     if (texts_ != nullptr) texts_->Release();
   }
+  // A record living in its store ends without being deleted; the store takes its room back
+  // when the store ends.
+  void destroy() override;
 
   void setFlag(int32_t bit, bool on) { flags_ = on ? (flags_ | bit) : (flags_ & ~bit); }
 
@@ -129,6 +147,21 @@ class SrmResource : public SrmRef {
   SrmTextStore* adoptTextStore();
 
   SrmTextStore* texts_ = nullptr;  // one reference held, or null before the first text
+  bool in_store_ = false;          // the record's own memory is texts_'s
+
+  template <class R, class... Args>
+  friend R* SrmNewInStore(SrmTextStore* store, Args&&... args);
 };
+
+// A new record of kind R made in store, where its text goes too; the caller holds its one
+// reference. R's constructor must assign no text (the kinds' default and database-linking
+// constructors). Throws std::bad_alloc.
+template <class R, class... Args>
+R* SrmNewInStore(SrmTextStore* store, Args&&... args) {
+  R* record = new (store) R(std::forward<Args>(args)...);
+  record->shareTextStore(store);
+  record->in_store_ = true;
+  return record;
+}
 
 #endif  // RESDB_MODEL_SRM_RESOURCE_H_

@@ -5,6 +5,7 @@
 #define RESDB_MODEL_TEXT_ARENA_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -27,6 +28,18 @@ class SrmTextArena {
     room_ -= bytes;
     return text;
   }
+  // The same, aligned as operator new aligns.
+  void* allocateAligned(size_t bytes) {
+    constexpr size_t kAlign = alignof(std::max_align_t);
+    const size_t pad = (kAlign - reinterpret_cast<uintptr_t>(unused_) % kAlign) % kAlign;
+    if (pad + bytes > room_) {
+      grow(bytes);  // a chunk starts aligned
+    } else {
+      unused_ += pad;
+      room_ -= pad;
+    }
+    return allocate(bytes);
+  }
 
  private:
   static constexpr size_t kLargestChunk = 64 * 1024;
@@ -42,7 +55,7 @@ class SrmTextArena {
   }
 
   SrmChunkList chunks_;
-  char first_room_[kFirstRoom];
+  alignas(std::max_align_t) char first_room_[kFirstRoom];
   char* unused_ = first_room_;  // the newest room not yet taken
   size_t room_ = kFirstRoom;
   size_t next_chunk_ = 256;

@@ -1,7 +1,7 @@
 // SrmTextStore and SrmText: the text of records' fields. Every record of a database keeps its
 // text in the database's store, copied in one text after another and given back all at once, so
 // that filing a record takes no allocation of its own per field and ending a database frees a
-// few chunks instead of a block per field.
+// few chunks instead of a block per field. The records a database loads live in the store too.
 #ifndef RESDB_MODEL_TEXT_STORE_H_
 #define RESDB_MODEL_TEXT_STORE_H_
 
@@ -13,10 +13,11 @@
 #include "model/srm_ref.h"
 #include "model/text_arena.h"
 
-// A counted text arena. Its owner (a database) holds one reference and every record whose text
-// lives in it holds one more, since a record can outlive its database or be shared with another
-// one; the text goes when the last of them lets go. A text replaced in a field stays in the
-// store until then. Not thread safe, like the records that use it.
+// A counted arena. Its owner (a database) holds one reference and every record whose text or
+// memory lives in it holds one more, since a record can outlive its database or be shared with
+// another one; the text goes when the last of them lets go. A text replaced in a field, and the
+// room of a record that has ended, stay in the store until then. Not thread safe, like the
+// records that use it.
 class SrmTextStore : public SrmRef {
  public:
   SrmTextStore() = default;
@@ -29,6 +30,8 @@ class SrmTextStore : public SrmRef {
     copy[text.size()] = '\0';
     return copy;
   }
+  // Room for a record of size bytes, aligned as operator new aligns. Throws std::bad_alloc.
+  void* keepRecord(size_t size) { return arena_.allocateAligned(size); }
 
  private:
   ~SrmTextStore() override = default;

@@ -50,12 +50,13 @@ TEST(GlobalIdTableTest, EntersManyFindsEachAndNeverReplaces) {
   EXPECT_FALSE(table.add("", "y"));
 }
 
-// A record keeps its text wherever it came from (its own writes, a merge from a record of
-// another store) and however long it outlives its database; each field reads back as a C string.
+// A record made in its database's store keeps its text, wherever it came from (its own writes, a
+// merge from a record of another store), and its memory however long it outlives its database;
+// each field reads back as a C string.
 TEST(RecordTextTest, OutlivesItsDatabaseAndTakesMergedTextIntoItsOwnStore) {
   const std::string name(300, 'n');  // longer than the store's first chunk
   auto db = std::make_unique<SrmResourceDatabase>();
-  SrmDisk* disk = new SrmDisk(db.get());
+  SrmDisk* disk = SrmNewInStore<SrmDisk>(db->textStore(), db.get());  // its memory too
   disk->setId("disk-1");
   const std::string_view first_id = disk->getId();
   disk->setName(name);
