@@ -75,10 +75,10 @@ void SrmResourceList::Records::reindex() {
 SrmResourceList::SrmResourceList(SrmResourceDatabase* db) : db_(db) {}
 
 SrmResourceList::~SrmResourceList() {
-  KindSlots doomed;
-  doomed.swap(resources_);
-  for (auto& kind : doomed) {
-    if (kind != nullptr) ReleaseAll(kind->map);
+  for (auto& slot : resources_) {
+    if (slot == nullptr) continue;
+    const std::unique_ptr<Records> kind = std::move(slot);  // out of the list before it goes
+    ReleaseAll(kind->map);
   }
 }
 
