@@ -27,10 +27,16 @@ void* SrmNodePool::allocate(size_t bytes) {
     return block;
   }
   if (unused_ == unused_end_) {
-    const size_t bytes_of_chunk = block_size_ * next_chunk_blocks_;
+    // Chunks double up to the largest chunk (a block larger than it gets a chunk of its own).
+    const size_t most_blocks = SrmChunkList::kLargestChunk / block_size_;
+    size_t bytes_of_chunk = block_size_ * next_chunk_blocks_;
+    if (next_chunk_blocks_ >= most_blocks) {
+      bytes_of_chunk = most_blocks == 0 ? block_size_ : SrmChunkList::kLargestChunk;
+    } else {
+      next_chunk_blocks_ *= 2;
+    }
     unused_ = static_cast<char*>(chunks_.add(bytes_of_chunk));
-    unused_end_ = unused_ + bytes_of_chunk;
-    if (next_chunk_blocks_ < kLargestChunkBlocks) next_chunk_blocks_ *= 2;
+    unused_end_ = unused_ + bytes_of_chunk / block_size_ * block_size_;
   }
   void* block = unused_;
   unused_ += block_size_;

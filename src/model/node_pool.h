@@ -30,7 +30,6 @@ class SrmNodePool {
     FreeBlock* next;
   };
   static constexpr size_t kFirstChunkBlocks = 4;
-  static constexpr size_t kLargestChunkBlocks = 512;
   // Room for the first blocks inside the pool, so that a container of an entry or two (most
   // child lists) takes no chunk at all: two map nodes of a resource list.
   static constexpr size_t kFirstRoom = 160;

@@ -42,7 +42,7 @@ class SrmTextArena {
   }
 
  private:
-  static constexpr size_t kLargestChunk = 64 * 1024;
+  static constexpr size_t kLargestChunk = SrmChunkList::kLargestChunk;
   // Room for the first texts inside the arena, so that an owner of a few short texts (most
   // child lists) takes no chunk at all.
   static constexpr size_t kFirstRoom = 96;
@@ -51,7 +51,7 @@ class SrmTextArena {
     const size_t room = bytes > next_chunk_ ? bytes : next_chunk_;
     unused_ = static_cast<char*>(chunks_.add(room));
     room_ = room;
-    if (next_chunk_ < kLargestChunk) next_chunk_ *= 2;
+    next_chunk_ = next_chunk_ * 2 < kLargestChunk ? next_chunk_ * 2 : kLargestChunk;
   }
 
   SrmChunkList chunks_;

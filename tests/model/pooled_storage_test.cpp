@@ -10,7 +10,9 @@
 #include "db/global_id_table.h"
 #include "db/srm_resource_database.h"
 #include "kinds/disk.h"
+#include "model/chunk_cache.h"
 #include "model/node_pool.h"
+#include "model/text_arena.h"
 
 namespace {
 
@@ -48,6 +50,31 @@ TEST(GlobalIdTableTest, EntersManyFindsEachAndNeverReplaces) {
   EXPECT_EQ("", table.find("naa.60062000"));
   EXPECT_TRUE(table.add("", ""));  // the database refuses empty texts; the table keeps them
   EXPECT_FALSE(table.add("", "y"));
+}
+
+// The largest chunks an arena gives back are kept, up to the bound, and taken again by the next
+// arena instead of new ones; draining gives them all back.
+TEST(ChunkCacheTest, KeepsLargestChunksForTheNextArenaUpToItsBound) {
+  SrmChunkCache::Drain();
+  EXPECT_EQ(nullptr, SrmChunkCache::Take());
+  auto fill = [] {
+    SrmTextArena arena;
+    for (int i = 0; i < 400; ++i) std::memset(arena.allocate(1000), 'x', 1000);
+  };
+  fill();
+  const size_t kept = SrmChunkCache::Drain();
+  EXPECT_GE(kept, 3u);  // 400 KB: the chunks grow to the largest size within the first 128 KB
+  fill();
+  fill();  // takes the chunks the first one gave back
+  EXPECT_EQ(kept, SrmChunkCache::Drain());
+  std::vector<void*> blocks;
+  for (size_t i = 0; i <= SrmChunkCache::kMaxKeptChunks; ++i)
+    blocks.push_back(::operator new(SrmChunkCache::kKeptBlockBytes));
+  for (size_t i = 0; i < SrmChunkCache::kMaxKeptChunks; ++i)
+    EXPECT_TRUE(SrmChunkCache::Keep(blocks[i]));
+  EXPECT_FALSE(SrmChunkCache::Keep(blocks.back()));
+  ::operator delete(blocks.back());
+  EXPECT_EQ(SrmChunkCache::kMaxKeptChunks, SrmChunkCache::Drain());
 }
 
 // A record made in its database's store keeps its text, wherever it came from (its own writes, a

@@ -16,6 +16,7 @@
 #include "db/srm_resource_database.h"
 #include "fake_jni.h"
 #include "jni/native_methods.h"
+#include "model/chunk_cache.h"
 #include "native_lifecycle.h"
 #include "providerutil.h"
 #include "temp_dir.h"
@@ -55,10 +56,11 @@ class PausedJni {
 };
 
 // The blocks live counts once the log lines and result records the library handed to the
-// utility library (kept there, not leaked) are gone.
+// utility library, and the chunks kept for the next database, are gone (kept, not leaked).
 long LiveAfterClearing(const ScopedLiveBlocks& live) {
   ScopedAllocPause pause;
   ProviderUtil::clearCaptured();
+  SrmChunkCache::Drain();
   return live.count();
 }
 
