@@ -1,5 +1,7 @@
 // The storage kept in chunks beside the records: the node pool of the resource lists, the
 // global-id table and the text store records share with their database.
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -25,12 +27,13 @@ TEST(NodePoolTest, GivenBackBlocksAreTakenAgainAndOtherSizesGoToOperatorNew) {
   pool.deallocate(first, 40);
   EXPECT_EQ(first, pool.allocate(40));
   pool.deallocate(other_size, 200);
-  std::vector<char*> blocks;  // the pool's own room, then chunks that grow: none may overlap
-  for (int i = 0; i < 1000; ++i) {
+  // The pool's own room, then chunks that grow up to the largest: no two blocks may overlap.
+  std::vector<char*> blocks;
+  for (int i = 0; i < 5000; ++i) {
     blocks.push_back(static_cast<char*>(pool.allocate(40)));
     std::memset(blocks.back(), i % 251, 40);
   }
-  for (int i = 0; i < 1000; ++i)
+  for (int i = 0; i < 5000; ++i)
     EXPECT_EQ(std::string(40, static_cast<char>(i % 251)), std::string(blocks[i], 40));
 }
 
@@ -83,7 +86,10 @@ TEST(ChunkCacheTest, KeepsLargestChunksForTheNextArenaUpToItsBound) {
 TEST(RecordTextTest, OutlivesItsDatabaseAndTakesMergedTextIntoItsOwnStore) {
   const std::string name(300, 'n');  // longer than the store's first chunk
   auto db = std::make_unique<SrmResourceDatabase>();
+  db->textStore()->keep(std::string(1000, 't'));  // a chunk of its own
+  db->textStore()->keep("odd");  // the next chunk; the record's room must still come aligned
   SrmDisk* disk = SrmNewInStore<SrmDisk>(db->textStore(), db.get());  // its memory too
+  EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(disk) % alignof(std::max_align_t));
   disk->setId("disk-1");
   const std::string_view first_id = disk->getId();
   disk->setName(name);
