@@ -49,9 +49,10 @@ void ReleaseFrom(SrmResourceDatabase* db, SrmResource* r) {
 }  // namespace
 
 void SrmResourceDatabase::releaseRecords() noexcept {
-  // Every record is held here once more, so that the lists can go first. Room for the walk is
-  // taken before anything changes; without it, the child links of this database's volumes and
-  // volume groups are broken as the lists go (a record another database shares then loses them).
+  // Every record's reference moves here from the lists, so that the lists can go first. Room
+  // for the walk is taken before anything changes; without it, the child links of this database's
+  // volumes and volume groups are broken as the lists go (a record another database shares then
+  // loses them).
   const size_t size =
       static_cast<size_t>(resource_list_.getResourceCount()) + departed_containers_.size();
   std::vector<SrmResource*> held;
@@ -77,14 +78,11 @@ void SrmResourceDatabase::releaseRecords() noexcept {
     resource_list_.removeAllResources();
     return;
   }
-  ForEachRecord(&resource_list_, [&held](SrmResource* r) {
-    r->AddRef();
-    held.push_back(r);
-  });
+  // The list's references move into held (room was made for all of them above).
+  resource_list_.takeAllResources(&held);
   held.insert(held.end(), departed_containers_.begin(), departed_containers_.end());
   departed_containers_.clear();
   computer_list_.removeAllResources();
-  resource_list_.removeAllResources();
 
   // A record held more than once (a departed container the lists held too) gives back the
   // extra references first, so that each is held here once.

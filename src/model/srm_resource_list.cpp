@@ -231,6 +231,17 @@ int SrmResourceList::removeAllResources() {
   return 1;
 }
 
+void SrmResourceList::takeAllResources(std::vector<SrmResource*>* records) {
+  for (auto& kind : resources_) {
+    if (kind == nullptr) continue;
+    LeftToPool taken(kind->map.get_allocator());
+    taken.map.swap(kind->map);
+    kind->index.clear();
+    kind->filed.clear();
+    for (const auto& entry : taken.map) records->push_back(entry.second);
+  }
+}
+
 int SrmResourceList::mergeResources(const SrmResourceList* other) {
   if (other == nullptr) return 0;
   std::vector<SrmResource*> records;

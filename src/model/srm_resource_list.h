@@ -75,6 +75,9 @@ class SrmResourceList {
   // Releases every record; the kind entries stay, and so does the room the entries took (it
   // goes with the list). Returns 1.
   int removeAllResources();
+  // Moves every stored record's reference into *records, in kind then Id order, releasing
+  // nothing; the kinds stay, empty. The caller has made room in *records for every record.
+  void takeAllResources(std::vector<SrmResource*>* records);
   // Merges every record of other into this list: a record whose key is already here is merged
   // into the stored one (mergeResource), others are added and linked to this list's database.
   // 0 for a null list, or at the first merge or add that fails (no rollback).
