@@ -75,10 +75,13 @@ void SrmResourceList::Records::reindex() {
 SrmResourceList::SrmResourceList(SrmResourceDatabase* db) : db_(db) {}
 
 SrmResourceList::~SrmResourceList() {
-  for (auto& slot : resources_) {
-    if (slot == nullptr) continue;
-    const std::unique_ptr<Records> kind = std::move(slot);  // out of the list before it goes
+  for (uint32_t kinds = made_kinds_; kinds != 0; kinds &= kinds - 1) {
+    const int slot = __builtin_ctz(kinds);
+    Records* kind = resources_[slot];
+    resources_[slot] = nullptr;  // out of the list before it goes
+    made_kinds_ &= ~(uint32_t{1} << slot);
     ReleaseAll(kind->map);
+    delete kind;
   }
 }
 
@@ -96,11 +99,12 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
     return 0;
   }
   SrmResource* replaced = nullptr;
-  std::unique_ptr<Records>& kind = resources_[r->getType()];
+  Records*& kind = resources_[r->getType()];
   bool new_kind = false;
   try {
     if (kind == nullptr) {
-      kind.reset(new Records);
+      kind = new Records;
+      made_kinds_ |= uint32_t{1} << r->getType();
       new_kind = true;
     }
     Records& records = *kind;
@@ -145,7 +149,11 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
     if (replaced != nullptr) records.filed.clear();  // until the index is rebuilt
   } catch (const std::bad_alloc&) {
     // A kind that did not get its record has never held one.
-    if (new_kind) kind.reset();
+    if (new_kind) {
+      delete kind;
+      kind = nullptr;
+      made_kinds_ &= ~(uint32_t{1} << r->getType());
+    }
     return 0;
   }
   r->AddRef();
@@ -217,29 +225,27 @@ int SrmResourceList::removeResource(SrmResourceType kind, SrmResource* r) {
   return 1;
 }
 
-int SrmResourceList::removeAllResources() {
-  for (auto& kind : resources_) {
-    if (kind == nullptr) continue;
-    // The entries are out of the list before their records go, as a record released here may
-    // reach back into the list; their nodes and keys' text stay with the kind until it goes.
-    LeftToPool doomed(kind->map.get_allocator());
-    doomed.map.swap(kind->map);
-    kind->index.clear();
-    kind->filed.clear();
-    ReleaseAll(doomed.map);
-  }
-  return 1;
-}
-
-void SrmResourceList::takeAllResources(std::vector<SrmResource*>* records) {
-  for (auto& kind : resources_) {
-    if (kind == nullptr) continue;
+template <class Take>
+void SrmResourceList::takeEntries(Take take) {
+  for (uint32_t kinds = made_kinds_; kinds != 0; kinds &= kinds - 1) {
+    Records* kind = resources_[__builtin_ctz(kinds)];
+    // The entries are out of the list before their records are handed on, as a record released
+    // may reach back into the list; their nodes and keys' text stay with the kind until it goes.
     LeftToPool taken(kind->map.get_allocator());
     taken.map.swap(kind->map);
     kind->index.clear();
     kind->filed.clear();
-    for (const auto& entry : taken.map) records->push_back(entry.second);
+    for (const auto& entry : taken.map) take(entry.second);
   }
+}
+
+int SrmResourceList::removeAllResources() {
+  takeEntries([](SrmResource* r) { r->Release(); });
+  return 1;
+}
+
+void SrmResourceList::takeAllResources(std::vector<SrmResource*>* records) {
+  takeEntries([records](SrmResource* r) { records->push_back(r); });
 }
 
 int SrmResourceList::mergeResources(const SrmResourceList* other) {

@@ -18,6 +18,7 @@
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
 #include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -110,6 +111,10 @@ class SrmResourceList {
   void unsetAllResourceState(long mask);
 
  private:
+  // Takes the entries out of every kind, each kind's before its records are handed on, and
+  // hands take(record) each record with the reference its entry held.
+  template <class Take>
+  void takeEntries(Take take);
   template <class Id>
   void findEach(SrmResourceType kind, const Id* ids, size_t count, SrmResource** found) const;
   // A kind with fewer records is looked up in its map alone.
@@ -143,20 +148,22 @@ class SrmResourceList {
   };
   // One slot per kind, indexed by the kind's value; a kind outside it never has an entry.
   static constexpr int kKindSlots = SRM_ALIAS + 1;
-  using KindSlots = std::array<std::unique_ptr<Records>, kKindSlots>;
+  using KindSlots = std::array<Records*, kKindSlots>;  // owned; the list deletes them
+  static_assert(kKindSlots <= 32, "a bit of made_kinds_ for each slot");
 
   // The records of kind, or null when the kind has no entry.
   Records* recordsOf(SrmResourceType kind) {
-    return kind < 0 || kind >= kKindSlots ? nullptr : resources_[kind].get();
+    return kind < 0 || kind >= kKindSlots ? nullptr : resources_[kind];
   }
   const Records* recordsOf(SrmResourceType kind) const {
-    return kind < 0 || kind >= kKindSlots ? nullptr : resources_[kind].get();
+    return kind < 0 || kind >= kKindSlots ? nullptr : resources_[kind];
   }
   // Takes the entry at it out of records' map and index; returns its record, whose reference
   // the caller now holds.
   static SrmResource* eraseEntry(Records* records, IdMap::iterator it);
 
-  KindSlots resources_;      // null for a kind without an entry; walked in kind order
+  KindSlots resources_{};    // null for a kind without an entry; walked in kind order
+  uint32_t made_kinds_ = 0;  // bit k set while resources_[k] is not null
   SrmResourceDatabase* db_;  // borrowed
 };
 
