@@ -22,7 +22,7 @@ class SrmRef {
   int getRefCount() const { return count_; }
 
  protected:
-  // Only Release() deletes a counted object.
+  // Only Release() ends a counted object.
   virtual ~SrmRef() = default;
   // Ends the object once its last reference is gone: deletes it, unless a class keeps its
   // objects elsewhere.
