@@ -51,6 +51,11 @@ class SrmIdIndex {
   void findValues(const SrmText* const* keys, size_t count, SrmResource** found) const noexcept;
   // Removes every entry; the table keeps its room.
   void clear() noexcept;
+  // Removes every entry and gives the table's room back.
+  void release() noexcept {
+    std::vector<Slot>().swap(slots_);
+    size_ = 0;
+  }
   size_t size() const { return size_; }
 
  private:

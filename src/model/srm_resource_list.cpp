@@ -233,7 +233,7 @@ void SrmResourceList::takeEntries(Take take) {
     // may reach back into the list; their nodes and keys' text stay with the kind until it goes.
     LeftToPool taken(kind->map.get_allocator());
     taken.map.swap(kind->map);
-    kind->index.clear();
+    kind->index.release();  // rather than emptied slot by slot; the next filing makes it anew
     kind->filed.clear();
     for (const auto& entry : taken.map) take(entry.second);
   }
