@@ -55,16 +55,17 @@ void SrmResourceDatabase::releaseRecords() noexcept {
   // loses them).
   const size_t size =
       static_cast<size_t>(resource_list_.getResourceCount()) + departed_containers_.size();
+  size_t volume_room = static_cast<size_t>(resource_list_.getTypeCount(SRM_VOLUME));
+  for (SrmResource* r : departed_containers_) volume_room += r->getType() == SRM_VOLUME ? 1 : 0;
   std::vector<SrmResource*> held;
   std::vector<int> inside;  // per held volume: references held volumes and this walk hold
   std::vector<SrmResource*> pending;
-  RecordTable<bool> seen;         // every record held
   RecordTable<size_t> volume_at;  // each held volume's place in held
   try {
     held.reserve(size);
-    inside.reserve(size);
-    pending.reserve(size);
-    if (!seen.reserve(size) || !volume_at.reserve(size)) throw std::bad_alloc();
+    inside.reserve(volume_room);
+    pending.reserve(volume_room);
+    if (!volume_at.reserve(volume_room)) throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
     for (SrmResourceType kind : {SRM_VOLUME, SRM_VOLUMEGROUP}) {
       if (SrmResourceList::IdMap* map = resource_list_.getSrmResourceIdMap(kind)) {
@@ -85,11 +86,13 @@ void SrmResourceDatabase::releaseRecords() noexcept {
   computer_list_.removeAllResources();
 
   // A record held more than once (a departed container the lists held too) gives back the
-  // extra references first, so that each is held here once.
+  // extra references first, so that each is held here once. The walk marks each record it
+  // meets, and takes every mark off again below before the record is let go.
   size_t distinct = 0;
   for (size_t i = 0; i < held.size(); ++i) {
     SrmResource* r = held[i];
-    if (seen.add(r, true)) {
+    if (!r->walkMark()) {
+      r->setWalkMark(true);
       held[distinct++] = r;
     } else {
       r->Release();
@@ -102,6 +105,7 @@ void SrmResourceDatabase::releaseRecords() noexcept {
   size_t volumes = 0;
   for (size_t i = 0; i < held.size(); ++i) {
     SrmResource* r = held[i];
+    r->setWalkMark(false);
     if (r->getType() != SRM_VOLUME) {
       ReleaseFrom(this, r);
     } else {
@@ -112,7 +116,8 @@ void SrmResourceDatabase::releaseRecords() noexcept {
   held.resize(volumes);  // unique volumes
 
   // A volume something outside the held volumes still holds stays whole, and so does every
-  // volume below it; the others hold only each other and this walk: their child links go.
+  // volume below it; the others hold only each other and this walk: their sub-volume links go,
+  // and with them every cycle among them.
   auto index_of = [&held, &volume_at](SrmResource* v) {
     const size_t* at = volume_at.find(v);
     return at != nullptr ? *at : held.size();
@@ -142,7 +147,7 @@ void SrmResourceDatabase::releaseRecords() noexcept {
     });
   }
   for (size_t i = 0; i < held.size(); ++i) {
-    if (inside[i] != -1) static_cast<SrmVolume*>(held[i])->releaseChildren();
+    if (inside[i] != -1) static_cast<SrmVolume*>(held[i])->releaseSubVolumes();
   }
   for (SrmResource* v : held) ReleaseFrom(this, v);
 }

@@ -98,6 +98,12 @@ void SrmVolume::releaseChildren() {
   if (chunks != nullptr) chunks->removeAllResources();
 }
 
+void SrmVolume::releaseSubVolumes() {
+  SrmResourceList* subs = sub_volumes_;
+  sub_volumes_ = nullptr;  // unlinked first, as above
+  if (subs != nullptr) subs->removeAllResources();
+}
+
 void SrmVolume::setVolumeMgrId(std::string_view id) {
   volume_manager_.set(*this, id);
 }

@@ -71,6 +71,9 @@ class SrmVolume : public SrmResource {
   // The database calls it on every volume before releasing its own references, so volumes that
   // hold each other are freed too.
   void releaseChildren();
+  // Drops the sub-volume list alone, the one link by which volumes can hold each other: what a
+  // database ending breaks in the volumes only it and they still hold, which all go next.
+  void releaseSubVolumes();
 
   // Links the volume manager whose IdType is id read as an integer, among the database's; without
   // a database or a match nothing changes.
@@ -111,7 +114,8 @@ class SrmVolume : public SrmResource {
   int readReferences(int64_t chunk_count, int64_t sub_count);
 
   // The child lists live inside the volume (no allocation of their own); the pointers to them
-  // are what the volume answers, null once releaseChildren has emptied and dropped them.
+  // are what the volume answers, null once releaseChildren (or, for the sub-volumes,
+  // releaseSubVolumes) has emptied and dropped them.
   SrmResourceList chunk_list_;       // one reference per chunk
   SrmResourceList sub_volume_list_;  // one reference per sub-volume
   SrmResourceList* disk_chunks_ = &chunk_list_;

@@ -1,6 +1,6 @@
-// SrmNodePool and SrmPoolAllocator: the nodes of one container taken from chunks its owner
+// SrmNodePool and SrmPoolAllocator: the nodes of one container carved from an arena its owner
 // keeps, so that filing and dropping an entry costs a few instructions instead of a trip through
-// malloc and free, and the nodes of a large container go back to the system as a few chunks.
+// malloc and free, and the nodes go back to the system with the arena's chunks.
 #ifndef RESDB_MODEL_NODE_POOL_H_
 #define RESDB_MODEL_NODE_POOL_H_
 
@@ -8,15 +8,15 @@
 #include <memory>
 #include <type_traits>
 
-#include "model/chunk_list.h"
+#include "model/text_arena.h"
 
-// Blocks of one size (the size of the first block asked for), carved from room of its own, then
-// from chunks that grow as the pool is used, and handed back to a free list. A block of another
-// size comes from operator new. The pool owns its chunks and frees them when it ends: whatever
-// holds a block of it must have given it back, or be gone, by then. Not thread safe.
+// Blocks of one size (the size of the first block asked for), carved from chunks that grow as
+// the pool is used, and handed back to a free list. The chunks come from an arena the pool
+// borrows, which gives them back when it ends: the arena must outlive the pool and whatever holds
+// a block of it. A block of another size comes from operator new. Not thread safe.
 class SrmNodePool {
  public:
-  SrmNodePool() = default;
+  explicit SrmNodePool(SrmTextArena* room) : room_(room) {}
   SrmNodePool(const SrmNodePool&) = delete;
   SrmNodePool& operator=(const SrmNodePool&) = delete;
 
@@ -29,18 +29,17 @@ class SrmNodePool {
   struct FreeBlock {
     FreeBlock* next;
   };
-  static constexpr size_t kFirstChunkBlocks = 4;
-  // Room for the first blocks inside the pool, so that a container of an entry or two (most
-  // child lists) takes no chunk at all: two map nodes of a resource list.
-  static constexpr size_t kFirstRoom = 160;
+  // Chunks start with room for two blocks (most child lists hold one or two entries) and double
+  // up to kMostChunkBlocks; the arena already takes its own memory in large pieces.
+  static constexpr size_t kFirstChunkBlocks = 2;
+  static constexpr size_t kMostChunkBlocks = 64;
 
   size_t block_size_ = 0;      // 0 until the first allocation fixes it
   FreeBlock* free_ = nullptr;  // blocks given back
   char* unused_ = nullptr;     // the newest chunk's blocks never handed out start here
   char* unused_end_ = nullptr;
-  SrmChunkList chunks_;
+  SrmTextArena* room_;  // borrowed
   size_t next_chunk_blocks_ = kFirstChunkBlocks;
-  alignas(std::max_align_t) char first_room_[kFirstRoom];
 };
 
 // The allocator of a node-based container whose nodes come from an SrmNodePool (borrowed); a

@@ -99,6 +99,14 @@ class SrmResource : public SrmRef {
     }
   }
 
+  // The store the record keeps its text in (not a new reference), or null before its first text.
+  SrmTextStore* heldTextStore() const { return texts_; }
+
+  // A mark for a walk that must meet each of many records once (a database letting go of its
+  // records); the walk clears it again on every record it marked before it ends.
+  bool walkMark() const { return walk_mark_; }
+  void setWalkMark(bool on) { walk_mark_ = on; }
+
   int32_t getFlags() const { return flags_; }
   void setFlags(int32_t flags) { flags_ = flags; }
   int shouldReport() const { return (flags_ & SRM_FLAG_REPORT) ? 1 : 0; }
@@ -148,6 +156,7 @@ class SrmResource : public SrmRef {
 
   SrmTextStore* texts_ = nullptr;  // one reference held, or null before the first text
   bool in_store_ = false;          // the record's own memory is texts_'s
+  bool walk_mark_ = false;
 
   template <class R, class... Args>
   friend R* SrmNewInStore(SrmTextStore* store, Args&&... args);

@@ -81,8 +81,22 @@ SrmResourceList::~SrmResourceList() {
     resources_[slot] = nullptr;  // out of the list before it goes
     made_kinds_ &= ~(uint32_t{1} << slot);
     ReleaseAll(kind->map);
-    delete kind;
+    kind->~Records();  // its room stays with the store
   }
+  if (store_ != nullptr) store_->Release();
+}
+
+SrmTextStore* SrmResourceList::storeFor(const SrmResource* r) {
+  if (store_ == nullptr) {
+    SrmTextStore* store = r->heldTextStore();
+    if (store != nullptr) {
+      store->AddRef();
+    } else {
+      store = new SrmTextStore();
+    }
+    store_ = store;
+  }
+  return store_;
 }
 
 int SrmResourceList::addResource(SrmResource* r) {
@@ -103,7 +117,8 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
   bool new_kind = false;
   try {
     if (kind == nullptr) {
-      kind = new Records;
+      SrmTextStore* store = storeFor(r);
+      kind = new (store->keepRecord(sizeof(Records))) Records(store->room());
       made_kinds_ |= uint32_t{1} << r->getType();
       new_kind = true;
     }
@@ -136,7 +151,7 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
       const std::string_view id = r->getId();
       auto it = records.map.emplace_hint(
           records.map.end(), std::piecewise_construct,
-          std::forward_as_tuple(id.data(), id.size(), SrmArenaAllocator<char>(&records.keys)),
+          std::forward_as_tuple(id.data(), id.size(), SrmArenaAllocator<char>(records.keys)),
           std::forward_as_tuple(nullptr));
       entry = &*it;
       if (index) records.index.add(entry, hash);
@@ -150,7 +165,7 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
   } catch (const std::bad_alloc&) {
     // A kind that did not get its record has never held one.
     if (new_kind) {
-      delete kind;
+      kind->~Records();
       kind = nullptr;
       made_kinds_ &= ~(uint32_t{1} << r->getType());
     }

@@ -10,10 +10,11 @@
 // particular order that step through the array instead of through the tree. The array is in
 // step while it holds as many records as the map; replacing or erasing a record empties it until
 // the index is rebuilt. A stored record is replaced through addResource only, never by writing
-// to its map entry. Each kind owns the memory of the entries the list files: their nodes come
-// from the kind's pool and their keys' text from its arena, all released when the list ends. A
-// removed entry's node goes back to the pool for the next entry; its key's text stays till then,
-// and so do the nodes of the entries removeAllResources takes out all at once.
+// to its map entry. The list keeps its kinds in a text store it holds a reference on (the store
+// of the first record it files, or one of its own): each kind, its entries' nodes (from the
+// kind's pool) and their keys' text stay there until the store ends, so that a list ending frees
+// no memory piece by piece. A removed entry's node goes back to the pool for the next entry; its
+// key's text stays, and so do the nodes of the entries removeAllResources takes out all at once.
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
@@ -38,7 +39,7 @@ class SrmResourceList {
     bool operator()(std::string_view a, std::string_view b) const { return a < b; }
   };
   // Entries filed by the list take their nodes from the kind's pool and their keys' text from
-  // the kind's arena; a copy of the map, or an entry inserted through it, takes both from
+  // the list's store; a copy of the map, or an entry inserted through it, takes both from
   // operator new.
   using IdMap = std::map<SrmIdText, SrmResource*, IdLess,
                          SrmPoolAllocator<std::pair<const SrmIdText, SrmResource*>>>;
@@ -47,7 +48,7 @@ class SrmResourceList {
   explicit SrmResourceList(SrmResourceDatabase* db = nullptr);
   SrmResourceList(const SrmResourceList&) = delete;
   SrmResourceList& operator=(const SrmResourceList&) = delete;
-  // Releases every stored record once.
+  // Releases every stored record once, then the list's store.
   ~SrmResourceList();
 
   void setDb(SrmResourceDatabase* db) { db_ = db; }
@@ -122,17 +123,18 @@ class SrmResourceList {
 
   // The records of one kind: the Id map, the index over its entries and the array of the
   // records (borrowed: the map holds their references, which whoever drops the kind releases
-  // first). The map's nodes come from pool and its keys' text from keys, and both are given
-  // back whole when the kind goes: the map itself is never taken apart node by node, so it
-  // lives in a union whose member is not destroyed.
+  // first). The kind lives in the list's store, and the map's nodes and keys' text come from the
+  // store's arena (room), which keeps them till it ends: the map itself is never taken apart node
+  // by node, so it lives in a union whose member is not destroyed.
   struct Records {
-    Records() : map(IdMap::allocator_type(&pool)) {}
-    ~Records() {}  // NOLINT: the map is left to its pool and arena (above)
+    explicit Records(SrmTextArena* room)
+        : pool(room), keys(room), map(IdMap::allocator_type(&pool)) {}
+    ~Records() {}  // NOLINT: the map is left to the store (above)
     Records(const Records&) = delete;
     Records& operator=(const Records&) = delete;
 
-    SrmNodePool pool;   // the map's nodes
-    SrmTextArena keys;  // the text of the map's keys
+    SrmNodePool pool;    // the map's nodes
+    SrmTextArena* keys;  // the text of the map's keys; borrowed
     union {
       IdMap map;
     };
@@ -161,10 +163,14 @@ class SrmResourceList {
   // Takes the entry at it out of records' map and index; returns its record, whose reference
   // the caller now holds.
   static SrmResource* eraseEntry(Records* records, IdMap::iterator it);
+  // The store the list keeps its kinds in, taken on the first call: r's, else a new one. Throws
+  // std::bad_alloc.
+  SrmTextStore* storeFor(const SrmResource* r);
 
-  KindSlots resources_{};    // null for a kind without an entry; walked in kind order
-  uint32_t made_kinds_ = 0;  // bit k set while resources_[k] is not null
-  SrmResourceDatabase* db_;  // borrowed
+  KindSlots resources_{};          // null for a kind without an entry; walked in kind order
+  uint32_t made_kinds_ = 0;        // bit k set while resources_[k] is not null
+  SrmResourceDatabase* db_;        // borrowed
+  SrmTextStore* store_ = nullptr;  // one reference held once the first kind is made
 };
 
 template <class Visit>

@@ -32,6 +32,9 @@ class SrmTextStore : public SrmRef {
   }
   // Room for a record of size bytes, aligned as operator new aligns. Throws std::bad_alloc.
   void* keepRecord(size_t size) { return arena_.allocateAligned(size); }
+  // The store's arena itself, for the containers that keep records' entries (a resource list's
+  // kinds, their nodes and keys), which then last as long as the store too.
+  SrmTextArena* room() { return &arena_; }
 
  private:
   ~SrmTextStore() override = default;

@@ -19,7 +19,8 @@
 namespace {
 
 TEST(NodePoolTest, GivenBackBlocksAreTakenAgainAndOtherSizesGoToOperatorNew) {
-  SrmNodePool pool;
+  SrmTextArena room;
+  SrmNodePool pool(&room);
   void* first = pool.allocate(40);
   void* second = pool.allocate(40);
   EXPECT_NE(first, second);
@@ -27,7 +28,7 @@ TEST(NodePoolTest, GivenBackBlocksAreTakenAgainAndOtherSizesGoToOperatorNew) {
   pool.deallocate(first, 40);
   EXPECT_EQ(first, pool.allocate(40));
   pool.deallocate(other_size, 200);
-  // The pool's own room, then chunks that grow up to the largest: no two blocks may overlap.
+  // Chunks that grow up to the largest, over several of the arena's: no two blocks may overlap.
   std::vector<char*> blocks;
   for (int i = 0; i < 5000; ++i) {
     blocks.push_back(static_cast<char*>(pool.allocate(40)));
@@ -82,7 +83,8 @@ TEST(ChunkCacheTest, KeepsLargestChunksForTheNextArenaUpToItsBound) {
 
 // A record made in its database's store keeps its text, wherever it came from (its own writes, a
 // merge from a record of another store), and its memory however long it outlives its database;
-// each field reads back as a C string.
+// each field reads back as a C string. Every database that ends while the record lives on unlinks
+// it, the second as much as the first.
 TEST(RecordTextTest, OutlivesItsDatabaseAndTakesMergedTextIntoItsOwnStore) {
   const std::string name(300, 'n');  // longer than the store's first chunk
   auto db = std::make_unique<SrmResourceDatabase>();
@@ -101,6 +103,12 @@ TEST(RecordTextTest, OutlivesItsDatabaseAndTakesMergedTextIntoItsOwnStore) {
     ASSERT_EQ(1, disk->mergeResource(newer.get()));
   }
   db.reset();
+  EXPECT_EQ(nullptr, disk->getDatabase());
+  auto second = std::make_unique<SrmResourceDatabase>();
+  ASSERT_EQ(1, second->addResource(disk));
+  disk->setDatabase(second.get());
+  second.reset();
+  EXPECT_EQ(nullptr, disk->getDatabase());
   disk->setId("disk-2");  // a replaced text stays readable until the store ends
   EXPECT_EQ("disk-1", first_id);
   disk->setSerialNum("serial after the database ended");
