@@ -1,15 +1,22 @@
-// What the machine charges for memory the library has not touched yet, which decides how fast
-// loading and print can be on it:
+// What the machine charges for memory, which decides how fast loading, resolution and print can
+// be on it:
 //   machine/first-write/4k    one byte written to each 4 KiB page of 64 MiB freshly mapped
 //   machine/first-write/huge  the same with the range advised onto transparent huge pages
+//   machine/random-reads/M    reads of eight bytes at random places of M MiB, none waiting for
+//                             another (the best case of a batch of Id lookups)
 // ns_per_page is the cost of each 4 KiB page's first write. A database or a report of tens of
 // megabytes takes thousands of such pages from the system, and malloc hands many of them back
-// when it is freed, so the next one takes them again.
+// when it is freed, so the next one takes them again. ns_per_read shows how much more a lookup
+// into a database of 100 000 records (about 100 MiB) costs than one into a database of 10 000
+// (about 10 MiB), whose records mostly stay in the cache.
 #include <benchmark/benchmark.h>
 #include <sys/mman.h>
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -58,6 +65,32 @@ void FirstWriteHuge(benchmark::State& state) {
   FirstWrite(state, true);
 }
 
+void RandomReads(benchmark::State& state) {
+  const size_t words = static_cast<size_t>(state.range(0)) * (1u << 20) / sizeof(uint64_t);
+  std::vector<uint64_t> memory(words, 1);  // touched once here, so no page is fresh below
+  constexpr size_t kReads = size_t{1} << 20;
+  std::vector<uint32_t> places(kReads);
+  std::mt19937 random(42);
+  for (uint32_t& place : places) place = static_cast<uint32_t>(random() % words);
+  uint64_t sum = 0;
+  double reading = 0;  // seconds
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    for (uint32_t place : places) sum += memory[place];
+    benchmark::DoNotOptimize(sum);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    reading += took.count();
+  }
+  state.counters["ns_per_read"] =
+      reading * 1e9 / (static_cast<double>(state.iterations()) * kReads);
+}
+
+BENCHMARK(RandomReads)
+    ->Name("machine/random-reads")
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(FirstWrite4k)
     ->Name("machine/first-write/4k")
     ->Iterations(5)

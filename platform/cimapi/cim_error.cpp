@@ -40,9 +40,14 @@ thread_local long tAllocationsLeft = -1;
 namespace internal {
 
 void* allocate(size_t size, const char* origin) {
+  return allocateAligned(0, size, origin);
+}
+
+void* allocateAligned(size_t alignment, size_t size, const char* origin) {
   void* p = nullptr;
   if (tAllocationsLeft != 0) {
-    p = malloc(size == 0 ? 1 : size);
+    if (size == 0) size = 1;
+    p = alignment == 0 ? malloc(size) : aligned_alloc(alignment, size);
     if (tAllocationsLeft > 0) --tAllocationsLeft;
   }
   if (p == nullptr) setError(CIM_ERR_NO_MEMORY, "out of memory", origin);

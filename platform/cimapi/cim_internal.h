@@ -14,6 +14,9 @@ namespace internal {
 // malloc(size) unless the test hook says this allocation fails. On failure: null, and the
 // last error says CIM_ERR_NO_MEMORY from `origin`.
 void* allocate(size_t size, const char* origin);
+// The same aligned to alignment (a power of two that divides size; 0: as malloc aligns), to be
+// freed with free().
+void* allocateAligned(size_t alignment, size_t size, const char* origin);
 
 // A malloc'd copy of text (null for null text, which is not a failure). *failed is set when
 // the copy could not be made; the last error then says so.

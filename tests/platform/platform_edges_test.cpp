@@ -99,7 +99,8 @@ TEST(CimListTest, FailedAddLeavesTheListAsItWas) {
 
 // Records of an arena: the free calls leave them to it, records of another arena (or of none)
 // are refused, a value is replaced where its property lives, a large record takes a chunk of
-// its own, and the arena releases everything at once (the leak checker sees to that).
+// its own, records past the first chunks (in huge pages) keep their values apart, and the arena
+// releases everything at once (the leak checker sees to that).
 TEST(CimArenaTest, RecordsLiveAndGoWithTheirArena) {
   CCIMArena* arena = cim_createArena();
   ASSERT_NE(arena, nullptr);
@@ -126,6 +127,16 @@ TEST(CimArenaTest, RecordsLiveAndGoWithTheirArena) {
   cim_freeInstanceList(list);  // nothing: the arena holds it
   EXPECT_STREQ(a->className, "A");
   EXPECT_STREQ(static_cast<CCIMProperty*>(a->properties->next->data)->name, "Big");
+  std::vector<CCIMProperty*> many;  // 20 MB: small chunks, then huge pages
+  const std::string padding(200, 'p');
+  auto value = [&padding](int i) { return padding + std::to_string(i); };
+  for (int i = 0; i < 80000; ++i) {
+    many.push_back(
+        cim_createPropertyIn(arena, "P", CIM_STRING, value(i).c_str(), nullptr, CIM_FALSE));
+    ASSERT_NE(many.back(), nullptr);
+  }
+  for (int i = 0; i < 80000; i += 499) EXPECT_EQ(value(i), many[i]->value);
+  EXPECT_EQ(value(79999), many.back()->value);
   cim_freeArena(arena);
 }
 
