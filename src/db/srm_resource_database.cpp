@@ -49,7 +49,9 @@ void ForEachOfKind(SrmResourceList* list, SrmResourceType kind, Visit visit) {
 }  // namespace
 
 SrmResourceDatabase::SrmResourceDatabase()
-    : error_list_(this), resource_list_(this), computer_list_(this) {
+    : error_list_(this),
+      resource_list_(this, SrmResourceList::KindRoom::kFirstRecordStore),
+      computer_list_(this, SrmResourceList::KindRoom::kFirstRecordStore) {
   format_buffer_.reserve(kFormatBufferLength);
 }
 

@@ -14,7 +14,9 @@ constexpr SrmResourceType kChildKinds[] = {
 
 }  // namespace
 
-SrmComputer::SrmComputer() : SrmResource(SRM_COMPUTER), resources_(new SrmResourceList()) {}
+SrmComputer::SrmComputer()
+    : SrmResource(SRM_COMPUTER),
+      resources_(new SrmResourceList(nullptr, SrmResourceList::KindRoom::kFirstRecordStore)) {}
 
 SrmComputer::SrmComputer(const std::string& name) : SrmComputer() {
   setId(name);

@@ -116,8 +116,10 @@ class SrmVolume : public SrmResource {
   // The child lists live inside the volume (no allocation of their own); the pointers to them
   // are what the volume answers, null once releaseChildren (or, for the sub-volumes,
   // releaseSubVolumes) has emptied and dropped them.
-  SrmResourceList chunk_list_;       // one reference per chunk
-  SrmResourceList sub_volume_list_;  // one reference per sub-volume
+  // one reference per chunk
+  SrmResourceList chunk_list_{nullptr, SrmResourceList::KindRoom::kFirstRecordStore};
+  // one reference per sub-volume
+  SrmResourceList sub_volume_list_{nullptr, SrmResourceList::KindRoom::kFirstRecordStore};
   SrmResourceList* disk_chunks_ = &chunk_list_;
   SrmResourceList* sub_volumes_ = &sub_volume_list_;
   SrmText volume_key_;  // a copy of the Id

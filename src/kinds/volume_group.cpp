@@ -43,8 +43,8 @@ void ResolveReferences(SrmResourceDatabase* db, CSRMReportTupleStreamReader* rea
 
 SrmVolumeGroup::SrmVolumeGroup()
     : SrmResource(SRM_VOLUMEGROUP),
-      volumes_(new SrmResourceList()),
-      disks_(new SrmResourceList()) {}
+      volumes_(new SrmResourceList(nullptr, SrmResourceList::KindRoom::kFirstRecordStore)),
+      disks_(new SrmResourceList(nullptr, SrmResourceList::KindRoom::kFirstRecordStore)) {}
 
 SrmVolumeGroup::SrmVolumeGroup(SrmResourceDatabase* db) : SrmVolumeGroup() {
   setDatabase(db);

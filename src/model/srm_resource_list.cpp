@@ -72,7 +72,8 @@ void SrmResourceList::Records::reindex() {
   }
 }
 
-SrmResourceList::SrmResourceList(SrmResourceDatabase* db) : db_(db) {}
+SrmResourceList::SrmResourceList(SrmResourceDatabase* db, KindRoom room)
+    : db_(db), kind_room_(room) {}
 
 SrmResourceList::~SrmResourceList() {
   for (uint32_t kinds = made_kinds_; kinds != 0; kinds &= kinds - 1) {
@@ -88,7 +89,7 @@ SrmResourceList::~SrmResourceList() {
 
 SrmTextStore* SrmResourceList::storeFor(const SrmResource* r) {
   if (store_ == nullptr) {
-    SrmTextStore* store = r->heldTextStore();
+    SrmTextStore* store = kind_room_ == KindRoom::kFirstRecordStore ? r->heldTextStore() : nullptr;
     if (store != nullptr) {
       store->AddRef();
     } else {

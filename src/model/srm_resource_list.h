@@ -10,11 +10,13 @@
 // particular order that step through the array instead of through the tree. The array is in
 // step while it holds as many records as the map; replacing or erasing a record empties it until
 // the index is rebuilt. A stored record is replaced through addResource only, never by writing
-// to its map entry. The list keeps its kinds in a text store it holds a reference on (the store
-// of the first record it files, or one of its own): each kind, its entries' nodes (from the
-// kind's pool) and their keys' text stay there until the store ends, so that a list ending frees
-// no memory piece by piece. A removed entry's node goes back to the pool for the next entry; its
-// key's text stays, and so do the nodes of the entries removeAllResources takes out all at once.
+// to its map entry. The list keeps its kinds in a text store it holds a reference on: each kind,
+// its entries' nodes (from the kind's pool) and their keys' text stay there until the store
+// ends. A list that lasts as long as the records it holds (a database's, a record's child lists)
+// uses the store of the first record it files, so that ending it frees no memory piece by piece;
+// any other list has a store of its own, which goes with it. A removed entry's node goes back to
+// the pool for the next entry; its key's text stays, and so do the nodes of the entries
+// removeAllResources takes out all at once.
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
@@ -44,8 +46,13 @@ class SrmResourceList {
   using IdMap = std::map<SrmIdText, SrmResource*, IdLess,
                          SrmPoolAllocator<std::pair<const SrmIdText, SrmResource*>>>;
 
+  // Where the list keeps its kinds: in a store of its own, or in the store of the first record
+  // it files, for a list that lasts as long as its records do. Only the first kind of list may
+  // be made and dropped over and over: a list that shares a store leaves its room there.
+  enum class KindRoom { kOwnStore, kFirstRecordStore };
+
   // db: the database that records merged into this list are attached to; borrowed, may be null.
-  explicit SrmResourceList(SrmResourceDatabase* db = nullptr);
+  explicit SrmResourceList(SrmResourceDatabase* db = nullptr, KindRoom room = KindRoom::kOwnStore);
   SrmResourceList(const SrmResourceList&) = delete;
   SrmResourceList& operator=(const SrmResourceList&) = delete;
   // Releases every stored record once, then the list's store.
@@ -163,13 +170,14 @@ class SrmResourceList {
   // Takes the entry at it out of records' map and index; returns its record, whose reference
   // the caller now holds.
   static SrmResource* eraseEntry(Records* records, IdMap::iterator it);
-  // The store the list keeps its kinds in, taken on the first call: r's, else a new one. Throws
-  // std::bad_alloc.
+  // The store the list keeps its kinds in, taken on the first call: r's when the list shares its
+  // first record's store and r has one, else a new one. Throws std::bad_alloc.
   SrmTextStore* storeFor(const SrmResource* r);
 
-  KindSlots resources_{};          // null for a kind without an entry; walked in kind order
-  uint32_t made_kinds_ = 0;        // bit k set while resources_[k] is not null
-  SrmResourceDatabase* db_;        // borrowed
+  KindSlots resources_{};    // null for a kind without an entry; walked in kind order
+  uint32_t made_kinds_ = 0;  // bit k set while resources_[k] is not null
+  SrmResourceDatabase* db_;  // borrowed
+  KindRoom kind_room_;
   SrmTextStore* store_ = nullptr;  // one reference held once the first kind is made
 };
 

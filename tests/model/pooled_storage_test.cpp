@@ -14,6 +14,7 @@
 #include "kinds/disk.h"
 #include "model/chunk_cache.h"
 #include "model/node_pool.h"
+#include "model/srm_resource_list.h"
 #include "model/text_arena.h"
 
 namespace {
@@ -109,6 +110,14 @@ TEST(RecordTextTest, OutlivesItsDatabaseAndTakesMergedTextIntoItsOwnStore) {
   disk->setDatabase(second.get());
   second.reset();
   EXPECT_EQ(nullptr, disk->getDatabase());
+  {
+    // A list made for one pass keeps its kinds in a store of its own, which goes with it, and
+    // leaves the record's store alone.
+    const int store_references = disk->heldTextStore()->getRefCount();
+    SrmResourceList pass;
+    ASSERT_EQ(1, pass.addResource(disk));
+    EXPECT_EQ(store_references, disk->heldTextStore()->getRefCount());
+  }
   disk->setId("disk-2");  // a replaced text stays readable until the store ends
   EXPECT_EQ("disk-1", first_id);
   disk->setSerialNum("serial after the database ended");
