@@ -116,8 +116,8 @@ int SrmVolume::mergeResource(SrmResource* other) {
     src->setMerged();
     if (src->status_ != 0) {
       dst->status_ = src->status_;
-      dst->assignText(&dst->status_desc_,
-                      src->status_desc_);  // even when empty: it belongs to the status
+      // The description even when empty: it belongs to the status.
+      dst->assignText(&dst->status_desc_, src->status_desc_);
     }
     if (dst->hier_type_ != kHierSubVolume && src->hier_type_ != 0) {
       dst->hier_type_ = src->hier_type_;

@@ -113,12 +113,10 @@ class SrmVolume : public SrmResource {
   // chunk and sub-volume counts.
   int readReferences(int64_t chunk_count, int64_t sub_count);
 
-  // The child lists live inside the volume (no allocation of their own); the pointers to them
-  // are what the volume answers, null once releaseChildren (or, for the sub-volumes,
-  // releaseSubVolumes) has emptied and dropped them.
-  // one reference per chunk
+  // The child lists, one reference per chunk or sub-volume, live inside the volume (no
+  // allocation of their own); the pointers to them are what the volume answers, null once
+  // releaseChildren (or, for the sub-volumes, releaseSubVolumes) has emptied and dropped them.
   SrmResourceList chunk_list_{nullptr, SrmResourceList::KindRoom::kFirstRecordStore};
-  // one reference per sub-volume
   SrmResourceList sub_volume_list_{nullptr, SrmResourceList::KindRoom::kFirstRecordStore};
   SrmResourceList* disk_chunks_ = &chunk_list_;
   SrmResourceList* sub_volumes_ = &sub_volume_list_;

@@ -1,4 +1,4 @@
-// SrmChunkCache: the largest chunks that pools, arenas and text stores give back, kept for the
+// SrmChunkCache: the largest chunks that arenas (text stores' included) give back, kept for the
 // next ones to take instead of fresh memory from the system. A chunk malloc hands back to the
 // system is paid for again, page by page, by the next database that takes its place; a kept one
 // is taken again as it is. It keeps at most kMaxKeptChunks chunks (32 MiB) and owns them while
@@ -10,7 +10,7 @@
 
 namespace SrmChunkCache {
 
-// The size of the blocks kept, header included: the largest chunk a pool or an arena takes.
+// The size of the blocks kept, header included: the largest chunk an arena takes.
 constexpr size_t kKeptBlockBytes = 64 * 1024;
 constexpr size_t kMaxKeptChunks = 512;
 

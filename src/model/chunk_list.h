@@ -1,4 +1,4 @@
-// SrmChunkList: chunks of memory taken from operator new for a pool or table to carve up, all
+// SrmChunkList: chunks of memory taken from operator new for an arena to carve up, all
 // given back at once when the list ends. It owns the chunks; whatever points into them must be
 // done with them by then. A chunk of the largest size comes from, and goes back to, the chunk
 // cache when it can. Not thread safe.
@@ -20,7 +20,7 @@ class SrmChunkList {
   static_assert(sizeof(Header) <= kHeaderSize, "the header fits its unit");
 
  public:
-  // The largest chunk a pool or an arena asks for: one the chunk cache keeps.
+  // The largest chunk an arena asks for: one the chunk cache keeps.
   static constexpr size_t kLargestChunk = SrmChunkCache::kKeptBlockBytes - kHeaderSize;
 
   SrmChunkList() = default;

@@ -13,8 +13,8 @@
 
 namespace {
 
-// A map taken out of a kind and never taken apart: its nodes belong to the kind's pool and its
-// keys' text to the kind's arena, which give them back whole.
+// A map taken out of a kind and never taken apart: its nodes and its keys' text belong to the
+// list's store, which gives them back whole.
 union LeftToPool {
   explicit LeftToPool(const SrmResourceList::IdMap::allocator_type& nodes) : map(nodes) {}
   ~LeftToPool() {}  // NOLINT: the map is left to the pool
@@ -246,7 +246,7 @@ void SrmResourceList::takeEntries(Take take) {
   for (uint32_t kinds = made_kinds_; kinds != 0; kinds &= kinds - 1) {
     Records* kind = resources_[__builtin_ctz(kinds)];
     // The entries are out of the list before their records are handed on, as a record released
-    // may reach back into the list; their nodes and keys' text stay with the kind until it goes.
+    // may reach back into the list; their nodes and keys' text stay in the list's store.
     LeftToPool taken(kind->map.get_allocator());
     taken.map.swap(kind->map);
     kind->index.release();  // rather than emptied slot by slot; the next filing makes it anew

@@ -47,8 +47,8 @@ class SrmResourceList {
                          SrmPoolAllocator<std::pair<const SrmIdText, SrmResource*>>>;
 
   // Where the list keeps its kinds: in a store of its own, or in the store of the first record
-  // it files, for a list that lasts as long as its records do. Only the first kind of list may
-  // be made and dropped over and over: a list that shares a store leaves its room there.
+  // it files, for a list that lasts as long as its records do. Only a list with a store of its
+  // own may be made and dropped over and over: a list that shares a store leaves its room there.
   enum class KindRoom { kOwnStore, kFirstRecordStore };
 
   // db: the database that records merged into this list are attached to; borrowed, may be null.
@@ -157,7 +157,7 @@ class SrmResourceList {
   };
   // One slot per kind, indexed by the kind's value; a kind outside it never has an entry.
   static constexpr int kKindSlots = SRM_ALIAS + 1;
-  using KindSlots = std::array<Records*, kKindSlots>;  // owned; the list deletes them
+  using KindSlots = std::array<Records*, kKindSlots>;  // owned; the list ends them
   static_assert(kKindSlots <= 32, "a bit of made_kinds_ for each slot");
 
   // The records of kind, or null when the kind has no entry.
