@@ -16,14 +16,20 @@
 // Rewinds tuple and calls visit(key_id, value) for each element in order, value viewing the
 // tuple's own text (valid until the tuple changes). The walk ends at the last element or at the
 // first element without '=' (what was read before stays read). A key outside the vocabulary
-// arrives as id 0, the id of Type. Nothing is copied, so the walk itself never allocates.
+// arrives as id 0, the id of Type. Nothing is copied, so the walk itself never allocates. The
+// keys found are left in the tuple as the guesses for the next walk over a tuple read into it:
+// the tuples of one batch mostly carry the same keys in the same order.
+static_assert(kKeyCount <= INT8_MAX + 1, "a tuple keeps each guessed key id in a byte");
 template <class Visit>
 void SrmForEachElementView(CSRMReportTuple* tuple, Visit visit) {
   std::string_view element;
   tuple->resetNext();
-  while (tuple->getNextElementView(&element) == CSRM_OK) {
-    const SrmKeyValue split = SrmSplitKeyId(element);
+  for (size_t i = 0; tuple->getNextElementView(&element) == CSRM_OK; ++i) {
+    const int guess = tuple->keyGuess(i);
+    const SrmKeyValue split =
+        guess >= 0 ? SrmSplitGuessedKeyId(element, guess) : SrmSplitKeyId(element);
     if (split.key < 0) break;
+    if (split.named && split.key != guess) tuple->setKeyGuess(i, split.key);
     visit(split.key, split.value);
   }
 }

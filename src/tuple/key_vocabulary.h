@@ -199,6 +199,26 @@ class SrmKeyIndex {
     if (size > 16 && SrmLoadLe64(name + 8) != words.middle) return -1;
     return id;
   }
+  // The size of the name of id when the rest bytes at key start with that name and a '=',
+  // else 0: the check of a guessed key, which spares the search for the '=' and the hash. Reads
+  // none of the bytes past rest.
+  size_t sizeBeforeEquals(int id, const char* key, size_t rest) const {
+    const Words& words = words_[id];
+    const size_t size = words.size;
+    if (rest <= size || key[size] != '=') return 0;
+    uint64_t first;
+    if (size >= 8) {
+      first = SrmLoadLe64(key);
+    } else if (rest >= 8) {
+      first = SrmLoadLe64(key) & ((uint64_t{1} << (8 * size)) - 1);  // 0 < size < 8
+    } else {
+      first = SrmLoadLeShort(key, size);
+    }
+    if (first != words.first) return 0;
+    if (size > 8 && SrmLoadLe64(key + size - 8) != words.last) return 0;
+    if (size > 16 && SrmLoadLe64(key + 8) != words.middle) return 0;
+    return size;
+  }
   int find(std::string_view name) const {
     const size_t size = name.size();
     if (size > kLongest) return -1;
@@ -232,6 +252,7 @@ extern std::atomic<bool> glob_key_maps_built;
 struct SrmKeyValue {
   int key;  // -1: the element has no '='
   std::string_view value;
+  bool named = false;  // the key is a name of the vocabulary (key 0 is Type then, not unknown)
 };
 
 // SrmSplitKeyValueView and SrmResDbGetStringId of the key in one pass over the key's bytes: the
@@ -267,13 +288,32 @@ struct SrmKeyValue {
   // The words padding a short key are 0, never '=': equals lies within the element, and before
   // its closing quote when it has one.
   int id;
+  bool named = false;
   if (glob_key_maps_built.load(std::memory_order_acquire)) {
     id = glob_key_index.find(key, equals, first_of_key);
-    if (id < 0) id = 0;
+    named = id >= 0;
+    if (!named) id = 0;
   } else {
     id = SrmResDbGetStringId(std::string_view(key, equals));  // builds the maps first
   }
-  return {id, std::string_view(key + equals + 1, rest - equals - 1 - q)};
+  return {id, std::string_view(key + equals + 1, rest - equals - 1 - q), named};
+}
+
+// SrmSplitKeyId for an element whose key is likely to be guess, a key id (as the key of the
+// same element of the tuple before): the guess is checked against the element's bytes, which
+// costs less than finding the '=' and hashing the key, and the full split is made when it
+// fails. Gives what SrmSplitKeyId gives, whatever the guess.
+[[gnu::always_inline]] inline SrmKeyValue SrmSplitGuessedKeyId(std::string_view element,
+                                                               int guess) {
+  const char* text = element.data();
+  const size_t size = element.size();
+  const size_t q = size >= 2 && text[0] == '"' && text[size - 1] == '"' ? 1 : 0;
+  // A name holds no '=': when the element starts with the name and a '=', that '=' is the
+  // element's first, and the key is that name.
+  if (const size_t equals = glob_key_index.sizeBeforeEquals(guess, text + q, size - q)) {
+    return {guess, std::string_view(text + q + equals + 1, size - q - equals - 1 - q), true};
+  }
+  return SrmSplitKeyId(element);
 }
 
 #endif  // RESDB_TUPLE_KEY_VOCABULARY_H_

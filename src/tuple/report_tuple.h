@@ -60,6 +60,15 @@ class CSRMReportTuple {
 
   size_t getElementCount() const { return ends_.size(); }
 
+  // The key id a walk over the elements last found at index, kept for the next walk over a
+  // tuple read into this one (which tries it first); -1 when none is kept. Only the first
+  // kGuessedKeys positions keep one. Nothing here changes the elements.
+  static constexpr size_t kGuessedKeys = 32;
+  int keyGuess(size_t index) const { return index < kGuessedKeys ? key_guesses_[index] : -1; }
+  void setKeyGuess(size_t index, int key) {
+    if (index < kGuessedKeys) key_guesses_[index] = static_cast<int8_t>(key);
+  }
+
   // --- Building elements in place (for the tuple reader) ---
   // The reader appends a tuple's text as it comes, separators included, and marks where each
   // element ends: at offset end of the text, where its separator is or will be appended.
@@ -91,6 +100,10 @@ class CSRMReportTuple {
   std::vector<size_t> ends_;  // where each element's text ends in text_ (its separator's offset)
   size_t next_ = 0;           // index of the element getNextElement returns next
   bool restart_ = false;      // set by addElement: the next read rewinds first
+  // keyGuess's ids (every key id fits), -1 for none; they outlive clearTuple.
+  int8_t key_guesses_[kGuessedKeys] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 #endif  // RESDB_TUPLE_REPORT_TUPLE_H_

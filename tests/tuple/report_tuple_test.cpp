@@ -4,12 +4,15 @@
 #include <atomic>
 #include <climits>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "alloc_fault.h"
+#include "model/tuple_fields.h"
 #include "tuple/key_vocabulary.h"
 
 namespace {
@@ -157,6 +160,12 @@ TEST(KeyVocabularyTest, SplitKeyIdAgreesWithSplitThenLookup) {
         elements.push_back(around + glob_key_id[id] + "=" + std::string(n, '=') + around);
       }
     }
+    // Names with one byte changed: a guess of the name must check every byte of it.
+    for (size_t at = 0; glob_key_id[id][at] != '\0'; ++at) {
+      std::string changed = glob_key_id[id];
+      changed[at] = '~';
+      elements.push_back("\"" + changed + "=v\"");
+    }
   }
   for (const std::string& whole : elements) {
     for (size_t size = 0; size <= whole.size(); ++size) {
@@ -165,8 +174,54 @@ TEST(KeyVocabularyTest, SplitKeyIdAgreesWithSplitThenLookup) {
       const int split = SrmSplitKeyValueView(element, &key, &value);
       const SrmKeyValue one_pass = SrmSplitKeyId(element);
       ASSERT_EQ(split ? SrmResDbGetStringId(key) : -1, one_pass.key) << element;
+      // A guessed key gives the same split, right or wrong: every guess for the whole elements,
+      // for their prefixes the key of the whole one (names cut short, a '=' missing).
+      const int whole_key = SrmSplitKeyId(whole).key;
+      for (int guess = 0; guess < glob_key_id_size; ++guess) {
+        if (size != whole.size() && guess != whole_key) continue;
+        const SrmKeyValue guessed = SrmSplitGuessedKeyId(element, guess);
+        ASSERT_EQ(one_pass.key, guessed.key) << element << " guessed " << glob_key_id[guess];
+        ASSERT_EQ(one_pass.named, guessed.named) << element << " guessed " << glob_key_id[guess];
+        if (!split) continue;
+        ASSERT_TRUE(value.data() == guessed.value.data() && value.size() == guessed.value.size())
+            << element << " guessed " << glob_key_id[guess];
+      }
       if (!split) continue;
+      ASSERT_EQ(key == glob_key_id[one_pass.key], one_pass.named) << element;
       ASSERT_TRUE(value.data() == one_pass.value.data() && value.size() == one_pass.value.size());
+    }
+  }
+}
+
+// Tuples read one after another into the same tuple walk as they would each in a tuple of its
+// own, whatever keys the tuple before left as guesses at each position.
+TEST(KeyVocabularyTest, WalksOverOneReusedTupleAgreeWithFreshTuples) {
+  const std::vector<std::vector<std::string>> tuples = {
+      {"\"Type=Disk\"", "\"Id=d1\"", "\"Name=n\"", "\"State=12\""},
+      {"\"Type=Disk\"", "\"Name=x\"", "\"Id=d2\"", "State=3"},
+      {"\"Type=DiskChunk\"", "\"Nam=x\"", "\"Id\"", "\"State=\""},
+      {"Type=Volume", "\"NameX=y\"", "\"Id=d3=4\"", "\"Stat=1\"", "\"Disk=a\""},
+      {"\"Type=Disk\"", "\"Id=d1\"", "\"Name=n\"", "\"State=12\""},
+  };
+  using Visits = std::vector<std::pair<int, std::string>>;
+  const auto walk = [](CSRMReportTuple* tuple) {
+    Visits visits;
+    SrmForEachElementView(tuple, [&](int key, std::string_view value) {
+      visits.emplace_back(key, std::string(value));
+    });
+    return visits;
+  };
+  CSRMReportTuple reused;
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& elements : tuples) {
+      CSRMReportTuple fresh;
+      reused.clearTuple();
+      for (const std::string& e : elements) {
+        fresh.addElement(e);
+        reused.addElement(e);
+      }
+      const Visits expected = walk(&fresh);
+      ASSERT_EQ(expected, walk(&reused)) << elements[0] << " " << elements[1];
     }
   }
 }
