@@ -70,8 +70,7 @@ void SrmIdIndex::place(Slot slot) noexcept {
   slots_[i] = slot;
 }
 
-void SrmIdIndex::reserveOneMore() {
-  if ((size_ + 1) * 2 <= slots_.size()) return;
+void SrmIdIndex::grow() {
   std::vector<Slot> grown(slots_.empty() ? kMinimumSlots : slots_.size() * 2, Slot{0, nullptr});
   grown.swap(slots_);  // nothing below can fail
   for (const Slot& slot : grown) {

@@ -29,7 +29,9 @@ class SrmIdIndex {
   SrmIdIndex& operator=(const SrmIdIndex&) = delete;
 
   // Makes room for one more entry. Throws std::bad_alloc, leaving the index as it was.
-  void reserveOneMore();
+  void reserveOneMore() {
+    if ((size_ + 1) * 2 > slots_.size()) grow();
+  }
   // Enters entry, whose key must not be entered yet, into the room reserveOneMore made.
   void add(Entry* entry) noexcept;
   // The same, with the key's hash already known (SrmIdHash of the key), as find gave it.
@@ -73,6 +75,8 @@ class SrmIdIndex {
   // The slot of key's entry, or of the free slot where the probe for it ended.
   inline size_t probe(std::string_view key, size_t hash) const noexcept;
   void place(Slot slot) noexcept;
+  // Doubles the table (or makes its first), placing every entry anew.
+  void grow();
 
   std::vector<Slot> slots_;  // a power of two in size, at most half in use
   size_t size_ = 0;
