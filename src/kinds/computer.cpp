@@ -183,12 +183,13 @@ void SrmComputer::readServiceGroupReferences(int count) {
   SrmResourceDatabase* db = getDatabase();
   SrmReadReferences(getTupleStream(), count, [&](const SrmReference& ref) {
     if (ref.id.empty()) return;  // a reference without a name names no group
-    SrmServiceGroup* g = db->findServiceGroup(ref.id);
+    const std::string name(ref.id);
+    SrmServiceGroup* g = db->findServiceGroup(name);
     if (g != nullptr) {
       addServiceGroup(g);
       return;
     }
-    SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(ref.id));
+    SrmHeld<SrmServiceGroup> made(new SrmServiceGroup(name));
     if (db->addServiceGroup(made.get())) addServiceGroup(made.get());
   });
 }

@@ -209,7 +209,7 @@ int SrmVolume::readReferences(int64_t chunk_count, int64_t sub_count) {
                       } else if (kind == SRM_VOLUME) {
                         SrmResource* sub = db->findResource(SRM_VOLUME, ref.id);
                         if (sub == nullptr) {
-                          SrmHeld<SrmVolume>& made = created[ref.id];
+                          SrmHeld<SrmVolume>& made = created[std::string(ref.id)];
                           if (!made) {
                             made.reset(new SrmVolume(db));
                             made->setId(ref.id);

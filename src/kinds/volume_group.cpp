@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <map>
+#include <string>
 #include <utility>
 
 #include "db/srm_resource_database.h"
@@ -20,7 +22,7 @@ namespace {
 template <class Make>
 void ResolveReferences(SrmResourceDatabase* db, CSRMReportTupleStreamReader* reader, int64_t count,
                        SrmResourceType kind, Make make,
-                       std::map<std::string, SrmHeld<SrmResource>>* created,
+                       std::map<std::string, SrmHeld<SrmResource>, std::less<>>* created,
                        std::vector<SrmResource*>* found) {
   if (count <= 0) return;
   SrmReadReferences(
@@ -30,10 +32,11 @@ void ResolveReferences(SrmResourceDatabase* db, CSRMReportTupleStreamReader* rea
         SrmResource* r =
             made != created->end() ? made->second.get() : db->findGlobalResource(kind, ref.id);
         if (r == nullptr) {
-          SrmHeld<SrmResource> record(make(ref.id));
+          const std::string id(ref.id);
+          SrmHeld<SrmResource> record(make(id));
           record->setDatabase(db);
           r = record.get();
-          created->emplace(ref.id, std::move(record));
+          created->emplace(id, std::move(record));
         }
         found->push_back(r);
       });
@@ -186,7 +189,7 @@ int SrmVolumeGroup::readReferences(int64_t disk_count, int64_t volume_count) {
   // Every announced reference is read (so the stream stays in step even when some fail), all
   // are resolved, and only then linked: a group that fails leaves nothing of itself behind.
   // One reference each, released however the reading ends.
-  std::map<std::string, SrmHeld<SrmResource>> made_disks, made_volumes;
+  std::map<std::string, SrmHeld<SrmResource>, std::less<>> made_disks, made_volumes;
   std::vector<SrmResource*> disks, volumes;
   ResolveReferences(
       db, getTupleStream(), disk_count, SRM_DISK,

@@ -7,10 +7,10 @@
 
 void SrmDescribeReference(CSRMReportTuple* tuple, SrmReference* ref) {
   ref->type_key = -1;
-  ref->id.clear();
+  ref->id = std::string_view();
   SrmForEachElementView(tuple, [ref](int key, std::string_view value) {
     if (key == kKeyType) ref->type_key = SrmResDbGetStringId(value);
-    if (key == kKeyId) ref->id.assign(value.data(), value.size());
+    if (key == kKeyId) ref->id = value;
   });
 }
 

@@ -5,7 +5,7 @@
 #ifndef RESDB_MODEL_REFERENCE_READER_H_
 #define RESDB_MODEL_REFERENCE_READER_H_
 
-#include <string>
+#include <string_view>
 
 #include "model/srm_resource.h"
 #include "tuple/result_codes.h"
@@ -16,8 +16,8 @@ struct SrmReference {
   // The key id of the last Type value (an element whose key is outside the vocabulary counts
   // as Type, as it does everywhere); -1 when the tuple has no such element.
   int type_key = -1;
-  // The last Id value; empty when the tuple has none.
-  std::string id;
+  // The last Id value, viewing the tuple's text; empty when the tuple has none.
+  std::string_view id;
 };
 
 // Describes the reference tuple in *ref: its last Type and Id (see SrmReference).
@@ -35,15 +35,12 @@ int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count, Visit visi
   // same SrmReference.
   CSRMReportTuple* tuple = reader->scratchTuple();
   SrmReference ref;
-  // The Id is copied into the reader's own string, which keeps its room from call to call.
-  ref.id.swap(*reader->scratchId());
   while (visited < count) {
     if (reader->ReadNextTuple(tuple) != CSRM_OK) break;
     SrmDescribeReference(tuple, &ref);
     visit(static_cast<const SrmReference&>(ref));
     ++visited;
   }
-  ref.id.swap(*reader->scratchId());
   return visited;
 }
 

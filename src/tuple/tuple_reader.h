@@ -43,10 +43,6 @@ class CSRMReportTupleStreamReader {
   // references, one at a time), so that reading them allocates nothing once its buffers have
   // grown. Owned by the reader; holds whatever was last read into it.
   CSRMReportTuple* scratchTuple() { return &scratch_; }
-  // A string the reader keeps for its callers in the same way, so that the reference Ids they
-  // copy out of tuple after tuple reuse one buffer. Owned by the reader; it holds whatever was
-  // last put in it, so a caller keeps it only while it reads no other tuple's Id into it.
-  std::string* scratchId() { return &scratch_id_; }
 
  private:
   // Maps the stream's non-zero result at end of input to the reader's result and state.
@@ -58,7 +54,6 @@ class CSRMReportTupleStreamReader {
   CSRMTupleFDStream* fd_stream_ = nullptr;
   State state_ = State::Failed;
   CSRMReportTuple scratch_;
-  std::string scratch_id_;
 };
 
 #endif  // RESDB_TUPLE_TUPLE_READER_H_
