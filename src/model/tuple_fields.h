@@ -12,6 +12,7 @@
 #include "tuple/key_vocabulary.h"
 #include "tuple/report_tuple.h"
 #include "tuple/result_codes.h"
+#include "tuple/same_bytes.h"
 
 // Rewinds tuple and calls visit(key_id, value) for each element in order, value viewing the
 // tuple's own text (valid until the tuple changes). The walk ends at the last element or at the
@@ -60,7 +61,21 @@ inline int64_t SrmParseInt64(std::string_view text) {
   }
   // The first byte is a digit (checked above); the rest up to the first byte that is not.
   uint64_t value = digit(text[0]);
-  for (size_t i = 1; i < text.size(); ++i) {
+  size_t i = 1;
+  if (text.size() >= 8) {
+    const uint64_t eight = SrmLoadLe64(text.data());  // byte k is the k-th character
+    // Every byte 0x30..0x39: its high half 3, and adding 6 leaves the high half 3.
+    constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0;
+    if (((eight & kHigh) | (((eight + 0x0606060606060606) & kHigh) >> 4)) == 0x3333333333333333) {
+      // Pairs of digits, then fours, then the eight, each step scaling the higher-placed part.
+      uint64_t v = eight & 0x0F0F0F0F0F0F0F0F;
+      v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
+      v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
+      value = (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
+      i = 8;
+    }
+  }
+  for (; i < text.size(); ++i) {
     const unsigned next = digit(text[i]);
     if (next > 9) break;
     value = value * 10 + next;

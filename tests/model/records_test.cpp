@@ -49,6 +49,20 @@ TEST(SrmParseIntTest, AgreesWithTheCLibraryAndSaturates) {
   EXPECT_EQ(12, SrmParseInt64(std::string("12\0"
                                           "34",
                                           5)));
+  // Every length up to the limits of the short way, with a byte that is not a digit at each
+  // place: just below '0', just above '9', and the digits' bytes with their high bit set.
+  for (size_t length = 1; length <= 20; ++length) {
+    std::string digits;
+    for (size_t i = 0; i < length; ++i) digits += static_cast<char>('1' + (i * 7) % 9);
+    EXPECT_EQ(std::strtoll(digits.c_str(), nullptr, 10), SrmParseInt64(digits)) << digits;
+    for (size_t at = 0; at < length; ++at) {
+      for (const char stop : {'/', ':', '\xB5', '\x06'}) {
+        std::string text = digits;
+        text[at] = stop;
+        EXPECT_EQ(std::strtoll(text.c_str(), nullptr, 10), SrmParseInt64(text)) << text;
+      }
+    }
+  }
 }
 
 TEST(SrmTupleLineTest, WritesTheCanonicalLineWhole) {
