@@ -252,7 +252,9 @@ extern std::atomic<bool> glob_key_maps_built;
 struct SrmKeyValue {
   int key;  // -1: the element has no '='
   std::string_view value;
-  bool named = false;  // the key is a name of the vocabulary (key 0 is Type then, not unknown)
+  // The key was found a name of the vocabulary (key 0 is Type then, not an unknown name). Left
+  // false by the lookup that first builds the two maps.
+  bool named = false;
 };
 
 // SrmSplitKeyValueView and SrmResDbGetStringId of the key in one pass over the key's bytes: the
