@@ -162,8 +162,7 @@ int SrmServiceGroup::checkIntegrity() {
       if (found == nullptr || found->getType() != kind) {
         database_->setErrorInfo(22, "Service group resource not found", member);
         database_->addError(database_->getHostName(),
-                            "Service group resource not found: " + std::string(member->getId()), 22,
-                            2);
+                            "Service group resource not found: " + member->getId().str(), 22, 2);
         return 0;
       }
     }

@@ -44,7 +44,7 @@ void SrmVirtualServer::clearServiceGroup() {
 
 void SrmVirtualServer::linkPendingServiceGroup() {
   if (pending_group_.empty() || getDatabase() == nullptr) return;
-  SrmServiceGroup* g = getDatabase()->findServiceGroup(std::string(pending_group_.view()));
+  SrmServiceGroup* g = getDatabase()->findServiceGroup(pending_group_.str());
   if (g == nullptr) return;
   setServiceGroup(g);
   assignText(&pending_group_, std::string_view());
