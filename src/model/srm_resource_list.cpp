@@ -142,7 +142,8 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
       }
       hash = SrmIdHash(r->getId());
       entry = records.index.find(r->getId(), hash);
-    } else {
+    } else if (!records.map.empty() && !IdLess()(records.map.rbegin()->first, r->getId())) {
+      // An Id after the last one is new without a search.
       auto it = records.map.find(r->getId());
       if (it != records.map.end()) entry = &*it;
     }
