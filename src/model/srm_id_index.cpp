@@ -56,7 +56,7 @@ inline size_t SrmIdIndex::probe(std::string_view key, size_t hash) const noexcep
     const Slot& slot = slots_[i];
     if (slot.entry == nullptr) return i;
     if (slot.hash != hash) continue;
-    const SrmIdText& stored = slot.entry->first;
+    const std::string_view stored = slot.entry->first;
     if (stored.size() == key.size() && SrmSameBytes(stored.data(), key.data(), key.size())) {
       return i;
     }

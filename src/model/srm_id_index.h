@@ -1,8 +1,9 @@
-// SrmIdIndex: a hash index over the entries of an Id map (std::map<SrmIdText, SrmResource*>)
-// that finds an entry by its key in constant time, where the map walks a tree of string
-// comparisons. It borrows the entries: it keeps pointers to them (a std::map never moves its
-// entries) and owns nothing else but its table. Whoever inserts into or erases from the map
-// tells the index, so that it never holds an entry the map no longer has.
+// SrmIdKey: an Id as a resource list files it. SrmIdIndex: a hash index over the entries of an
+// Id map (std::map<SrmIdKey, SrmResource*>) that finds an entry by its key in constant time,
+// where the map walks a tree of string comparisons. It borrows the entries: it keeps pointers
+// to them (a std::map never moves its entries) and owns nothing else but its table. Whoever
+// inserts into or erases from the map tells the index, so that it never holds an entry the map
+// no longer has.
 #ifndef RESDB_MODEL_SRM_ID_INDEX_H_
 #define RESDB_MODEL_SRM_ID_INDEX_H_
 
@@ -12,17 +13,34 @@
 #include <utility>
 #include <vector>
 
-#include "model/text_arena.h"
 #include "model/text_store.h"
 
 class SrmResource;
+
+// The key of an Id map's entry: a view of the Id text of the record filed under it, whose text
+// lives as long as the record does (and the entry holds the record). Whoever replaces the record
+// of an entry points the key at the new record's Id (the same bytes, perhaps elsewhere); a key
+// made any other way must view text that outlives the entry.
+class SrmIdKey {
+ public:
+  SrmIdKey(std::string_view id) : id_(id) {}         // NOLINT(google-explicit-constructor): any Id
+  operator std::string_view() const { return id_; }  // NOLINT(google-explicit-constructor)
+  std::string_view view() const { return id_; }
+  size_t size() const { return id_.size(); }
+  const char* data() const { return id_.data(); }
+  // Points the key at same_id, text equal to what it views: the map's order is unchanged.
+  void repoint(std::string_view same_id) const { id_ = same_id; }
+
+ private:
+  mutable std::string_view id_;  // changes place only, never bytes: the map may hold it const
+};
 
 // The hash of an Id the index uses, for other tables of Ids.
 size_t SrmIdHash(std::string_view key) noexcept;
 
 class SrmIdIndex {
  public:
-  using Entry = std::pair<const SrmIdText, SrmResource*>;
+  using Entry = std::pair<const SrmIdKey, SrmResource*>;
 
   SrmIdIndex() = default;
   SrmIdIndex(const SrmIdIndex&) = delete;

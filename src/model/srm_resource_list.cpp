@@ -13,8 +13,8 @@
 
 namespace {
 
-// A map taken out of a kind and never taken apart: its nodes and its keys' text belong to the
-// list's store, which gives them back whole.
+// A map taken out of a kind and never taken apart: its nodes belong to the list's store, which
+// gives them back whole.
 union LeftToPool {
   explicit LeftToPool(const SrmResourceList::IdMap::allocator_type& nodes) : map(nodes) {}
   ~LeftToPool() {}  // NOLINT: the map is left to the pool
@@ -151,10 +151,8 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
       // Scanners mostly list records in Id order: a new Id after the last one is filed at
       // the end without a walk down the tree; any other Id costs one comparison more.
       const std::string_view id = r->getId();
-      auto it = records.map.emplace_hint(
-          records.map.end(), std::piecewise_construct,
-          std::forward_as_tuple(id.data(), id.size(), SrmArenaAllocator<char>(records.keys)),
-          std::forward_as_tuple(nullptr));
+      auto it = records.map.emplace_hint(records.map.end(), std::piecewise_construct,
+                                         std::forward_as_tuple(id), std::forward_as_tuple(nullptr));
       entry = &*it;
       if (index) records.index.add(entry, hash);
       if (file) records.filed.push_back(r);  // within the room reserved above
@@ -163,6 +161,7 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
     if (slot == r) return 1;  // already stored: the list keeps its single reference
     replaced = slot;
     slot = r;
+    entry->first.repoint(r->getId());                // the key views the Id of the record it files
     if (replaced != nullptr) records.filed.clear();  // until the index is rebuilt
   } catch (const std::bad_alloc&) {
     // A kind that did not get its record has never held one.
@@ -247,7 +246,7 @@ void SrmResourceList::takeEntries(Take take) {
   for (uint32_t kinds = made_kinds_; kinds != 0; kinds &= kinds - 1) {
     Records* kind = resources_[__builtin_ctz(kinds)];
     // The entries are out of the list before their records are handed on, as a record released
-    // may reach back into the list; their nodes and keys' text stay in the list's store.
+    // may reach back into the list; their nodes stay in the list's store.
     LeftToPool taken(kind->map.get_allocator());
     taken.map.swap(kind->map);
     kind->index.release();  // rather than emptied slot by slot; the next filing makes it anew

@@ -10,13 +10,13 @@
 // particular order that step through the array instead of through the tree. The array is in
 // step while it holds as many records as the map; replacing or erasing a record empties it until
 // the index is rebuilt. A stored record is replaced through addResource only, never by writing
-// to its map entry. The list keeps its kinds in a text store it holds a reference on: each kind,
-// its entries' nodes (from the kind's pool) and their keys' text stay there until the store
-// ends. A list that lasts as long as the records it holds (a database's, a record's child lists)
-// uses the store of the first record it files, so that ending it frees no memory piece by piece;
-// any other list has a store of its own, which goes with it. A removed entry's node goes back to
-// the pool for the next entry; its key's text stays, and so do the nodes of the entries
-// removeAllResources takes out all at once.
+// to its map entry: an entry's key views the Id text of the record it holds (SrmIdKey). The list
+// keeps its kinds in a text store it holds a reference on: each kind and its entries' nodes (from
+// the kind's pool) stay there until the store ends. A list that lasts as long as the records it
+// holds (a database's, a record's child lists) uses the store of the first record it files, so that
+// ending it frees no memory piece by piece; any other list has a store of its own, which goes with
+// it. A removed entry's node goes back to the pool for the next entry; the nodes of the entries
+// removeAllResources takes out all at once stay.
 #ifndef RESDB_MODEL_SRM_RESOURCE_LIST_H_
 #define RESDB_MODEL_SRM_RESOURCE_LIST_H_
 
@@ -40,11 +40,11 @@ class SrmResourceList {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const { return a < b; }
   };
-  // Entries filed by the list take their nodes from the kind's pool and their keys' text from
-  // the list's store; a copy of the map, or an entry inserted through it, takes both from
-  // operator new.
-  using IdMap = std::map<SrmIdText, SrmResource*, IdLess,
-                         SrmPoolAllocator<std::pair<const SrmIdText, SrmResource*>>>;
+  // Entries filed by the list take their nodes from the kind's pool, in the list's store; a copy
+  // of the map, or an entry inserted through it, takes them from operator new. Keys view their
+  // records' Ids: a copy's keys stay valid only while the list holds the records.
+  using IdMap = std::map<SrmIdKey, SrmResource*, IdLess,
+                         SrmPoolAllocator<std::pair<const SrmIdKey, SrmResource*>>>;
 
   // Where the list keeps its kinds: in a store of its own, or in the store of the first record
   // it files, for a list that lasts as long as its records do. Only a list with a store of its
@@ -130,18 +130,16 @@ class SrmResourceList {
 
   // The records of one kind: the Id map, the index over its entries and the array of the
   // records (borrowed: the map holds their references, which whoever drops the kind releases
-  // first). The kind lives in the list's store, and the map's nodes and keys' text come from the
-  // store's arena (room), which keeps them till it ends: the map itself is never taken apart node
-  // by node, so it lives in a union whose member is not destroyed.
+  // first). The kind lives in the list's store, and the map's nodes come from the store's arena
+  // (room), which keeps them till it ends: the map itself is never taken apart node by node, so
+  // it lives in a union whose member is not destroyed.
   struct Records {
-    explicit Records(SrmTextArena* room)
-        : pool(room), keys(room), map(IdMap::allocator_type(&pool)) {}
+    explicit Records(SrmTextArena* room) : pool(room), map(IdMap::allocator_type(&pool)) {}
     ~Records() {}  // NOLINT: the map is left to the store (above)
     Records(const Records&) = delete;
     Records& operator=(const Records&) = delete;
 
-    SrmNodePool pool;    // the map's nodes
-    SrmTextArena* keys;  // the text of the map's keys; borrowed
+    SrmNodePool pool;  // the map's nodes
     union {
       IdMap map;
     };

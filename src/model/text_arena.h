@@ -1,14 +1,11 @@
-// SrmTextArena and SrmArenaAllocator: text that lives as long as its owner (the Ids a resource
-// list is keyed by, the pairs of a global-id table), copied into chunks one after another and
-// never given back one by one: all of it goes at once when the arena ends.
+// SrmTextArena: text that lives as long as its owner (the pairs of a global-id table, a text
+// store's records, texts and list nodes), copied into chunks one after another and never given
+// back one by one: all of it goes at once when the arena ends.
 #ifndef RESDB_MODEL_TEXT_ARENA_H_
 #define RESDB_MODEL_TEXT_ARENA_H_
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <string>
-#include <type_traits>
 
 #include "model/chunk_list.h"
 
@@ -60,52 +57,5 @@ class SrmTextArena {
   size_t room_ = kFirstRoom;
   size_t next_chunk_ = 256;
 };
-
-// The allocator of a string whose text comes from an SrmTextArena (borrowed): giving the text
-// back does nothing, the arena frees it. A default-made one, and the one a copied string gets,
-// use operator new and delete instead, so that a copy never points into the arena.
-template <class T>
-class SrmArenaAllocator {
-  static_assert(sizeof(T) == 1, "for the characters of a string");
-
- public:
-  using value_type = T;
-  using propagate_on_container_copy_assignment = std::false_type;
-  using propagate_on_container_move_assignment = std::false_type;
-  using propagate_on_container_swap = std::false_type;
-  using is_always_equal = std::false_type;
-
-  SrmArenaAllocator() noexcept = default;
-  explicit SrmArenaAllocator(SrmTextArena* arena) noexcept : arena_(arena) {}
-  template <class U>
-  SrmArenaAllocator(const SrmArenaAllocator<U>& other) noexcept : arena_(other.arena()) {}
-
-  T* allocate(size_t n) {
-    if (arena_ != nullptr) return reinterpret_cast<T*>(arena_->allocate(n));
-    return std::allocator<T>().allocate(n);
-  }
-  void deallocate(T* p, size_t n) noexcept {
-    if (arena_ == nullptr) std::allocator<T>().deallocate(p, n);
-  }
-  SrmArenaAllocator select_on_container_copy_construction() const noexcept {
-    return SrmArenaAllocator();
-  }
-  SrmTextArena* arena() const noexcept { return arena_; }
-
-  template <class U>
-  bool operator==(const SrmArenaAllocator<U>& other) const noexcept {
-    return arena_ == other.arena();
-  }
-  template <class U>
-  bool operator!=(const SrmArenaAllocator<U>& other) const noexcept {
-    return arena_ != other.arena();
-  }
-
- private:
-  SrmTextArena* arena_ = nullptr;
-};
-
-// An Id as a resource list keeps it: a string whose text may live in the list's arena.
-using SrmIdText = std::basic_string<char, std::char_traits<char>, SrmArenaAllocator<char>>;
 
 #endif  // RESDB_MODEL_TEXT_ARENA_H_

@@ -244,7 +244,7 @@ using IdMap = SrmResourceList::IdMap;
 void ExpectMirrors(const SrmIdIndex& index, IdMap& map, const std::vector<std::string>& keys) {
   EXPECT_EQ(map.size(), index.size());
   std::vector<std::string_view> asked(keys.begin(), keys.end());
-  IdMap sentinel = {{"~", nullptr}};
+  IdMap sentinel = {{std::string_view("~"), nullptr}};
   std::vector<SrmIdIndex::Entry*> found(asked.size() + 1, &*sentinel.begin());
   index.findMany(asked.data(), asked.size(), found.data());
   EXPECT_EQ(&*sentinel.begin(), found.back());  // nothing written past the count
