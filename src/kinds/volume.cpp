@@ -192,8 +192,8 @@ int SrmVolume::readReferences(int64_t chunk_count, int64_t sub_count) {
   // The references are resolved first and linked only once all of them are: a volume that
   // fails leaves nothing of itself in the database (no half-made sub-volumes, no HierType
   // changes). Sub-volumes the database lacks are made here and added at the end.
-  std::vector<SrmResource*> chunks;
-  std::vector<SrmResource*> subs;
+  SrmGatheredRecords chunks;
+  SrmGatheredRecords subs;
   // One reference each, released however the reading ends.
   std::map<std::string, SrmHeld<SrmVolume>> created;
   SrmResourceType kind = SRM_NO_TYPE;  // carries over from one reference to the next
@@ -224,8 +224,8 @@ int SrmVolume::readReferences(int64_t chunk_count, int64_t sub_count) {
                         static_cast<int64_t>(subs.size()) == sub_count;
   if (complete) {
     for (auto& entry : created) db->addResource(entry.second.get());
-    for (SrmResource* chunk : chunks) addDiskChunk(chunk);
-    for (SrmResource* sub : subs) addSubVolume(sub);
+    chunks.forEach([this](SrmResource* chunk) { addDiskChunk(chunk); });
+    subs.forEach([this](SrmResource* sub) { addSubVolume(sub); });
   }
   return complete ? 1 : 0;
 }

@@ -23,7 +23,7 @@ template <class Make>
 void ResolveReferences(SrmResourceDatabase* db, CSRMReportTupleStreamReader* reader, int64_t count,
                        SrmResourceType kind, Make make,
                        std::map<std::string, SrmHeld<SrmResource>, std::less<>>* created,
-                       std::vector<SrmResource*>* found) {
+                       SrmGatheredRecords* found) {
   if (count <= 0) return;
   SrmReadReferences(
       reader, count > INT_MAX ? INT_MAX : static_cast<int>(count), [&](const SrmReference& ref) {
@@ -190,7 +190,7 @@ int SrmVolumeGroup::readReferences(int64_t disk_count, int64_t volume_count) {
   // are resolved, and only then linked: a group that fails leaves nothing of itself behind.
   // One reference each, released however the reading ends.
   std::map<std::string, SrmHeld<SrmResource>, std::less<>> made_disks, made_volumes;
-  std::vector<SrmResource*> disks, volumes;
+  SrmGatheredRecords disks, volumes;
   ResolveReferences(
       db, getTupleStream(), disk_count, SRM_DISK,
       [](const std::string& id) { return new SrmDisk(id); }, &made_disks, &disks);
@@ -202,8 +202,8 @@ int SrmVolumeGroup::readReferences(int64_t disk_count, int64_t volume_count) {
   if (complete) {
     for (auto& entry : made_disks) db->addResource(entry.second.get());
     for (auto& entry : made_volumes) db->addResource(entry.second.get());
-    for (SrmResource* disk : disks) addDisk(disk);
-    for (SrmResource* volume : volumes) addVolume(volume);
+    disks.forEach([this](SrmResource* disk) { addDisk(disk); });
+    volumes.forEach([this](SrmResource* volume) { addVolume(volume); });
   }
   return complete ? 1 : 0;
 }

@@ -5,7 +5,9 @@
 #ifndef RESDB_MODEL_REFERENCE_READER_H_
 #define RESDB_MODEL_REFERENCE_READER_H_
 
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "model/srm_resource.h"
 #include "tuple/result_codes.h"
@@ -43,6 +45,35 @@ int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count, Visit visi
   }
   return visited;
 }
+
+// The records a container's references name, gathered in order before any of them is linked:
+// the first kInPlace without an allocation (a container names a few, mostly), any more in a
+// vector of its own. Borrows the records.
+class SrmGatheredRecords {
+ public:
+  // Throws std::bad_alloc (the records gathered stay) when the vector cannot grow.
+  void push_back(SrmResource* r) {
+    if (size_ < kInPlace) {
+      in_place_[size_] = r;
+    } else {
+      more_.push_back(r);
+    }
+    ++size_;
+  }
+  size_t size() const { return size_; }
+  // Calls visit(record) for each record, in the order gathered.
+  template <class Visit>
+  void forEach(Visit visit) const {
+    for (size_t i = 0; i < size_ && i < kInPlace; ++i) visit(in_place_[i]);
+    for (SrmResource* r : more_) visit(r);
+  }
+
+ private:
+  static constexpr size_t kInPlace = 16;
+  SrmResource* in_place_[kInPlace];
+  size_t size_ = 0;
+  std::vector<SrmResource*> more_;
+};
 
 // The kind a reference's Type names: System, Disk, DiskChunk, Volume, FileSystem, MountPoint,
 // Share, VirtualServer or VolumeGroup; SRM_NO_TYPE for any other key (VolumeManager, Id, -1).

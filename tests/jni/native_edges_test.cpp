@@ -14,6 +14,8 @@
 #include "jni/add_methods.h"
 #include "jni/add_procedure.h"
 #include "jni/native_methods.h"
+#include "kinds/volume.h"
+#include "kinds/volume_group.h"
 #include "native_lifecycle.h"
 #include "temp_dir.h"
 #include "tuple/report_tuple.h"
@@ -138,6 +140,36 @@ TEST_F(NativeEdgesTest, AddProcedureLoadsMergesAndDrops) {
   EXPECT_EQ(0, FakeRecord::live);
   EXPECT_EQ(descriptors, OpenDescriptors());
   EXPECT_EQ(0, dir_.entryCount());
+}
+
+// Containers that name more children than they gather in place link every one of them: a
+// volume its chunks (stored before it), a group its disks (which it makes, the database lacking
+// them).
+TEST_F(NativeEdgesTest, ContainersLinkEveryChildTheyName) {
+  for (int named : {3, 16, 17, 40}) {
+    SCOPED_TRACE(named);
+    const std::string count = std::to_string(named);
+    std::string chunks;
+    std::string volume = "\"Type=Volume\",\"Id=v\",\"DiskChunkCount=" + count + "\",;\n";
+    std::string group = "\"Type=VolumeGroup\",\"Id=g\",\"DiskCount=" + count + "\",;\n";
+    for (int i = 0; i < named; ++i) {
+      const std::string n = std::to_string(i);
+      chunks += "\"Type=DiskChunk\",\"Id=c" + n + "\",;\n";
+      volume += "\"Type=DiskChunk\",\"Id=c" + n + "\",;\n";
+      group += "\"Type=Disk\",\"Id=d" + n + "\",;\n";
+    }
+    SrmResourceDatabase db;
+    EXPECT_STREQ(kJniAddSucceeded, jniAddBatch(&db, chunks.c_str(), kJniAddDiskChunk));
+    EXPECT_STREQ(kJniAddSucceeded, jniAddBatch(&db, volume.c_str(), kJniAddVolume));
+    EXPECT_STREQ(kJniAddSucceeded, jniAddBatch(&db, group.c_str(), kJniAddVolumeGroup));
+    auto* v = static_cast<SrmVolume*>(db.findResource(SRM_VOLUME, "v"));
+    auto* g = static_cast<SrmVolumeGroup*>(db.findResource(SRM_VOLUMEGROUP, "g"));
+    ASSERT_NE(nullptr, v);
+    ASSERT_NE(nullptr, g);
+    EXPECT_EQ(named, v->getDiskChunkList()->getTypeCount(SRM_DISKCHUNK));
+    EXPECT_EQ(named, g->getDiskList()->getTypeCount(SRM_DISK));
+    EXPECT_EQ(named, db.getResourceList()->getTypeCount(SRM_DISK));
+  }
 }
 
 TEST_F(NativeEdgesTest, AddProcedureFailuresKeepWhatWasAdded) {
