@@ -14,6 +14,18 @@ void SrmDescribeReference(CSRMReportTuple* tuple, SrmReference* ref) {
   });
 }
 
+bool SrmReadReference(CSRMReportTupleStreamReader* reader, CSRMReportTuple* tuple,
+                      SrmReference* ref) {
+  std::string_view type;
+  if (reader->ReadReferenceLine(&type, &ref->id)) {
+    ref->type_key = SrmResDbGetStringId(type);  // as the Type element's value gives it
+    return true;
+  }
+  if (reader->ReadNextTuple(tuple) != CSRM_OK) return false;
+  SrmDescribeReference(tuple, ref);
+  return true;
+}
+
 SrmResourceType SrmKindOfReference(int type_key) {
   switch (type_key) {
     case kKeySystem:

@@ -24,6 +24,11 @@ struct SrmReference {
 
 // Describes the reference tuple in *ref: its last Type and Id (see SrmReference).
 void SrmDescribeReference(CSRMReportTuple* tuple, SrmReference* ref);
+// Reads the next reference from reader into *ref, through tuple when the line is not of the
+// common shape the reader takes straight from its buffer (ReadReferenceLine). False when
+// reading a tuple reports anything but success.
+bool SrmReadReference(CSRMReportTupleStreamReader* reader, CSRMReportTuple* tuple,
+                      SrmReference* ref);
 
 // Reads up to count tuples from reader and hands each, as an SrmReference, to visit (the
 // reference is valid for the visit only; visit must not read from reader). Stops early when
@@ -33,13 +38,12 @@ template <class Visit>
 int SrmReadReferences(CSRMReportTupleStreamReader* reader, int count, Visit visit) {
   if (reader == nullptr) return 0;
   int visited = 0;
-  // Every reference is read into the reader's own short-tuple buffers and described by the
-  // same SrmReference.
+  // Every reference is described by the same SrmReference, read straight from the reader's
+  // buffer or, for a line of another shape, into the reader's own short-tuple buffers.
   CSRMReportTuple* tuple = reader->scratchTuple();
   SrmReference ref;
   while (visited < count) {
-    if (reader->ReadNextTuple(tuple) != CSRM_OK) break;
-    SrmDescribeReference(tuple, &ref);
+    if (!SrmReadReference(reader, tuple, &ref)) break;
     visit(static_cast<const SrmReference&>(ref));
     ++visited;
   }

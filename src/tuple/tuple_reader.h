@@ -5,6 +5,7 @@
 #define RESDB_TUPLE_TUPLE_READER_H_
 
 #include <string>
+#include <string_view>
 
 #include "tuple/report_tuple.h"
 #include "tuple/tuple_stream.h"
@@ -33,6 +34,13 @@ class CSRMReportTupleStreamReader {
   // as above; whenever the result is not 0 the tuple is left empty, except for
   // CSRM_BAD_STATE and CSRM_NULL_ARGUMENT, which leave it as it was.
   unsigned long ReadNextTuple(CSRMReportTuple* tuple);
+  // Reads the next tuple when it has the shape of a container's reference line,
+  // "Type=T","Id=I",; after blanks, and lies whole in a descriptor stream's buffer: *type and
+  // *id then view T and I there, valid until the reader next reads, and the result is true. For
+  // any other tuple, or a reader not between tuples or not on a descriptor stream, false, with
+  // nothing read: ReadNextTuple then reads the tuple as it reads any other. A tuple of that
+  // shape holds the elements "Type=T" and "Id=I" for ReadNextTuple too.
+  bool ReadReferenceLine(std::string_view* type, std::string_view* id);
   // Reads the next tuple's raw text (without its ';') into *text; results as above, with the
   // empty text at a clean end and *text unchanged on failure.
   unsigned long GetNextTuple(std::string* text);

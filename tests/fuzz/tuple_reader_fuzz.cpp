@@ -1,5 +1,6 @@
 // The tuple reader, both grammars, over a descriptor stream with a small buffer whose reads
-// come back short, checked against the same reader over a plain character source.
+// come back short, checked against the same reader over a plain character source; tuples also
+// through a buffer of 256 bytes with the lines of a reference's shape taken straight from it.
 //
 // Input: byte 0 picks the stream's buffer size (1 to 16), byte 1 the size of the pieces the
 // descriptor delivers (1 to the buffer size), byte 2 the grammar (even: tuples, odd: raw
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "char_sources.h"
@@ -21,9 +23,12 @@ namespace {
 
 // The most packets a socket is asked to hold.
 constexpr size_t kMaxPieces = 2048;
+// The buffer, and the packets, of the run that takes reference lines.
+constexpr size_t kLargePiece = 256;
 
-// Everything a reader hands out, call by call, until it stops answering 0.
-std::vector<std::string> ReadAll(CSRMTupleStream* stream, bool raw) {
+// Everything a reader hands out, call by call, until it stops answering 0; with references, a
+// line the reader takes as a reference line counts as the tuple of its two elements.
+std::vector<std::string> ReadAll(CSRMTupleStream* stream, bool raw, bool references = false) {
   CSRMReportTupleStreamReader reader;
   FUZZ_CHECK(reader.SetTupleStream(stream) == CSRM_OK);
   std::vector<std::string> calls;
@@ -37,6 +42,14 @@ std::vector<std::string> ReadAll(CSRMTupleStream* stream, bool raw) {
       if (rc == CSRM_END_OF_DATA) FUZZ_CHECK(text.empty());
       seen = text;
     } else {
+      std::string_view type, id;
+      if (references && reader.ReadReferenceLine(&type, &id)) {
+        const std::string t = "\"Type=" + std::string(type) + "\"";
+        const std::string i = "\"Id=" + std::string(id) + "\"";
+        calls.push_back("0 " + std::to_string(t.size()) + ":" + t + "|" + std::to_string(i.size()) +
+                        ":" + i + "|");
+        continue;
+      }
       CSRMReportTuple* tuple = nullptr;
       rc = reader.GetNextTuple(&tuple);
       std::unique_ptr<CSRMReportTuple> owned(tuple);
@@ -78,5 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(stream.SetBufferSize(buffer_size) == CSRM_OK);
   FUZZ_CHECK(stream.SetFileDescriptor(source.fd()) == CSRM_OK);
   FUZZ_CHECK(ReadAll(&stream, raw) == expected);
+
+  if (!raw) {
+    PieceSource large_pieces(text, kLargePiece);
+    CSRMTupleFDStream large;
+    FUZZ_CHECK(large.SetBufferSize(static_cast<int>(kLargePiece)) == CSRM_OK);
+    FUZZ_CHECK(large.SetFileDescriptor(large_pieces.fd()) == CSRM_OK);
+    FUZZ_CHECK(ReadAll(&large, false, true) == expected);
+  }
   return 0;
 }

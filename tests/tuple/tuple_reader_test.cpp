@@ -177,6 +177,66 @@ TEST(TupleReaderTest, ArgumentsStatesAndNewStreams) {
 // Fails the nth allocation of one call for every n until the call no longer allocates: each
 // failure answers nomem with nothing handed over, leaving the reader in Start with nothing read
 // or Failed for good.
+// Each tuple of fd through reader as its elements joined by '|', up to the answer that ends
+// the input; with references, a line the reader takes as a reference line shows as the two
+// elements the grammar would give it, and *taken counts those lines.
+std::vector<std::string> ReadLines(int fd, int buffer_size, bool references, int* taken) {
+  CSRMTupleFDStream stream(buffer_size);
+  CSRMReportTupleStreamReader reader;
+  EXPECT_EQ(CSRM_OK, stream.SetFileDescriptor(fd));
+  EXPECT_EQ(CSRM_OK, reader.SetTupleStream(&stream));
+  std::vector<std::string> lines;
+  CSRMReportTuple tuple;
+  for (;;) {
+    std::string_view type, id;
+    if (references && reader.ReadReferenceLine(&type, &id)) {
+      lines.push_back("ok[\"Type=" + std::string(type) + "\"|\"Id=" + std::string(id) + "\"]");
+      ++*taken;
+      continue;
+    }
+    const unsigned long rc = reader.ReadNextTuple(&tuple);
+    std::vector<std::string> elements;
+    tuple.getAllElements(&elements);
+    lines.push_back(Answer(rc, rc == CSRM_OK, elements));
+    if (rc != CSRM_OK) return lines;
+  }
+}
+
+// A reference line taken straight from the buffer is the tuple the grammar reads there: for
+// every buffer size, with the reference lines taken first or not at all, the same tuples come
+// out, and lines of any other shape are read as tuples.
+TEST(TupleReaderTest, ReferenceLinesAreTheTuplesTheGrammarReads) {
+  const std::string input =
+      "\"Type=Disk\",\"Id=c2t0d0\",;\n"
+      " \t\"Type=DiskChunk\",\"Id=c2t0d0s1\",;"      // blanks before it
+      "\"Type=\",\"Id=\",;"                          // empty values
+      "\"Type=Vol=ume\",\"Id=a,b;c\",;\n"            // '=', ',' and ';' inside
+      ";\"Type=Disk\",\"Id=after-a-semicolon\",;\n"  // a ';' before the tuple
+      "\"Type=Disk\" ,\"Id=spaced\",;\n"             // text after a closing quote
+      "\"Type=Disk\",\"Id=three\",\"X=1\",;\n"       // a third element
+      "\"Type=Disk\",\"Id=no-end\",x;\"Y=2\",;\n"    // no ';' right after the comma
+      "Type=Disk,Id=unquoted,;\n"
+      "\"Id=d\",\"Type=Disk\",;\n"                // the other order
+      "\"Type=Disk\",\"Name=n\",;\n"              // another key
+      "\"Kind=Disk\",\"Id=k\",;\n"                // another key first
+      "\"Type=Disk\",\"Id=quote\"in\"side\",;\n"  // quotes inside
+      "\"Type=Disk\",\"Id=last\",;";
+  for (int size : {1, 5, 16, 29, 64, 4096}) {
+    SCOPED_TRACE(size);
+    const int plain_fd = MemFile(input);
+    const int fast_fd = MemFile(input);
+    int taken = 0, none = 0;
+    const std::vector<std::string> plain = ReadLines(plain_fd, size, false, &none);
+    EXPECT_EQ(plain, ReadLines(fast_fd, size, true, &taken));
+    EXPECT_EQ(15u, plain.size());
+    if (size == 4096) {
+      EXPECT_EQ(4, taken);  // the lines of the common shape but the first (nothing buffered yet)
+    }
+    close(plain_fd);
+    close(fast_fd);
+  }
+}
+
 TEST(TupleReaderTest, AllocationFailureAtEveryStepIsClean) {
   const std::string value(600, 'v');  // outgrows both reserved text buffers
   const std::string input = "\"Name=" + value + "\",\"PubId=a-long-public-identifier\",;";
