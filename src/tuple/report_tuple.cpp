@@ -14,9 +14,24 @@ constexpr size_t kCommonElementCount = 16;
 CSRMReportTuple::CSRMReportTuple() = default;
 
 CSRMReportTuple::CSRMReportTuple(const CSRMReportTuple& other)
-    : text_(other.text_, 0, other.ends_.empty() ? 0 : other.ends_.back()), ends_(other.ends_) {}
+    : text_(other.data_, other.ends_.empty() ? 0 : other.ends_.back()),
+      data_(text_.data()),
+      ends_(other.ends_) {}
 
-CSRMReportTuple::~CSRMReportTuple() = default;
+CSRMReportTuple::~CSRMReportTuple() {
+  if (lender_ != nullptr) forgetLender();
+}
+
+unsigned long CSRMReportTuple::ownText() {
+  if (lender_ == nullptr) return CSRM_OK;
+  try {
+    text_.assign(data_, viewed_size_);
+  } catch (const std::bad_alloc&) {
+    return CSRM_NO_MEMORY;
+  }
+  forgetLender();
+  return CSRM_OK;
+}
 
 unsigned long CSRMReportTuple::addElement(const std::string& element) {
   return add(element.data(), element.size());
@@ -28,6 +43,7 @@ unsigned long CSRMReportTuple::addElement(const char* text, long length) {
 }
 
 unsigned long CSRMReportTuple::add(const char* text, size_t size) {
+  if (ownText() != CSRM_OK) return CSRM_NO_MEMORY;
   dropPending();
   try {
     // A record's tuple holds a dozen or so elements: room for them at once, not by doubling.
@@ -38,8 +54,10 @@ unsigned long CSRMReportTuple::add(const char* text, size_t size) {
     markElementEnd(text_.size());
   } catch (const std::bad_alloc&) {
     dropPending();  // the tuple is as it was
+    data_ = text_.data();
     return CSRM_NO_MEMORY;
   }
+  data_ = text_.data();
   return CSRM_OK;
 }
 
@@ -48,8 +66,10 @@ unsigned long CSRMReportTuple::reserve(size_t text_bytes, size_t element_count) 
     if (text_.capacity() < text_bytes) text_.reserve(text_bytes);
     if (ends_.capacity() < element_count) ends_.reserve(element_count);
   } catch (const std::bad_alloc&) {
+    if (lender_ == nullptr) data_ = text_.data();
     return CSRM_NO_MEMORY;  // reserve is all or nothing: the contents are as they were
   }
+  if (lender_ == nullptr) data_ = text_.data();
   return CSRM_OK;
 }
 
@@ -81,6 +101,7 @@ unsigned long CSRMReportTuple::getAllElements(std::vector<std::string>* elements
 }
 
 unsigned long CSRMReportTuple::clearTuple() {
+  if (lender_ != nullptr) forgetLender();
   text_.clear();
   ends_.clear();
   return resetNext();

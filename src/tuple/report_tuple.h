@@ -1,8 +1,11 @@
 // CSRMReportTuple: one tuple of tuple text, its element texts in input order (surrounding
-// quotes kept) and a read position. The texts live in one buffer the tuple owns, each followed
-// by one separator byte (the comma that ended it, as the reader copies a tuple's text whole),
-// so a tuple costs a couple of allocations however many elements it has, and a tuple that is
-// cleared and filled again reuses them. Tuples handed out by the reader belong to the caller.
+// quotes kept) and a read position. The texts lie in one run, each followed by one separator
+// byte (the comma that ended it, as the reader takes a tuple's text whole), so a tuple costs a
+// couple of allocations however many elements it has, and a tuple that is cleared and filled
+// again reuses them. The run is the tuple's own buffer, or text the reader lends it: a tuple
+// that lies whole in the reader's input buffer views it there, and the reader has the tuple
+// copy it before those bytes change (see viewText). Tuples handed out by the reader belong to
+// the caller.
 #ifndef RESDB_TUPLE_REPORT_TUPLE_H_
 #define RESDB_TUPLE_REPORT_TUPLE_H_
 
@@ -55,7 +58,8 @@ class CSRMReportTuple {
     restart_ = false;
     return CSRM_OK;
   }
-  // Removes every element and rewinds; the buffers keep their room. Returns 0.
+  // Removes every element and rewinds; the buffers keep their room, and lent text is given
+  // back. Returns 0.
   unsigned long clearTuple();
 
   size_t getElementCount() const { return ends_.size(); }
@@ -75,9 +79,16 @@ class CSRMReportTuple {
   // Elements are marked in order, each after the previous one's separator; the text appended
   // after the last mark is pending, and no read sees it. clearTuple and addElement drop it.
   // The appends and markElementEnd throw std::bad_alloc when the buffers cannot grow.
-  void appendText(char c) { text_.push_back(c); }
-  void appendText(const char* data, size_t size) { text_.append(data, size); }
-  size_t textSize() const { return text_.size(); }
+  // A tuple that views lent text is cleared before the reader appends to it.
+  void appendText(char c) {
+    text_.push_back(c);
+    data_ = text_.data();
+  }
+  void appendText(const char* data, size_t size) {
+    text_.append(data, size);
+    data_ = text_.data();
+  }
+  size_t textSize() const { return lender_ != nullptr ? viewed_size_ : text_.size(); }
   void markElementEnd(size_t end) {
     ends_.push_back(end);
     restart_ = true;
@@ -86,20 +97,49 @@ class CSRMReportTuple {
   // CSRM_NO_MEMORY with the tuple unchanged.
   unsigned long reserve(size_t text_bytes, size_t element_count);
 
+  // --- Lent text (for the tuple reader) ---
+  // Makes the tuple, which holds no text, view the size bytes at data as its text instead of a
+  // copy; the elements are then marked as for appended text. *lender is the reader's note of
+  // the tuple it lends to: it is set to this tuple, and cleared when the tuple gives the text
+  // back (clearTuple, ownText, the tuple's end). The reader keeps the bytes as they are while
+  // its note names the tuple, and calls ownText before it changes them.
+  void viewText(const char* data, size_t size, CSRMReportTuple** lender) {
+    data_ = data;
+    viewed_size_ = size;
+    lender_ = lender;
+    *lender = this;
+  }
+  // Copies viewed text into the tuple's own buffer and gives the lent text back. CSRM_OK (also
+  // when nothing is viewed), or CSRM_NO_MEMORY with the tuple still viewing it.
+  unsigned long ownText();
+  // Whether the tuple views lent text.
+  bool viewsText() const { return lender_ != nullptr; }
+
  private:
   // Appends size bytes of text as the last element; CSRM_OK or CSRM_NO_MEMORY (unchanged).
   unsigned long add(const char* text, size_t size);
   std::string_view elementAt(size_t index) const {
     const size_t begin = index == 0 ? 0 : ends_[index - 1] + 1;
-    return std::string_view(text_.data() + begin, ends_[index] - begin);
+    return std::string_view(data_ + begin, ends_[index] - begin);
   }
-  // Drops the bytes after the last element (its separator included).
+  // Drops the bytes after the last element (its separator included); the tuple owns its text.
   void dropPending() { text_.resize(ends_.empty() ? 0 : ends_.back()); }
+  // Clears the reader's note of lent text if it still names this tuple; the tuple views its own
+  // buffer again.
+  void forgetLender() {
+    if (*lender_ == this) *lender_ = nullptr;
+    lender_ = nullptr;
+    viewed_size_ = 0;
+    data_ = text_.data();
+  }
 
-  std::string text_;          // each element's text and a separator byte, then pending text
-  std::vector<size_t> ends_;  // where each element's text ends in text_ (its separator's offset)
-  size_t next_ = 0;           // index of the element getNextElement returns next
-  bool restart_ = false;      // set by addElement: the next read rewinds first
+  std::string text_;  // owned text: each element's text and a separator byte, then pending text
+  const char* data_ = text_.data();     // where the text is: text_'s bytes, or lent ones
+  size_t viewed_size_ = 0;              // the lent text's size, while text is lent
+  CSRMReportTuple** lender_ = nullptr;  // the reader's note while text is lent, else null
+  std::vector<size_t> ends_;            // where each element's text ends (its separator's offset)
+  size_t next_ = 0;                     // index of the element getNextElement returns next
+  bool restart_ = false;                // set by addElement: the next read rewinds first
   // keyGuess's ids (every key id fits), -1 for none; they outlive clearTuple.
   int8_t key_guesses_[kGuessedKeys] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,

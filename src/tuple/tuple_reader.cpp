@@ -175,11 +175,21 @@ constexpr size_t kElementReserve = 16;  // common element count
 constexpr size_t kRawReserve = 512;     // common tuple length
 
 // The tuple being read, as the text the grammar keeps: a comma that ends an element is kept as
-// the element's separator, and its offset marks the element's end.
+// the element's separator, and its offset marks the element's end. With a lender (the reader's
+// note of lent text), a tuple whose whole text lies in the input buffer views it there.
 struct TupleText {
   CSRMReportTuple* tuple;
+  CSRMReportTuple** lender;  // null: the tuple always gets a copy of its text
   void push_back(char c) { tuple->appendText(c); }
   void append(const char* data, size_t size) { tuple->appendText(data, size); }
+  // The tuple's whole text, at data in the input buffer.
+  void whole(const char* data, size_t size) {
+    if (lender != nullptr) {
+      tuple->viewText(data, size, lender);
+    } else {
+      tuple->appendText(data, size);
+    }
+  }
   size_t size() const { return tuple->textSize(); }
   void endElement(size_t end) { tuple->markElementEnd(end); }
 };
@@ -189,6 +199,7 @@ struct RawText {
   std::string* text;
   void push_back(char c) { text->push_back(c); }
   void append(const char* data, size_t size) { text->append(data, size); }
+  void whole(const char* data, size_t size) { text->append(data, size); }
   size_t size() const { return text->size(); }
   void endElement(size_t) {}
 };
@@ -269,8 +280,9 @@ class QuoteFinder {
 // Feeds the characters buffered in stream through table from *state, as Step would one by one,
 // up to and including a ';' that completes the tuple (true) or to the end of the buffer
 // (false). The characters kept are one run (KeptTextIsOneRun), copied to *text in one piece,
-// and a quoted run is crossed with one search for its closing quote (a QuoteFinder's). The
-// characters fed are taken from the buffer.
+// and a quoted run is crossed with one search for its closing quote (a QuoteFinder's); a
+// tuple that begins and ends in this buffer is handed over whole (Text::whole), one that does
+// not a piece at a time (Text::append). The characters fed are taken from the buffer.
 // QuotedElements: ReadsQuotedElements(table), as a constant: a whole element "...", is then
 // taken in one search, as the three transitions it passes through would take it.
 template <bool QuotedElements, int Rows, typename Text>
@@ -325,7 +337,11 @@ bool StepBuffered(CSRMTupleFDStream* stream, const Transition (&table)[Rows][kCl
       break;
     }
   }
-  text->append(data + from, i - from);
+  if (completed && base == 0) {
+    text->whole(data + from, i - from);  // the tuple began in this buffer
+  } else {
+    text->append(data + from, i - from);
+  }
   stream->SkipBuffered(completed ? i + 1 : i);
   *state = s;
   return completed;
@@ -356,9 +372,26 @@ unsigned long RunGrammar(CSRMTupleStream* stream, CSRMTupleFDStream* runs,
 
 }  // namespace
 
+CSRMReportTupleStreamReader::~CSRMReportTupleStreamReader() {
+  // A tuple of the caller's keeps its text; the reader's own goes with it.
+  if (lent_ != nullptr && (lent_ == &scratch_ || lent_->ownText() != CSRM_OK)) {
+    lent_->clearTuple();
+  }
+}
+
+bool CSRMReportTupleStreamReader::TakeBackLentText(const CSRMReportTuple* reading_into) {
+  if (lent_ == nullptr || lent_ == reading_into) return true;  // emptied before it is read into
+  if (lent_ == &scratch_) {
+    scratch_.clearTuple();  // its text is valid until the next read only
+    return true;
+  }
+  return lent_->ownText() == CSRM_OK;
+}
+
 unsigned long CSRMReportTupleStreamReader::SetTupleStream(CSRMTupleStream* stream) {
   if (stream == nullptr) return CSRM_NULL_ARGUMENT;
   if (!stream->IsValid()) return CSRM_INVALID_STREAM;
+  if (!TakeBackLentText(nullptr)) return CSRM_NO_MEMORY;
   stream_ = stream;
   // Only the descriptor stream itself: a stream derived from it may deliver its characters
   // differently.
@@ -388,13 +421,19 @@ unsigned long CSRMReportTupleStreamReader::GetNextTuple(CSRMReportTuple** tuple)
 
   std::unique_ptr<CSRMReportTuple> result(new (std::nothrow) CSRMReportTuple);
   if (!result) return CSRM_NO_MEMORY;
-  const unsigned long rc = ReadNextTuple(result.get());
+  // A tuple handed over outlives the input buffer: it gets a copy of its text.
+  const unsigned long rc = ReadInto(result.get(), nullptr);
   // A complete tuple, or the empty one of a clean end; a partial tuple dies with result.
   if (rc == CSRM_OK || rc == CSRM_END_OF_DATA) *tuple = result.release();
   return rc;
 }
 
 unsigned long CSRMReportTupleStreamReader::ReadNextTuple(CSRMReportTuple* tuple) {
+  return ReadInto(tuple, &lent_);
+}
+
+unsigned long CSRMReportTupleStreamReader::ReadInto(CSRMReportTuple* tuple,
+                                                    CSRMReportTuple** lender) {
   if (tuple == nullptr) return CSRM_NULL_ARGUMENT;
   if (state_ == State::Ended) {
     tuple->clearTuple();
@@ -402,13 +441,16 @@ unsigned long CSRMReportTupleStreamReader::ReadNextTuple(CSRMReportTuple* tuple)
   }
   if (state_ != State::Start || stream_ == nullptr) return CSRM_BAD_STATE;
 
-  // Nothing is read before the room is made: a failure here leaves Start.
+  // Nothing is read before the room is made and the lent text is copied: a failure here leaves
+  // Start.
   tuple->clearTuple();
-  if (tuple->reserve(kTupleReserve, kElementReserve) != CSRM_OK) return CSRM_NO_MEMORY;
+  if (!TakeBackLentText(tuple) || tuple->reserve(kTupleReserve, kElementReserve) != CSRM_OK) {
+    return CSRM_NO_MEMORY;
+  }
 
   unsigned long rc;
   try {
-    TupleText text{tuple};
+    TupleText text{tuple, lender};
     rc = RunGrammar<ReadsQuotedElements(kTupleTable)>(stream_, fd_stream_, kTupleTable, &state_,
                                                       &text);
   } catch (const std::bad_alloc&) {
@@ -458,6 +500,7 @@ unsigned long CSRMReportTupleStreamReader::GetNextTuple(std::string* text) {
   if (text == nullptr) return CSRM_NULL_ARGUMENT;
   if (state_ == State::Ended) return CSRM_END_OF_DATA;
   if (state_ != State::Start || stream_ == nullptr) return CSRM_BAD_STATE;
+  if (!TakeBackLentText(nullptr)) return CSRM_NO_MEMORY;
 
   std::string raw;
   try {

@@ -1,6 +1,10 @@
 // CSRMReportTupleStreamReader: cuts the characters of a CSRMTupleStream into tuples by the
 // tuple grammar (elements end at commas outside quotes, a tuple at ';' right after a comma) or
-// into raw tuple texts. The stream is borrowed and must outlive its use by the reader.
+// into raw tuple texts. The stream is borrowed and must outlive the reader (or its replacement
+// by SetTupleStream): a tuple read from a descriptor stream may view the stream's buffer (lent
+// text, see ReadNextTuple) until the reader reads into another tuple, takes another stream or
+// ends, which first copy the text into the tuple. While a tuple views it, nothing but the
+// reader may take characters from the stream.
 #ifndef RESDB_TUPLE_TUPLE_READER_H_
 #define RESDB_TUPLE_TUPLE_READER_H_
 
@@ -17,10 +21,13 @@ class CSRMReportTupleStreamReader {
   CSRMReportTupleStreamReader() = default;
   CSRMReportTupleStreamReader(const CSRMReportTupleStreamReader&) = delete;
   CSRMReportTupleStreamReader& operator=(const CSRMReportTupleStreamReader&) = delete;
-  virtual ~CSRMReportTupleStreamReader() = default;
+  // A tuple that still views the stream's buffer gets a copy of its text (or is emptied when
+  // none can be made).
+  virtual ~CSRMReportTupleStreamReader();
 
   // Reads from stream (not owned, not rewound) from now on, in state Start.
-  // CSRM_NULL_ARGUMENT for null, CSRM_INVALID_STREAM when stream->IsValid() is 0.
+  // CSRM_NULL_ARGUMENT for null, CSRM_INVALID_STREAM when stream->IsValid() is 0, CSRM_NO_MEMORY
+  // when a tuple viewing the old stream's buffer could not get a copy (the reader is unchanged).
   unsigned long SetTupleStream(CSRMTupleStream* stream);
 
   // Reads the next tuple and hands it over through *tuple; the caller deletes it.
@@ -30,9 +37,11 @@ class CSRMReportTupleStreamReader {
   // stream. CSRM_NO_MEMORY when no tuple could be allocated. CSRM_NULL_ARGUMENT for null.
   unsigned long GetNextTuple(CSRMReportTuple** tuple);
   // Reads the next tuple into *tuple (not null), which is emptied first; its buffers are
-  // reused, so a caller that reads many tuples through one allocates next to nothing. Results
-  // as above; whenever the result is not 0 the tuple is left empty, except for
-  // CSRM_BAD_STATE and CSRM_NULL_ARGUMENT, which leave it as it was.
+  // reused, so a caller that reads many tuples through one allocates next to nothing. A tuple
+  // that lies whole in a descriptor stream's buffer is not copied: *tuple views it there until
+  // the reader reads into another tuple (the text is copied into *tuple first), takes another
+  // stream, or ends. Results as above; whenever the result is not 0 the tuple is left empty,
+  // except for CSRM_BAD_STATE and CSRM_NULL_ARGUMENT, which leave it as it was.
   unsigned long ReadNextTuple(CSRMReportTuple* tuple);
   // Reads the next tuple when it has the shape of a container's reference line,
   // "Type=T","Id=I",; after blanks, and lies whole in a descriptor stream's buffer: *type and
@@ -49,18 +58,26 @@ class CSRMReportTupleStreamReader {
 
   // A tuple the reader keeps for its callers to read short tuples into (a container's
   // references, one at a time), so that reading them allocates nothing once its buffers have
-  // grown. Owned by the reader; holds whatever was last read into it.
+  // grown. Owned by the reader; holds what was last read into it until the next read.
   CSRMReportTuple* scratchTuple() { return &scratch_; }
 
  private:
   // Maps the stream's non-zero result at end of input to the reader's result and state.
   unsigned long EndOfInput(unsigned long stream_result);
+  // ReadNextTuple, with lender the note lent text goes through (&lent_), or null for a tuple
+  // that always gets a copy of its text.
+  unsigned long ReadInto(CSRMReportTuple* tuple, CSRMReportTuple** lender);
+  // Before the input buffer's bytes may change: the tuple that views them, unless it is
+  // reading_into (which is emptied before it is read into), copies them; the reader's own tuple
+  // is emptied instead. False when no copy could be made (the tuple still views them).
+  bool TakeBackLentText(const CSRMReportTuple* reading_into);
 
   CSRMTupleStream* stream_ = nullptr;  // borrowed
   // stream_ when it is exactly a descriptor stream, whose buffered runs the reader takes whole
   // instead of one GetNextCharacter call per character; else null.
   CSRMTupleFDStream* fd_stream_ = nullptr;
   State state_ = State::Failed;
+  CSRMReportTuple* lent_ = nullptr;  // the tuple viewing the stream's buffer, if any; borrowed
   CSRMReportTuple scratch_;
 };
 

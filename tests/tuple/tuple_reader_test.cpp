@@ -237,6 +237,58 @@ TEST(TupleReaderTest, ReferenceLinesAreTheTuplesTheGrammarReads) {
   }
 }
 
+// A tuple that views its text in the stream's buffer keeps that text, byte for byte, however
+// the buffer's bytes go while it is held: the buffer refilled for tuples read into another
+// tuple, the reader moved to another stream, the reader's end (each followed by the stream's
+// end); and a held tuple that ends first is forgotten by the reader.
+TEST(TupleReaderTest, ATupleViewingTheBufferKeepsItsText) {
+  std::string input;
+  for (int i = 0; i < 40; ++i)
+    input += "\"Name=n" + std::to_string(i) + "\",\"Size=" + std::to_string(i * 7) + "\",;\n";
+  enum Way { kOtherTuples, kOtherStream, kReaderEnds, kTupleEnds };
+  for (Way way : {kOtherTuples, kOtherStream, kReaderEnds, kTupleEnds}) {
+    SCOPED_TRACE(way);
+    const int fd = MemFile(input);
+    StringStream next("\"B=2\",;");
+    auto stream = std::make_unique<CSRMTupleFDStream>(64);
+    auto reader = std::make_unique<CSRMReportTupleStreamReader>();
+    ASSERT_EQ(CSRM_OK, stream->SetFileDescriptor(fd));
+    ASSERT_EQ(CSRM_OK, reader->SetTupleStream(stream.get()));
+    auto held = std::make_unique<CSRMReportTuple>();
+    // The first tuple comes with the first read() and is copied; the next lies in the buffer.
+    ASSERT_EQ(CSRM_OK, reader->ReadNextTuple(held.get()));
+    ASSERT_EQ(CSRM_OK, reader->ReadNextTuple(held.get()));
+    ASSERT_TRUE(held->viewsText());
+    std::vector<std::string> before, after;
+    held->getAllElements(&before);
+    CSRMReportTuple other;
+    switch (way) {
+      case kOtherTuples:
+        while (reader->ReadNextTuple(&other) == CSRM_OK) continue;
+        EXPECT_FALSE(held->viewsText());
+        break;
+      case kOtherStream:
+        ASSERT_EQ(CSRM_OK, reader->SetTupleStream(&next));
+        break;
+      case kReaderEnds:
+        reader.reset();
+        break;
+      case kTupleEnds:
+        held.reset();
+        EXPECT_EQ(CSRM_OK, reader->ReadNextTuple(&other));
+        EXPECT_EQ(3u, other.getElementCount() + 1);
+        break;
+    }
+    stream.reset();
+    close(fd);
+    if (held) {
+      held->getAllElements(&after);
+      EXPECT_EQ(std::vector<std::string>({"\"Name=n1\"", "\"Size=7\""}), after);
+      EXPECT_EQ(before, after);
+    }
+  }
+}
+
 TEST(TupleReaderTest, AllocationFailureAtEveryStepIsClean) {
   const std::string value(600, 'v');  // outgrows both reserved text buffers
   const std::string input = "\"Name=" + value + "\",\"PubId=a-long-public-identifier\",;";
