@@ -71,7 +71,7 @@ void SrmIdIndex::place(Slot slot) noexcept {
 }
 
 void SrmIdIndex::grow() {
-  std::vector<Slot> grown(slots_.empty() ? kMinimumSlots : slots_.size() * 2, Slot{0, nullptr});
+  std::vector<Slot> grown(slots_.empty() ? kMinimumSlots : slots_.size() * 4, Slot{0, nullptr});
   grown.swap(slots_);  // nothing below can fail
   for (const Slot& slot : grown) {
     if (slot.entry != nullptr) place(slot);

@@ -93,7 +93,8 @@ class SrmIdIndex {
   // The slot of key's entry, or of the free slot where the probe for it ended.
   inline size_t probe(std::string_view key, size_t hash) const noexcept;
   void place(Slot slot) noexcept;
-  // Doubles the table (or makes its first), placing every entry anew.
+  // Makes the table four times as large (or makes its first), placing every entry anew: fewer
+  // placings as the table grows, and shorter probes, for at most twice the room.
   void grow();
 
   std::vector<Slot> slots_;  // a power of two in size, at most half in use
