@@ -14,10 +14,11 @@ size_t RoundUp(size_t bytes) {
 
 }  // namespace
 
-void* SrmNodePool::allocate(size_t bytes) {
+void* SrmNodePool::allocateSlowly(size_t bytes) {
   if (block_size_ == 0)
     block_size_ = RoundUp(bytes < sizeof(FreeBlock) ? sizeof(FreeBlock) : bytes);
   if (RoundUp(bytes) != block_size_) return ::operator new(bytes);
+  last_bytes_ = bytes;
   if (free_ != nullptr) {
     FreeBlock* block = free_;
     free_ = block->next;

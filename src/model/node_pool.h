@@ -21,7 +21,15 @@ class SrmNodePool {
   SrmNodePool& operator=(const SrmNodePool&) = delete;
 
   // A block of bytes bytes. Throws std::bad_alloc when a new chunk cannot be had.
-  void* allocate(size_t bytes);
+  void* allocate(size_t bytes) {
+    // The common case inline: a block of the pool's size from the newest chunk.
+    if (bytes == last_bytes_ && free_ == nullptr && unused_ != unused_end_) {
+      void* block = unused_;
+      unused_ += block_size_;
+      return block;
+    }
+    return allocateSlowly(bytes);
+  }
   // Takes back a block allocate gave for the same bytes.
   void deallocate(void* block, size_t bytes) noexcept;
 
@@ -34,7 +42,11 @@ class SrmNodePool {
   static constexpr size_t kFirstChunkBlocks = 2;
   static constexpr size_t kMostChunkBlocks = 64;
 
+  // allocate's other cases: a block given back, a new chunk, the first block, another size.
+  void* allocateSlowly(size_t bytes);
+
   size_t block_size_ = 0;      // 0 until the first allocation fixes it
+  size_t last_bytes_ = 0;      // the size asked for when a block of the pool's size was made
   FreeBlock* free_ = nullptr;  // blocks given back
   char* unused_ = nullptr;     // the newest chunk's blocks never handed out start here
   char* unused_end_ = nullptr;

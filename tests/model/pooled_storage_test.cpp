@@ -29,6 +29,11 @@ TEST(NodePoolTest, GivenBackBlocksAreTakenAgainAndOtherSizesGoToOperatorNew) {
   pool.deallocate(first, 40);
   EXPECT_EQ(first, pool.allocate(40));
   pool.deallocate(other_size, 200);
+  // A block given back is taken again before the newest chunk's unused room.
+  void* third = pool.allocate(40);  // a new chunk, with room left
+  pool.deallocate(second, 40);
+  EXPECT_EQ(second, pool.allocate(40));
+  EXPECT_NE(third, second);
   // Chunks that grow up to the largest, over several of the arena's: no two blocks may overlap.
   std::vector<char*> blocks;
   for (int i = 0; i < 5000; ++i) {
