@@ -61,7 +61,7 @@ unsigned long CSRMReportTuple::add(const char* text, size_t size) {
   return CSRM_OK;
 }
 
-unsigned long CSRMReportTuple::reserve(size_t text_bytes, size_t element_count) {
+unsigned long CSRMReportTuple::grow(size_t text_bytes, size_t element_count) {
   try {
     if (text_.capacity() < text_bytes) text_.reserve(text_bytes);
     if (ends_.capacity() < element_count) ends_.reserve(element_count);

@@ -95,7 +95,10 @@ class CSRMReportTuple {
   }
   // Makes room for text_bytes of element text and element_count elements in all. CSRM_OK, or
   // CSRM_NO_MEMORY with the tuple unchanged.
-  unsigned long reserve(size_t text_bytes, size_t element_count);
+  unsigned long reserve(size_t text_bytes, size_t element_count) {
+    if (text_.capacity() >= text_bytes && ends_.capacity() >= element_count) return CSRM_OK;
+    return grow(text_bytes, element_count);
+  }
 
   // --- Lent text (for the tuple reader) ---
   // Makes the tuple, which holds no text, view the size bytes at data as its text instead of a
@@ -116,6 +119,8 @@ class CSRMReportTuple {
   bool viewsText() const { return lender_ != nullptr; }
 
  private:
+  // reserve's room made, when there is too little.
+  unsigned long grow(size_t text_bytes, size_t element_count);
   // Appends size bytes of text as the last element; CSRM_OK or CSRM_NO_MEMORY (unchanged).
   unsigned long add(const char* text, size_t size);
   std::string_view elementAt(size_t index) const {
