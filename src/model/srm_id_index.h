@@ -25,9 +25,6 @@ class SrmIdKey {
  public:
   SrmIdKey(std::string_view id) : id_(id) {}         // NOLINT(google-explicit-constructor): any Id
   operator std::string_view() const { return id_; }  // NOLINT(google-explicit-constructor)
-  std::string_view view() const { return id_; }
-  size_t size() const { return id_.size(); }
-  const char* data() const { return id_.data(); }
   // Points the key at same_id, text equal to what it views: the map's order is unchanged.
   void repoint(std::string_view same_id) const { id_ = same_id; }
 

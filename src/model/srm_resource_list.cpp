@@ -161,8 +161,10 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
     if (slot == r) return 1;  // already stored: the list keeps its single reference
     replaced = slot;
     slot = r;
-    entry->first.repoint(r->getId());                // the key views the Id of the record it files
-    if (replaced != nullptr) records.filed.clear();  // until the index is rebuilt
+    if (replaced != nullptr) {
+      entry->first.repoint(r->getId());  // the key views the Id of the record it files
+      records.filed.clear();             // until the index is rebuilt
+    }
   } catch (const std::bad_alloc&) {
     // A kind that did not get its record has never held one.
     if (new_kind) {

@@ -469,30 +469,33 @@ unsigned long CSRMReportTupleStreamReader::ReadInto(CSRMReportTuple* tuple,
 
 bool CSRMReportTupleStreamReader::ReadReferenceLine(std::string_view* type, std::string_view* id) {
   if (state_ != State::Start || fd_stream_ == nullptr) return false;
+  // "Type=T" then "Id=I", each element one quoted run, each ended by a comma, and the ';' that
+  // completes the tuple right after the last comma: the grammar's reading of these bytes.
+  constexpr std::string_view kTypeOpens = "\"Type=";
+  constexpr std::string_view kIdOpens = "\",\"Id=";  // after T
+  constexpr std::string_view kLineEnds = "\",;";     // after I
   size_t count = 0;
   const char* data = fd_stream_->PeekBuffered(&count);
-  // The bytes at offset at are text; the closing quote of a quoted run starting at offset at.
-  const auto opens = [data, count](size_t at, std::string_view text) {
+  // Whether text is the bytes at offset at; the offset of the first quote at or after at.
+  const auto is_at = [data, count](size_t at, std::string_view text) {
     return count - at >= text.size() && std::memcmp(data + at, text.data(), text.size()) == 0;
   };
-  const auto closing = [data, count](size_t at) {
+  const auto quote_from = [data, count](size_t at) {
     const void* quote = std::memchr(data + at, '"', count - at);
     return quote == nullptr ? count : static_cast<size_t>(static_cast<const char*>(quote) - data);
   };
   size_t at = 0;
   while (at < count && Classify(data[at]) == kSpace) ++at;  // dropped before a tuple
-  // "Type=T" then "Id=I", each element one quoted run, each ended by a comma, and the ';' that
-  // completes the tuple right after the last comma: the grammar's reading of these bytes.
-  if (!opens(at, "\"Type=")) return false;
-  const size_t type_begin = at + 6;
-  const size_t type_end = closing(type_begin);
-  if (!opens(type_end, "\",\"Id=")) return false;
-  const size_t id_begin = type_end + 6;
-  const size_t id_end = closing(id_begin);
-  if (!opens(id_end, "\",;")) return false;
+  if (!is_at(at, kTypeOpens)) return false;
+  const size_t type_begin = at + kTypeOpens.size();
+  const size_t type_end = quote_from(type_begin);
+  if (!is_at(type_end, kIdOpens)) return false;
+  const size_t id_begin = type_end + kIdOpens.size();
+  const size_t id_end = quote_from(id_begin);
+  if (!is_at(id_end, kLineEnds)) return false;
   *type = std::string_view(data + type_begin, type_end - type_begin);
   *id = std::string_view(data + id_begin, id_end - id_begin);
-  fd_stream_->SkipBuffered(id_end + 3);
+  fd_stream_->SkipBuffered(id_end + kLineEnds.size());
   return true;
 }
 
