@@ -70,15 +70,18 @@ class SrmRecordCodec {
         full_keys_(full_keys),
         ref_keys_(ref_keys) {
     // The first field of each key wins, as a walk over the table in order would find it.
-    for (int16_t& index : field_of_key_) index = -1;
+    for (const Field*& field : field_of_key_) field = nullptr;
     for (size_t i = fields_.size(); i-- > 0;) {
       const int key = fields_[i].key;
-      if (key >= 0 && key < kKeyCount) field_of_key_[key] = static_cast<int16_t>(i);
+      if (key >= 0 && key < kKeyCount) field_of_key_[key] = &fields_[i];
     }
     // The base record reads and writes these itself, whatever the table says; without a field
     // here, reading can look the table up first, as most keys are the table's.
-    for (int key : {kKeyId, kKeyPubId, kKeyLId, kKeyState}) field_of_key_[key] = -1;
+    for (int key : {kKeyId, kKeyPubId, kKeyLId, kKeyState}) field_of_key_[key] = nullptr;
   }
+  // field_of_key_ points into fields_.
+  SrmRecordCodec(const SrmRecordCodec&) = delete;
+  SrmRecordCodec& operator=(const SrmRecordCodec&) = delete;
 
   // Writes the reference tuple (flags bit 1) or the full tuple of r to fd. Keys neither the
   // base nor the table carry are offered to extra(line, key) (counts and the like).
@@ -188,8 +191,7 @@ class SrmRecordCodec {
 
   // The table's field for key, or null when the table does not carry it.
   const Field* fieldOf(int key) const {
-    if (key < 0 || key >= kKeyCount || field_of_key_[key] < 0) return nullptr;
-    return &fields_[static_cast<size_t>(field_of_key_[key])];
+    return static_cast<unsigned>(key) < unsigned{kKeyCount} ? field_of_key_[key] : nullptr;
   }
 
   bool writeField(const R& r, SrmTupleLine* line, int key) const {
@@ -260,7 +262,7 @@ class SrmRecordCodec {
   const std::vector<Field> fields_;
   const std::vector<int> full_keys_;
   const std::vector<int> ref_keys_;
-  int16_t field_of_key_[kKeyCount];  // index into fields_ of each key's field, or -1
+  const Field* field_of_key_[kKeyCount];  // each key's field in fields_, or null
 };
 
 #endif  // RESDB_MODEL_RECORD_CODEC_H_
