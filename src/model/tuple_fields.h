@@ -14,18 +14,25 @@
 #include "tuple/result_codes.h"
 #include "tuple/same_bytes.h"
 
-// Rewinds tuple and calls visit(key_id, value) for each element in order, value viewing the
-// tuple's own text (valid until the tuple changes). The walk ends at the last element or at the
-// first element without '=' (what was read before stays read). A key outside the vocabulary
+// Calls visit(key_id, value) for each element of tuple from its first, in order, value viewing
+// the tuple's own text; visit must not change the tuple's elements. The walk ends at the last
+// element or at the first element without '=' (what was read before stays read), and leaves the
+// read position after the last element it read. A key outside the vocabulary
 // arrives as id 0, the id of Type. Nothing is copied, so the walk itself never allocates. The
 // keys found are left in the tuple as the guesses for the next walk over a tuple read into it:
 // the tuples of one batch mostly carry the same keys in the same order.
 static_assert(kKeyCount <= INT8_MAX + 1, "a tuple keeps each guessed key id in a byte");
 template <class Visit>
 void SrmForEachElementView(CSRMReportTuple* tuple, Visit visit) {
-  std::string_view element;
-  tuple->resetNext();
-  for (size_t i = 0; tuple->getNextElementView(&element) == CSRM_OK; ++i) {
+  // The elements are taken as they lie rather than through getNextElementView, whose read
+  // position would be stored back for every element; the position is set once, at the end.
+  const CSRMReportTuple::Elements elements = tuple->elements();
+  size_t taken = 0;  // elements read, the one without '=' included
+  size_t begin = 0;
+  while (taken < elements.count) {
+    const size_t i = taken++;
+    const std::string_view element(elements.text + begin, elements.ends[i] - begin);
+    begin = elements.ends[i] + 1;
     const int guess = tuple->keyGuess(i);
     const SrmKeyValue split =
         guess >= 0 ? SrmSplitGuessedKeyId(element, guess) : SrmSplitKeyId(element);
@@ -33,6 +40,7 @@ void SrmForEachElementView(CSRMReportTuple* tuple, Visit visit) {
     if (split.named && split.key != guess) tuple->setKeyGuess(i, split.key);
     visit(split.key, split.value);
   }
+  tuple->setNextIndex(taken);
 }
 
 // The same walk with each value copied into a string (one buffer reused for every element).

@@ -63,6 +63,14 @@ class CSRMReportTuple {
   unsigned long clearTuple();
 
   size_t getElementCount() const { return ends_.size(); }
+  // The elements as they lie, for a walk that leaves the tuple as it is: element i is the text
+  // from text + (i == 0 ? 0 : ends[i - 1] + 1) to text + ends[i]. Valid until the tuple changes.
+  struct Elements {
+    const char* text;
+    const size_t* ends;
+    size_t count;
+  };
+  Elements elements() const { return {data_, ends_.data(), ends_.size()}; }
 
   // The key id a walk over the elements last found at index, kept for the next walk over a
   // tuple read into this one (which tries it first); -1 when none is kept. Only the first

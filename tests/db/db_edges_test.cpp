@@ -61,6 +61,10 @@ TEST(DbEdgesTest, LoadingShortCutOrInconsistentText) {
        2, 0},
       {"\"ResourceCount=2\",;\n" + disks.substr(0, 30), 0,
        "Failed to deserialize required number of resources", 1, 0},
+      // A record reads the tuple from its start up to the bare element; the walk goes on after
+      // it, where a second Type makes a second record, which reads the same start (d1 again).
+      {"\"ResourceCount=2\",;\n\"Type=Disk\",\"Id=d1\",bare,\"Type=Disk\",\"Id=d2\",;\n", 1, "", 1,
+       0},
       {"\"ResourceCount=1\",;\n\"Type=Nonsense\",\"Id=x\",;\n", 0,
        "Failed to deserialize required number of resources", 0, 0},
       {"\"SGCount=1\",;\n", 0, "Failed to deserialize required number of service groups", 0, 0},
