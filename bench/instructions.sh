@@ -23,7 +23,7 @@ row() {
 printf '%-16s %15s %12s %-13s %9s\n' phase instructions units unit 'per unit'
 while read -r phase units unit; do
   file=$(grep -l "^desc: Trigger: Client Request: $phase\$" "$out"/cg.*)
-  total=$(sed -n 's/^totals: *//p' "$file")
+  total=$(sed -n 's/^summary: *//p' "$file")  # what ran in the phase
   row "$phase" "$total" "$units" "$unit"
   if [ "$phase" = load ]; then
     copy=$(callgrind_annotate --inclusive=yes --threshold=100 "$file" |
