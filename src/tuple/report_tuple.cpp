@@ -1,6 +1,7 @@
 // CSRMReportTuple: the element texts of one tuple in one buffer, and a read position.
 #include "tuple/report_tuple.h"
 
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -14,9 +15,11 @@ constexpr size_t kCommonElementCount = 16;
 CSRMReportTuple::CSRMReportTuple() = default;
 
 CSRMReportTuple::CSRMReportTuple(const CSRMReportTuple& other)
-    : text_(other.data_, other.ends_.empty() ? 0 : other.ends_.back()),
+    : text_(other.data_, other.end_count_ == 0 ? 0 : other.ends_[other.end_count_ - 1]),
       data_(text_.data()),
-      ends_(other.ends_) {}
+      ends_(other.ends_.begin(),
+            other.ends_.begin() + static_cast<std::ptrdiff_t>(other.end_count_)),
+      end_count_(other.end_count_) {}
 
 CSRMReportTuple::~CSRMReportTuple() {
   if (lender_ != nullptr) forgetLender();
@@ -46,10 +49,10 @@ unsigned long CSRMReportTuple::add(const char* text, size_t size) {
   if (ownText() != CSRM_OK) return CSRM_NO_MEMORY;
   dropPending();
   try {
-    // A record's tuple holds a dozen or so elements: room for them at once, not by doubling.
-    if (ends_.capacity() == 0) ends_.reserve(kCommonElementCount);
+    // The room for the mark first: once the text is appended, nothing may fail.
+    if (end_count_ == ends_.size()) growMarks();
     // The separator of the element before (any byte: reads never see it).
-    if (!ends_.empty()) text_.push_back(',');
+    if (end_count_ != 0) text_.push_back(',');
     text_.append(text, size);
     markElementEnd(text_.size());
   } catch (const std::bad_alloc&) {
@@ -64,7 +67,7 @@ unsigned long CSRMReportTuple::add(const char* text, size_t size) {
 unsigned long CSRMReportTuple::grow(size_t text_bytes, size_t element_count) {
   try {
     if (text_.capacity() < text_bytes) text_.reserve(text_bytes);
-    if (ends_.capacity() < element_count) ends_.reserve(element_count);
+    if (ends_.size() < element_count) ends_.resize(element_count);
   } catch (const std::bad_alloc&) {
     if (lender_ == nullptr) data_ = text_.data();
     return CSRM_NO_MEMORY;  // reserve is all or nothing: the contents are as they were
@@ -76,7 +79,7 @@ unsigned long CSRMReportTuple::grow(size_t text_bytes, size_t element_count) {
 unsigned long CSRMReportTuple::getNextElement(std::string* element) {
   if (element == nullptr) return CSRM_NULL_ARGUMENT;
   if (restart_) resetNext();
-  if (next_ >= ends_.size()) return CSRM_END_OF_DATA;
+  if (next_ >= end_count_) return CSRM_END_OF_DATA;
   try {
     const std::string_view text = elementAt(next_);
     element->assign(text.data(), text.size());
@@ -91,8 +94,8 @@ unsigned long CSRMReportTuple::getAllElements(std::vector<std::string>* elements
   if (elements == nullptr) return CSRM_NULL_ARGUMENT;
   try {
     std::vector<std::string> all;
-    all.reserve(ends_.size());
-    for (size_t i = 0; i < ends_.size(); ++i) all.emplace_back(elementAt(i));
+    all.reserve(end_count_);
+    for (size_t i = 0; i < end_count_; ++i) all.emplace_back(elementAt(i));
     *elements = std::move(all);
   } catch (const std::bad_alloc&) {
     return CSRM_NO_MEMORY;
@@ -103,6 +106,11 @@ unsigned long CSRMReportTuple::getAllElements(std::vector<std::string>* elements
 unsigned long CSRMReportTuple::clearTuple() {
   if (lender_ != nullptr) forgetLender();
   text_.clear();
-  ends_.clear();
+  end_count_ = 0;
   return resetNext();
+}
+
+void CSRMReportTuple::growMarks() {
+  // A record's tuple holds a dozen or so elements: room for them at once, then by doubling.
+  ends_.resize(ends_.empty() ? kCommonElementCount : ends_.size() * 2);
 }

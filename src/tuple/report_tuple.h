@@ -38,7 +38,7 @@ class CSRMReportTuple {
   unsigned long getNextElementView(std::string_view* element) {
     if (element == nullptr) return CSRM_NULL_ARGUMENT;
     if (restart_) resetNext();
-    if (next_ >= ends_.size()) return CSRM_END_OF_DATA;
+    if (next_ >= end_count_) return CSRM_END_OF_DATA;
     *element = elementAt(next_++);
     return CSRM_OK;
   }
@@ -54,7 +54,7 @@ class CSRMReportTuple {
   size_t getNextIndex() const { return restart_ ? 0 : next_; }
   // Moves the read position to index, at most the element count. Returns 0.
   unsigned long setNextIndex(size_t index) {
-    next_ = index < ends_.size() ? index : ends_.size();
+    next_ = index < end_count_ ? index : end_count_;
     restart_ = false;
     return CSRM_OK;
   }
@@ -62,7 +62,7 @@ class CSRMReportTuple {
   // back. Returns 0.
   unsigned long clearTuple();
 
-  size_t getElementCount() const { return ends_.size(); }
+  size_t getElementCount() const { return end_count_; }
   // The elements as they lie, for a walk that leaves the tuple as it is: element i is the text
   // from text + (i == 0 ? 0 : ends[i - 1] + 1) to text + ends[i]. Valid until the tuple changes.
   struct Elements {
@@ -70,7 +70,7 @@ class CSRMReportTuple {
     const size_t* ends;
     size_t count;
   };
-  Elements elements() const { return {data_, ends_.data(), ends_.size()}; }
+  Elements elements() const { return {data_, ends_.data(), end_count_}; }
 
   // The key id a walk over the elements last found at index, kept for the next walk over a
   // tuple read into this one (which tries it first); -1 when none is kept. Only the first
@@ -98,13 +98,28 @@ class CSRMReportTuple {
   }
   size_t textSize() const { return lender_ != nullptr ? viewed_size_ : text_.size(); }
   void markElementEnd(size_t end) {
-    ends_.push_back(end);
+    if (end_count_ == ends_.size()) growMarks();
+    ends_[end_count_++] = end;
     restart_ = true;
   }
+  // Marks made in place, for the reader's run over a buffer: the room after the last mark is
+  // [markCursor(), markLimit()). The reader writes ends there in order, then gives the tuple
+  // the cursor where it stopped (markedUpTo) before anything else reads or changes the tuple;
+  // growMarks, after markedUpTo, makes more room.
+  size_t* markCursor() { return ends_.data() + end_count_; }
+  const size_t* markLimit() const { return ends_.data() + ends_.size(); }
+  void markedUpTo(const size_t* cursor) {
+    const size_t count = static_cast<size_t>(cursor - ends_.data());
+    if (count == end_count_) return;
+    end_count_ = count;
+    restart_ = true;
+  }
+  // Room for at least one more mark. Throws std::bad_alloc, the marks as they were.
+  void growMarks();
   // Makes room for text_bytes of element text and element_count elements in all. CSRM_OK, or
   // CSRM_NO_MEMORY with the tuple unchanged.
   unsigned long reserve(size_t text_bytes, size_t element_count) {
-    if (text_.capacity() >= text_bytes && ends_.capacity() >= element_count) return CSRM_OK;
+    if (text_.capacity() >= text_bytes && ends_.size() >= element_count) return CSRM_OK;
     return grow(text_bytes, element_count);
   }
 
@@ -136,7 +151,7 @@ class CSRMReportTuple {
     return std::string_view(data_ + begin, ends_[index] - begin);
   }
   // Drops the bytes after the last element (its separator included); the tuple owns its text.
-  void dropPending() { text_.resize(ends_.empty() ? 0 : ends_.back()); }
+  void dropPending() { text_.resize(end_count_ == 0 ? 0 : ends_[end_count_ - 1]); }
   // Clears the reader's note of lent text if it still names this tuple; the tuple views its own
   // buffer again.
   void forgetLender() {
@@ -150,9 +165,12 @@ class CSRMReportTuple {
   const char* data_ = text_.data();     // where the text is: text_'s bytes, or lent ones
   size_t viewed_size_ = 0;              // the lent text's size, while text is lent
   CSRMReportTuple** lender_ = nullptr;  // the reader's note while text is lent, else null
-  std::vector<size_t> ends_;            // where each element's text ends (its separator's offset)
-  size_t next_ = 0;                     // index of the element getNextElement returns next
-  bool restart_ = false;                // set by addElement: the next read rewinds first
+  // Where each element's text ends (its separator's offset): the first end_count_ entries; the
+  // rest is room for more.
+  std::vector<size_t> ends_;
+  size_t end_count_ = 0;
+  size_t next_ = 0;       // index of the element getNextElement returns next
+  bool restart_ = false;  // set by addElement: the next read rewinds first
   // keyGuess's ids (every key id fits), -1 for none; they outlive clearTuple.
   int8_t key_guesses_[kGuessedKeys] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,

@@ -176,10 +176,19 @@ constexpr size_t kRawReserve = 512;     // common tuple length
 
 // The tuple being read, as the text the grammar keeps: a comma that ends an element is kept as
 // the element's separator, and its offset marks the element's end. With a lender (the reader's
-// note of lent text), a tuple whose whole text lies in the input buffer views it there.
+// note of lent text), a tuple whose whole text lies in the input buffer views it there. The
+// marks go straight into the tuple's room; done() tells the tuple how many there are.
 struct TupleText {
+  TupleText(CSRMReportTuple* read_into, CSRMReportTuple** lent_note)
+      : tuple(read_into),
+        lender(lent_note),
+        mark(read_into->markCursor()),
+        mark_limit(read_into->markLimit()) {}
+
   CSRMReportTuple* tuple;
   CSRMReportTuple** lender;  // null: the tuple always gets a copy of its text
+  size_t* mark;              // where the next element's end goes, in the tuple's room
+  const size_t* mark_limit;  // the end of that room
   void push_back(char c) { tuple->appendText(c); }
   void append(const char* data, size_t size) { tuple->appendText(data, size); }
   // The tuple's whole text, at data in the input buffer.
@@ -191,7 +200,20 @@ struct TupleText {
     }
   }
   size_t size() const { return tuple->textSize(); }
-  void endElement(size_t end) { tuple->markElementEnd(end); }
+  void endElement(size_t end) {
+    if (mark == mark_limit) moreMarks();
+    *mark++ = end;
+  }
+  void done() { tuple->markedUpTo(mark); }
+
+ private:
+  // Throws std::bad_alloc, the marks made so far kept.
+  void moreMarks() {
+    done();
+    tuple->growMarks();
+    mark = tuple->markCursor();
+    mark_limit = tuple->markLimit();
+  }
 };
 
 // The raw text of a tuple: the raw grammar never ends an element.
@@ -450,9 +472,10 @@ unsigned long CSRMReportTupleStreamReader::ReadInto(CSRMReportTuple* tuple,
 
   unsigned long rc;
   try {
-    TupleText text{tuple, lender};
+    TupleText text(tuple, lender);
     rc = RunGrammar<ReadsQuotedElements(kTupleTable)>(stream_, fd_stream_, kTupleTable, &state_,
                                                       &text);
+    text.done();
   } catch (const std::bad_alloc&) {
     // Characters of this tuple were consumed and are lost: the input cannot be resumed.
     state_ = State::Failed;

@@ -99,7 +99,13 @@ void RunCases(const std::vector<Case>& cases, bool raw) {
 
 TEST(TupleReaderTest, TupleGrammar) {
   const std::string v(1000, 'v');
-  RunCases({{"\"Type=Disk\",\"Id=d1\",;\n", R"(ok["Type=Disk"|"Id=d1"] end[] end)"},
+  std::string many, many_read;  // more elements than a tuple has room for at first
+  for (int i = 0; i < 40; ++i) {
+    many += "\"K=" + std::to_string(i) + "\",";
+    many_read += (i ? "|\"K=" : "\"K=") + std::to_string(i) + "\"";
+  }
+  RunCases({{many + ";", "ok[" + many_read + "] end[] end"},
+            {"\"Type=Disk\",\"Id=d1\",;\n", R"(ok["Type=Disk"|"Id=d1"] end[] end)"},
             {"", "end[] end"},
             {"\"Type=Disk\",\"Id=d1\",", "fail bad"},
             {"\"A=1\";\n\"B=2\",;", "ok[\"A=1\";\n\"B=2\"] end[] end"},  // ';' after a quote
