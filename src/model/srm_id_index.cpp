@@ -71,7 +71,17 @@ void SrmIdIndex::place(Slot slot) noexcept {
 }
 
 void SrmIdIndex::grow() {
-  std::vector<Slot> grown(slots_.empty() ? kMinimumSlots : slots_.size() * 4, Slot{0, nullptr});
+  resize(slots_.empty() ? kMinimumSlots : slots_.size() * 4);
+}
+
+void SrmIdIndex::reserve(size_t count) {
+  size_t slot_count = slots_.empty() ? kMinimumSlots : slots_.size();
+  while (count * 2 > slot_count) slot_count *= 4;
+  if (slot_count != slots_.size()) resize(slot_count);
+}
+
+void SrmIdIndex::resize(size_t slot_count) {
+  std::vector<Slot> grown(slot_count, Slot{0, nullptr});
   grown.swap(slots_);  // nothing below can fail
   for (const Slot& slot : grown) {
     if (slot.entry != nullptr) place(slot);

@@ -47,6 +47,9 @@ class SrmIdIndex {
   void reserveOneMore() {
     if ((size_ + 1) * 2 > slots_.size()) grow();
   }
+  // Makes room for count entries in all, in one step. Throws std::bad_alloc, leaving the index
+  // as it was.
+  void reserve(size_t count);
   // Enters entry, whose key must not be entered yet, into the room reserveOneMore made.
   void add(Entry* entry) noexcept;
   // The same, with the key's hash already known (SrmIdHash of the key), as find gave it.
@@ -93,6 +96,9 @@ class SrmIdIndex {
   // Makes the table four times as large (or makes its first), placing every entry anew: fewer
   // placings as the table grows, and shorter probes, for at most twice the room.
   void grow();
+  // Makes the table slot_count slots (a power of two, more than twice the entries) and places
+  // every entry anew.
+  void resize(size_t slot_count);
 
   std::vector<Slot> slots_;  // a power of two in size, at most half in use
   size_t size_ = 0;

@@ -59,12 +59,11 @@ void SrmResourceList::Records::reindex() {
   filed.clear();
   try {
     filed.reserve(map.size() + 1);
+    index.reserve(map.size() + 1);  // the room for one more
     for (auto& entry : map) {
-      index.reserveOneMore();
       index.add(&entry);
       filed.push_back(entry.second);
     }
-    index.reserveOneMore();
   } catch (const std::bad_alloc&) {
     index.clear();
     filed.clear();
