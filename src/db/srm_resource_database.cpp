@@ -142,6 +142,10 @@ SrmResource* SrmResourceDatabase::findGlobalResource(SrmResourceType kind, SrmRe
 SrmResource* SrmResourceDatabase::findGlobalResource(SrmResourceType kind,
                                                      std::string_view gid) const {
   if (SrmResource* direct = findResource(kind, gid)) return direct;
+  return findByGlobalId(kind, gid);
+}
+
+SrmResource* SrmResourceDatabase::findByGlobalId(SrmResourceType kind, std::string_view gid) const {
   const std::string_view id = globalIdOf(kind, gid);
   return id.empty() ? nullptr : resource_list_.findResource(kind, id);
 }

@@ -66,6 +66,8 @@ class SrmResourceDatabase {
   SrmResource* findGlobalResource(SrmResourceType kind, SrmResource* r) const;
   // Finds by gid taken first as an Id, then as a global id.
   SrmResource* findGlobalResource(SrmResourceType kind, std::string_view gid) const;
+  // Finds by gid taken as a global id only: the record filed under the Id gid is entered for.
+  SrmResource* findByGlobalId(SrmResourceType kind, std::string_view gid) const;
   // Removes the record and, first, what rests on it (service-group memberships, chunk and
   // volume-group links, mount points and shares on it, computers' child entries).
   // 1 when the record was removed from the resource list, 0 when it was not there.

@@ -10,7 +10,7 @@
 
 // The Id of the record of kind that value names (as an Id, else as a global id) in the
 // database record is bound to; value itself when record has no database or the database holds
-// no such record. The text viewed is the found record's Id, or value itself.
+// no such record. The text viewed is value itself, or the Id of the record found by global id.
 std::string_view SrmRecordIdFor(const SrmResource& record, SrmResourceType kind,
                                 std::string_view value);
 
