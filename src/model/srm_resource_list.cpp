@@ -141,18 +141,16 @@ int SrmResourceList::addResource(SrmResource* r, SrmResource** replaced_out) {
       }
       hash = SrmIdHash(r->getId());
       entry = records.index.find(r->getId(), hash);
-    } else if (!records.map.empty() && !IdLess()(records.map.rbegin()->first, r->getId())) {
-      // An Id after the last one is new without a search.
-      auto it = records.map.find(r->getId());
-      if (it != records.map.end()) entry = &*it;
     }
     if (entry == nullptr) {
       // Scanners mostly list records in Id order: a new Id after the last one is filed at
-      // the end without a walk down the tree; any other Id costs one comparison more.
+      // the end without a walk down the tree; any other Id costs one comparison more. A kind
+      // without an index has not looked for the Id yet: the walk finds a stored one.
       const std::string_view id = r->getId();
       auto it = records.map.emplace_hint(records.map.end(), std::piecewise_construct,
                                          std::forward_as_tuple(id), std::forward_as_tuple(nullptr));
       entry = &*it;
+      // An indexed kind's Id is new here: the index did not hold it.
       if (index) records.index.add(entry, hash);
       if (file) records.filed.push_back(r);  // within the room reserved above
     }
