@@ -69,20 +69,38 @@ constexpr uint64_t WordOf(const char* text, size_t size) {
   return word;
 }
 
+// A name between '"' and '=', built at compile time.
+struct QuotedName {
+  char bytes[SrmKeyIndex::kLongest + 2] = {};
+  size_t size = 0;
+};
+
 }  // namespace
 
-constexpr SrmKeyIndex::SrmKeyIndex() : slots_(), words_() {
+constexpr SrmKeyIndex::SrmKeyIndex() : slots_(), words_(), quoted_() {
+  const auto describe = [](const char* text, size_t size, Words* words) {
+    words->size = size;
+    words->first = WordOf(text, size < 8 ? size : 8);
+    words->middle = size > 16 ? WordOf(text + 8, 8) : 0;
+    words->last = size > 8 ? WordOf(text + size - 8, 8) : 0;
+    words->mask = size >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
+  };
   for (int8_t& slot : slots_) slot = -1;
   for (int id = 0; id < kKeyCount; ++id) {
     const char* name = glob_key_id[id];
     const size_t size = std::char_traits<char>::length(name);
-    Words& words = words_[id];
-    words.size = size;
-    words.first = WordOf(name, size < 8 ? size : 8);
-    words.middle = size > 16 ? WordOf(name + 8, 8) : 0;
-    words.last = size > 8 ? WordOf(name + size - 8, 8) : 0;
-    int8_t& slot = slots_[Slot(words.first, size)];
-    if (slot >= 0 || size > kLongest) sound_ = false;
+    if (size > kLongest) {
+      sound_ = false;
+      continue;
+    }
+    describe(name, size, &words_[id]);
+    QuotedName quoted;
+    quoted.bytes[quoted.size++] = '"';
+    for (size_t i = 0; i < size; ++i) quoted.bytes[quoted.size++] = name[i];
+    quoted.bytes[quoted.size++] = '=';
+    describe(quoted.bytes, quoted.size, &quoted_[id]);
+    int8_t& slot = slots_[Slot(words_[id].first, size)];
+    if (slot >= 0) sound_ = false;
     slot = static_cast<int8_t>(id);
   }
 }

@@ -219,6 +219,20 @@ class SrmKeyIndex {
     if (size > 16 && SrmLoadLe64(key + 8) != words.middle) return 0;
     return size;
   }
+  // The size of '"', the name of id and '=' when the size bytes at element start with them and
+  // end with another '"', else 0: the check of a guessed key of a quoted element (as tuples
+  // carry them) in one go. Reads none of the bytes past size.
+  size_t quotedPrefix(int id, const char* element, size_t size) const {
+    const Words& words = quoted_[id];
+    const size_t prefix = words.size;
+    if (size <= prefix || element[size - 1] != '"') return 0;
+    const uint64_t first =
+        size >= 8 ? SrmLoadLe64(element) & words.mask : SrmLoadLeShort(element, prefix);
+    if (first != words.first) return 0;
+    if (prefix > 8 && SrmLoadLe64(element + prefix - 8) != words.last) return 0;
+    if (prefix > 16 && SrmLoadLe64(element + 8) != words.middle) return 0;
+    return prefix;
+  }
   int find(std::string_view name) const {
     const size_t size = name.size();
     if (size > kLongest) return -1;
@@ -238,9 +252,11 @@ class SrmKeyIndex {
     uint64_t first;   // bytes 0..7, zero-padded
     uint64_t middle;  // bytes 8..15, for names longer than 16 bytes
     uint64_t last;    // the last 8 bytes, for names longer than 8 bytes
+    uint64_t mask;    // the bits of first's bytes
   };
   int8_t slots_[size_t{1} << kSlotBits];
   Words words_[kKeyCount];
+  Words quoted_[kKeyCount];  // of each name between '"' and '=' ("Name=)
   bool sound_ = true;
 };
 
@@ -309,6 +325,9 @@ struct SrmKeyValue {
                                                                int guess) {
   const char* text = element.data();
   const size_t size = element.size();
+  if (const size_t prefix = glob_key_index.quotedPrefix(guess, text, size)) {
+    return {guess, std::string_view(text + prefix, size - prefix - 1), true};
+  }
   const size_t q = size >= 2 && text[0] == '"' && text[size - 1] == '"' ? 1 : 0;
   // A name holds no '=': when the element starts with the name and a '=', that '=' is the
   // element's first, and the key is that name.
