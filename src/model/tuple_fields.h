@@ -17,10 +17,10 @@
 // Calls visit(key_id, value) for each element of tuple from its first, in order, value viewing
 // the tuple's own text; visit must not change the tuple's elements. The walk ends at the last
 // element or at the first element without '=' (what was read before stays read), and leaves the
-// read position after the last element it read. A key outside the vocabulary
-// arrives as id 0, the id of Type. Nothing is copied, so the walk itself never allocates. The
-// keys found are left in the tuple as the guesses for the next walk over a tuple read into it:
-// the tuples of one batch mostly carry the same keys in the same order.
+// read position after the last element it read. A key outside the vocabulary arrives as id 0,
+// the id of Type. Nothing is copied, so the walk itself never allocates. The keys found are left
+// in the tuple as the guesses for the next walk over a tuple read into it: the tuples of one
+// batch mostly carry the same keys in the same order.
 static_assert(kKeyCount <= INT8_MAX + 1, "a tuple keeps each guessed key id in a byte");
 template <class Visit>
 void SrmForEachElementView(CSRMReportTuple* tuple, Visit visit) {

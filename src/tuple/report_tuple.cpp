@@ -70,7 +70,7 @@ unsigned long CSRMReportTuple::grow(size_t text_bytes, size_t element_count) {
     if (ends_.size() < element_count) ends_.resize(element_count);
   } catch (const std::bad_alloc&) {
     if (lender_ == nullptr) data_ = text_.data();
-    return CSRM_NO_MEMORY;  // reserve is all or nothing: the contents are as they were
+    return CSRM_NO_MEMORY;  // reserve and resize are all or nothing: the contents stay
   }
   if (lender_ == nullptr) data_ = text_.data();
   return CSRM_OK;
