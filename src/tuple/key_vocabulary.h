@@ -206,14 +206,7 @@ class SrmKeyIndex {
     const Words& words = words_[id];
     const size_t size = words.size;
     if (rest <= size || key[size] != '=') return 0;
-    uint64_t first;
-    if (size >= 8) {
-      first = SrmLoadLe64(key);
-    } else if (rest >= 8) {
-      first = SrmLoadLe64(key) & ((uint64_t{1} << (8 * size)) - 1);  // 0 < size < 8
-    } else {
-      first = SrmLoadLeShort(key, size);
-    }
+    const uint64_t first = rest >= 8 ? SrmLoadLe64(key) & words.mask : SrmLoadLeShort(key, size);
     if (first != words.first) return 0;
     if (size > 8 && SrmLoadLe64(key + size - 8) != words.last) return 0;
     if (size > 16 && SrmLoadLe64(key + 8) != words.middle) return 0;
