@@ -39,7 +39,7 @@ FakeJni::FakeJni() {
 FakeJni::~FakeJni() {
   for (const auto& entry : handed_out_) {
     ADD_FAILURE() << "characters of \"" << *find(entry.second) << "\" never released";
-    delete[] entry.first;
+    if (!isOwnText(entry.first, entry.second)) delete[] entry.first;
   }
 }
 
@@ -68,6 +68,11 @@ jstring FakeJni::store(std::string text) {
   return reinterpret_cast<jstring>(&strings_.back());
 }
 
+bool FakeJni::isOwnText(const char* chars, jstring s) const {
+  const std::string* text = find(s);
+  return text != nullptr && chars == text->c_str();
+}
+
 void FakeJni::checkNoPendingException(const char* function) const {
   if (exception_pending_) ADD_FAILURE() << function << " called with an exception pending";
 }
@@ -82,7 +87,13 @@ const char* JNICALL FakeJni::GetStringUTFChars(JNIEnv* env, jstring s, jboolean*
     fake->exception_pending_ = true;
     return nullptr;
   }
-  // Always a fresh array, so a missing or doubled release shows up here or under ASan.
+  if (fake->in_place_) {
+    if (!fake->handed_out_.emplace(text->c_str(), s).second)
+      ADD_FAILURE() << "GetStringUTFChars in place of characters still handed out";
+    if (is_copy != nullptr) *is_copy = JNI_FALSE;
+    return text->c_str();
+  }
+  // Otherwise a fresh array, so a missing or doubled release shows up here or under ASan.
   char* chars = new char[text->size() + 1];
   std::memcpy(chars, text->c_str(), text->size() + 1);
   fake->handed_out_[chars] = s;
@@ -99,7 +110,7 @@ void JNICALL FakeJni::ReleaseStringUTFChars(JNIEnv* env, jstring s, const char* 
     return;
   }
   if (it->second != s) ADD_FAILURE() << "ReleaseStringUTFChars with another string";
-  delete[] it->first;
+  if (!fake->isOwnText(it->first, it->second)) delete[] it->first;
   fake->handed_out_.erase(it);
 }
 

@@ -31,6 +31,9 @@ class FakeJni {
 
   // What GetStringUTFChars reports through its copy flag (JNI_TRUE by default).
   void setCopyFlag(jboolean is_copy) { copy_flag_ = is_copy; }
+  // While on, GetStringUTFChars hands out the string's own characters (reporting no copy), so
+  // that a benchmark times the library's reading of a text without the virtual machine's copy.
+  void setHandOutInPlace(bool in_place) { in_place_ = in_place; }
   // While on, GetStringUTFChars answers null with an exception pending, as when out of memory.
   void setFailGetChars(bool fail) { fail_get_chars_ = fail; }
   bool exceptionPending() const { return exception_pending_; }
@@ -49,6 +52,8 @@ class FakeJni {
   // The string behind s, or null; fails the test when s is not one of this FakeJni's.
   std::string* find(jstring s) const;
   jstring store(std::string text);
+  // True when chars are s's own characters, handed out in place.
+  bool isOwnText(const char* chars, jstring s) const;
   void checkNoPendingException(const char* function) const;
 
   static const char* JNICALL GetStringUTFChars(JNIEnv* env, jstring s, jboolean* is_copy);
@@ -57,9 +62,12 @@ class FakeJni {
 
   JNINativeInterface_ table_;
   Env env_;
-  std::deque<std::string> strings_;            // the Java strings; jstring = element address
-  std::map<const char*, jstring> handed_out_;  // character arrays not yet given back
+  std::deque<std::string> strings_;  // the Java strings; jstring = element address
+  // Character arrays not yet given back, with their strings; an array handed out in place is
+  // the string's own.
+  std::map<const char*, jstring> handed_out_;
   jboolean copy_flag_ = JNI_TRUE;
+  bool in_place_ = false;
   bool fail_get_chars_ = false;
   bool exception_pending_ = false;
   int get_chars_calls_ = 0;
