@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Times two builds of the phase benchmarks side by side and prints their growth.
+
+usage: bench/compare.py [--rounds N] EARLIER_RESDB_BENCH LATER_RESDB_BENCH
+
+Each round runs, for 10 000 and then 100 000 records, the earlier build and then the later one,
+each size in a fresh process, three repetitions a run. This virtual machine's speed drifts by
+up to 1.7 times from one minute to the next, and a drift only ever adds time, so the table
+keeps the least time each phase took over the rounds (and the most bytes a second). The growth
+columns divide the time at 100 000 records by the time at 10 000. Exit status 0, 1 when a
+benchmark fails to run, 2 on bad usage.
+"""
+import argparse
+import csv
+import io
+import re
+import subprocess
+import sys
+
+PHASES = ["load/all", "load/library", "resolveDatabase", "resolveDatabase/cold", "serialize",
+          "print", "print/report", "replay"]
+SIZES = [10000, 100000]
+
+
+def run(binary, size):
+    """{phase: (CPU ms, bytes a second)} of one run of binary at size: the medians."""
+    pattern = "^(%s)/%d/" % ("|".join(PHASES), size)
+    out = subprocess.run([binary, "--benchmark_filter=" + pattern, "--benchmark_repetitions=3",
+                          "--benchmark_report_aggregates_only=true", "--benchmark_format=csv"],
+                         check=True, capture_output=True, text=True).stdout
+    figures = {}
+    for row in csv.reader(io.StringIO(out)):
+        if not row or not row[0].endswith("_median"):
+            continue
+        phase = re.sub(r"/\d+/iterations:\d+_median$", "", row[0])
+        figures[phase] = (float(row[3]), float(row[5] or 0))
+    return figures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("earlier")
+    parser.add_argument("later")
+    args = parser.parse_args()
+    builds = {"earlier": args.earlier, "later": args.later}
+    best = {}  # (build, size, phase) -> [least ms, most bytes a second]
+    try:
+        for _ in range(args.rounds):
+            for size in SIZES:
+                for build, binary in builds.items():
+                    for phase, (ms, rate) in run(binary, size).items():
+                        kept = best.setdefault((build, size, phase), [ms, rate])
+                        kept[0] = min(kept[0], ms)
+                        kept[1] = max(kept[1], rate)
+    except (OSError, subprocess.CalledProcessError) as failure:
+        print("compare.py: %s" % failure, file=sys.stderr)
+        return 1
+    print("| phase | earlier, 10 000 | later, 10 000 | earlier, 100 000 | later, 100 000 "
+          "| growth, earlier / later |")
+    print("|---|---|---|---|---|---|")
+    for phase in PHASES:
+        cells = []
+        for size in SIZES:
+            for build in builds:
+                ms, rate = best.get((build, size, phase), [float("nan"), 0])
+                cells.append(("%.0f ms" if ms >= 100 else "%.3g ms") % ms +
+                             (", %.0f MB/s" % (rate / 1e6) if rate else ""))
+        growth = [best[(b, SIZES[1], phase)][0] / best[(b, SIZES[0], phase)][0]
+                  if (b, SIZES[0], phase) in best and (b, SIZES[1], phase) in best
+                  else float("nan") for b in builds]
+        print("| %s | %s | %.1fx / %.1fx |" % (phase, " | ".join(cells), growth[0], growth[1]))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
