@@ -17,7 +17,8 @@ import re
 import subprocess
 import sys
 
-PHASES = ["load/all", "load/library", "resolveDatabase", "resolveDatabase/cold", "serialize",
+PHASES = ["load/all", "load/library", "resolveDatabase", "resolveDatabase/cold",
+          "resolveDatabase/first", "serialize",
           "print", "print/report", "replay"]
 SIZES = [10000, 100000]
 
