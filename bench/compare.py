@@ -17,9 +17,9 @@ import re
 import subprocess
 import sys
 
-PHASES = ["load/all", "load/library", "resolveDatabase", "resolveDatabase/cold",
-          "resolveDatabase/first", "serialize",
-          "print", "print/report", "replay"]
+PHASES = ["load/all", "load/library", "load/library/uncached", "resolveDatabase",
+          "resolveDatabase/cold", "resolveDatabase/first", "serialize", "print", "print/report",
+          "replay"]
 SIZES = [10000, 100000]
 
 

@@ -6,6 +6,8 @@
 //   load/library/N     load/all without the virtual machine's copy of each batch's text: the
 //                      fake virtual machine hands out its own characters, so that what is timed
 //                      is the library's part, as print/report is print's
+//   load/library/uncached/N  the same, the caches emptied before each run (the database's chunks
+//                      are reused, but not found in the cache, as in a process's first scan)
 //   resolveDatabase/N  the resolution passes over the loaded database
 //   resolveDatabase/cold/N  the same, the caches emptied before each run
 //   resolveDatabase/first/N the first resolution of a database loaded just before, as the agent
@@ -187,6 +189,14 @@ void HandBackFreeMemory() {
 #endif
 }
 
+// Empties the caches of what the runs before left there, by writing 64 MB elsewhere (twice the
+// last-level cache), so that a run meets memory as a process's first scan meets it.
+void EmptyCaches() {
+  static std::vector<char> elsewhere(64u << 20);
+  for (size_t i = 0; i < elsewhere.size(); i += 64) elsewhere[i] = static_cast<char>(i >> 6);
+  benchmark::DoNotOptimize(elsewhere.data());
+}
+
 // A new database and the fake virtual machine holding the text of every batch of a scan, which
 // it hands out in place (without a copy) when inPlace.
 struct PendingScan {
@@ -212,15 +222,21 @@ struct PendingScan {
 // back to the system before each run, outside the timed part, so that the database is built
 // on fresh pages as in a process's first scan; otherwise on the pages of the one before. With
 // inPlace, the fake virtual machine hands out its texts without copying them.
-void LoadEveryBatch(benchmark::State& state, size_t records, bool coldHeap, bool inPlace) {
+// What a load run finds before it starts: what the run before left (the database's chunks kept
+// for the next one, in the cache), malloc's free memory handed back (fresh pages), or the
+// caches emptied.
+enum class LoadStart { kWarm, kColdHeap, kCachesEmptied };
+
+void LoadEveryBatch(benchmark::State& state, size_t records, LoadStart start, bool inPlace) {
   const SyntheticScan& scan = Scan(records);
-  if (!coldHeap) PendingScan(scan, inPlace).addAll();  // the untimed first run
+  if (start != LoadStart::kColdHeap) PendingScan(scan, inPlace).addAll();  // the untimed first run
   FaultCount faults;
   for (auto _ : state) {
     state.PauseTiming();
     {
       PendingScan pending(scan, inPlace);
-      if (coldHeap) HandBackFreeMemory();
+      if (start == LoadStart::kColdHeap) HandBackFreeMemory();
+      if (start == LoadStart::kCachesEmptied) EmptyCaches();
       faults.start();
       state.ResumeTiming();
       pending.addAll();
@@ -235,11 +251,16 @@ void LoadEveryBatch(benchmark::State& state, size_t records, bool coldHeap, bool
 }
 
 void LoadAllBatches(benchmark::State& state, size_t records, bool coldHeap) {
-  LoadEveryBatch(state, records, coldHeap, /*inPlace=*/false);
+  LoadEveryBatch(state, records, coldHeap ? LoadStart::kColdHeap : LoadStart::kWarm,
+                 /*inPlace=*/false);
 }
 
 void LoadLibraryPart(benchmark::State& state, size_t records) {
-  LoadEveryBatch(state, records, /*coldHeap=*/false, /*inPlace=*/true);
+  LoadEveryBatch(state, records, LoadStart::kWarm, /*inPlace=*/true);
+}
+
+void LoadLibraryPartUncached(benchmark::State& state, size_t records) {
+  LoadEveryBatch(state, records, LoadStart::kCachesEmptied, /*inPlace=*/true);
 }
 
 void Resolve(benchmark::State& state, size_t records) {
@@ -258,12 +279,10 @@ void Resolve(benchmark::State& state, size_t records) {
 // cache from one run to the next while one of 100 000 cannot, which the warm runs compare.
 void ResolveCold(benchmark::State& state, size_t records) {
   auto session = ResolvedSession(Scan(records));
-  std::vector<char> elsewhere(64u << 20);
   FaultCount faults;
   for (auto _ : state) {
     state.PauseTiming();
-    for (size_t i = 0; i < elsewhere.size(); i += 64) elsewhere[i] = static_cast<char>(i >> 6);
-    benchmark::DoNotOptimize(elsewhere.data());
+    EmptyCaches();
     faults.start();
     state.ResumeTiming();
     benchmark::DoNotOptimize(session->resolveDatabase());
@@ -475,6 +494,7 @@ void RegisterAll() {
     }
     RegisterWarmAndCold("load/all", size, n, LoadAllBatches);
     Register("load/library" + size, n, LoadLibraryPart);
+    Register("load/library/uncached" + size, n, LoadLibraryPartUncached);
     Register("resolveDatabase" + size, n, Resolve);
     Register("resolveDatabase/cold" + size, n, ResolveCold);
     Register("resolveDatabase/first" + size, n, ResolveFirst);
