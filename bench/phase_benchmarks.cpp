@@ -96,11 +96,17 @@ void AddServiceGroup(SrmResourceDatabase* db) {
   group->Release();
 }
 
-// A loaded, resolved database with its service group.
-std::unique_ptr<NativeSession> ResolvedSession(const SyntheticScan& scan) {
+// A database holding every batch of scan and its service group, not resolved yet.
+std::unique_ptr<NativeSession> LoadedSession(const SyntheticScan& scan) {
   std::unique_ptr<NativeSession> session(new NativeSession());
   LoadBatches(session.get(), scan, std::string());
   AddServiceGroup(Database(*session));
+  return session;
+}
+
+// The same, resolved.
+std::unique_ptr<NativeSession> ResolvedSession(const SyntheticScan& scan) {
+  std::unique_ptr<NativeSession> session = LoadedSession(scan);
   session->resolveDatabase();
   return session;
 }
@@ -218,15 +224,14 @@ struct PendingScan {
   std::vector<jstring> texts;
 };
 
-// Loads every batch into a new database per run. With coldHeap, malloc's free memory is handed
-// back to the system before each run, outside the timed part, so that the database is built
-// on fresh pages as in a process's first scan; otherwise on the pages of the one before. With
-// inPlace, the fake virtual machine hands out its texts without copying them.
-// What a load run finds before it starts: what the run before left (the database's chunks kept
-// for the next one, in the cache), malloc's free memory handed back (fresh pages), or the
-// caches emptied.
+// What a load run finds when it starts, its setup done outside the timed part: the pages the
+// run before built on (the database's chunks kept for the next one, still in the cache), fresh
+// pages (malloc's free memory handed back to the system, as in a process's first scan), or the
+// pages of the run before with the caches emptied.
 enum class LoadStart { kWarm, kColdHeap, kCachesEmptied };
 
+// Loads every batch into a new database per run. With inPlace, the fake virtual machine hands
+// out its texts without copying them.
 void LoadEveryBatch(benchmark::State& state, size_t records, LoadStart start, bool inPlace) {
   const SyntheticScan& scan = Scan(records);
   if (start != LoadStart::kColdHeap) PendingScan(scan, inPlace).addAll();  // the untimed first run
@@ -298,9 +303,7 @@ void ResolveFirst(benchmark::State& state, size_t records) {
   FaultCount faults;
   for (auto _ : state) {
     state.PauseTiming();
-    std::unique_ptr<NativeSession> session(new NativeSession());
-    LoadBatches(session.get(), Scan(records), std::string());
-    AddServiceGroup(Database(*session));
+    std::unique_ptr<NativeSession> session = LoadedSession(Scan(records));
     faults.start();
     state.ResumeTiming();
     benchmark::DoNotOptimize(session->resolveDatabase());
