@@ -101,8 +101,9 @@ clean:
 
 # The performance figures of the README's "Performance" section: builds the synthetic scan
 # generator, the phase benchmarks and the replay driver (optimised, with debug information),
-# checks the generator, runs every benchmark at 1 000, 10 000 and 100 000 records, then one
-# whole replay of 100 000 records under /usr/bin/time for its peak memory.
+# checks the generator, runs every benchmark at 1 000, 10 000 and 100 000 records, then a
+# process's first scan of 100 000 records phase by phase, and one whole replay of 100 000 records
+# under /usr/bin/time for its peak memory.
 # `make bench-hugepages` runs the same with malloc's heap on transparent huge pages.
 BENCH_BUILD ?= build-bench
 BENCH_RECORDS ?= 100000
@@ -121,9 +122,11 @@ bench-hugepages:
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DRESDB_BENCH=ON -DRESDB_JAVA=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BENCH_BUILD) -j$(JOBS) --target resdb_generate resdb_replay resdb_bench bench_tests
+	cmake --build $(BENCH_BUILD) -j$(JOBS) --target resdb_generate resdb_replay resdb_bench \
+	  resdb_first_scan bench_tests
 	$(BENCH_BUILD)/bench/bench_tests
 	$(BENCH_ENV) $(BENCH_BUILD)/bench/resdb_bench
+	$(BENCH_ENV) $(BENCH_BUILD)/bench/resdb_first_scan $(BENCH_RECORDS)
 	$(BENCH_BUILD)/bench/resdb_generate $(BENCH_RECORDS) $(BENCH_BUILD)/scan-$(BENCH_RECORDS)
 	$(BENCH_ENV) /usr/bin/time -v $(BENCH_BUILD)/bench/resdb_replay $(BENCH_BUILD)/scan-$(BENCH_RECORDS) \
 	  $(BENCH_BUILD)/scan-$(BENCH_RECORDS).serialized $(BENCH_BUILD)/scan-$(BENCH_RECORDS).xml

@@ -4,7 +4,9 @@
 usage: bench/compare.py [--rounds N] EARLIER_RESDB_BENCH LATER_RESDB_BENCH
 
 Each round runs, for 10 000 and then 100 000 records, the earlier build and then the later one,
-each size in a fresh process, three repetitions a run. This virtual machine's speed drifts by
+each size in a fresh process, three repetitions a run; then each build's resdb_first_scan (beside
+its resdb_bench) times a process's first scan of that size, every phase once in a new process,
+as the "first scan" rows. This virtual machine's speed drifts by
 up to 1.7 times from one minute to the next, and a drift only ever adds time, so the table
 keeps the least time each phase took over the rounds (and the most bytes a second). The growth
 columns divide the time at 100 000 records by the time at 10 000. Exit status 0, 1 when a
@@ -13,6 +15,7 @@ benchmark fails to run, 2 on bad usage.
 import argparse
 import csv
 import io
+import os
 import re
 import subprocess
 import sys
@@ -20,6 +23,7 @@ import sys
 PHASES = ["load/all", "load/library", "load/library/uncached", "resolveDatabase",
           "resolveDatabase/cold", "resolveDatabase/first", "serialize", "print", "print/report",
           "replay"]
+FIRST_SCAN_PHASES = ["load", "resolveDatabase", "serialize", "print", "destroy"]
 SIZES = [10000, 100000]
 
 
@@ -38,6 +42,18 @@ def run(binary, size):
     return figures
 
 
+def run_first_scan(bench_binary, size):
+    """{phase: (CPU ms, units a second)} of the first scan of a new process at size."""
+    binary = os.path.join(os.path.dirname(bench_binary), "resdb_first_scan")
+    out = subprocess.run([binary, str(size)], check=True, capture_output=True, text=True).stdout
+    figures = {}
+    for line in out.splitlines():
+        phase, units, unit, ms, _faults = line.split()
+        rate = float(units) / (float(ms) / 1e3) if unit.endswith("bytes") else 0
+        figures["first scan: " + phase] = (float(ms), rate)
+    return figures
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--rounds", type=int, default=3)
@@ -50,7 +66,9 @@ def main():
         for _ in range(args.rounds):
             for size in SIZES:
                 for build, binary in builds.items():
-                    for phase, (ms, rate) in run(binary, size).items():
+                    figures = run(binary, size)
+                    figures.update(run_first_scan(binary, size))
+                    for phase, (ms, rate) in figures.items():
                         kept = best.setdefault((build, size, phase), [ms, rate])
                         kept[0] = min(kept[0], ms)
                         kept[1] = max(kept[1], rate)
@@ -60,7 +78,7 @@ def main():
     print("| phase | earlier, 10 000 | later, 10 000 | earlier, 100 000 | later, 100 000 "
           "| growth, earlier / later |")
     print("|---|---|---|---|---|---|")
-    for phase in PHASES:
+    for phase in PHASES + ["first scan: " + p for p in FIRST_SCAN_PHASES]:
         cells = []
         for size in SIZES:
             for build in builds:
