@@ -6,11 +6,11 @@ usage: bench/compare.py [--rounds N] EARLIER_RESDB_BENCH LATER_RESDB_BENCH
 Each round runs, for 10 000 and then 100 000 records, the earlier build and then the later one,
 each size in a fresh process, three repetitions a run; then each build's resdb_first_scan (beside
 its resdb_bench) times a process's first scan of that size, every phase once in a new process,
-as the "first scan" rows. This virtual machine's speed drifts by
-up to 1.7 times from one minute to the next, and a drift only ever adds time, so the table
-keeps the least time each phase took over the rounds (and the most bytes a second). The growth
-columns divide the time at 100 000 records by the time at 10 000. Exit status 0, 1 when a
-benchmark fails to run, 2 on bad usage.
+as the "first scan" rows. This virtual machine's speed drifts by up to 1.7 times from one
+minute to the next, and a drift only ever adds time, so the table keeps the least time each
+phase took over the rounds (and the most bytes a second). The growth columns divide the time at
+100 000 records by the time at 10 000. Exit status 0, 1 when a benchmark fails to run, 2 on bad
+usage.
 """
 import argparse
 import csv
