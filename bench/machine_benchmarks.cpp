@@ -4,17 +4,26 @@
 //   machine/first-write/huge  the same with the range advised onto transparent huge pages
 //   machine/random-reads/M    reads of eight bytes at random places of M MiB, none waiting for
 //                             another (the best case of a batch of Id lookups)
+//   machine/chased-reads/M    reads through M MiB, each at the place the read before found (a
+//                             walk from a record to its list, to a node, to the next record)
+//   machine/rewrite/M         every byte of M MiB written again, the block already the
+//                             process's (a database writing into the chunks of the one before)
 // ns_per_page is the cost of each 4 KiB page's first write. A database or a report of tens of
 // megabytes takes thousands of such pages from the system, and malloc hands many of them back
 // when it is freed, so the next one takes them again. ns_per_read shows how much more a lookup
 // into a database of 100 000 records (about 100 MiB) costs than one into a database of 10 000
-// (about 10 MiB), whose records mostly stay in the cache.
+// (about 10 MiB), whose records mostly stay in the cache; ns_per_chased_read shows the same for a
+// chain of reads that cannot overlap, and ns_per_kib what writing a block costs once it no longer
+// fits the cache.
 #include <benchmark/benchmark.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -85,12 +94,59 @@ void RandomReads(benchmark::State& state) {
       reading * 1e9 / (static_cast<double>(state.iterations()) * kReads);
 }
 
+void ChasedReads(benchmark::State& state) {
+  constexpr size_t kLineWords = 64 / sizeof(uint64_t);
+  const size_t lines = static_cast<size_t>(state.range(0)) * (1u << 20) / 64;
+  // One cycle through every line in a random order: each line holds the place of the next.
+  std::vector<uint64_t> memory(lines * kLineWords, 0);
+  std::vector<uint32_t> order(lines);
+  std::iota(order.begin(), order.end(), 0);
+  std::shuffle(order.begin(), order.end(), std::mt19937(42));
+  for (size_t i = 0; i < lines; ++i)
+    memory[order[i] * kLineWords] = order[(i + 1) % lines] * kLineWords;
+  constexpr size_t kReads = size_t{1} << 20;
+  uint64_t at = 0;
+  double reading = 0;  // seconds
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    for (size_t n = 0; n < kReads; ++n) at = memory[at];
+    benchmark::DoNotOptimize(at);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    reading += took.count();
+  }
+  state.counters["ns_per_chased_read"] =
+      reading * 1e9 / (static_cast<double>(state.iterations()) * kReads);
+}
+
+void Rewrite(benchmark::State& state) {
+  const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
+  std::vector<char> block(bytes, 1);  // written once here, so no page is fresh below
+  int fill = 0;
+  double writing = 0;  // seconds
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    std::memset(block.data(), ++fill, bytes);
+    benchmark::ClobberMemory();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    writing += took.count();
+  }
+  state.counters["ns_per_kib"] =
+      writing * 1e9 / (static_cast<double>(state.iterations()) * (bytes >> 10));
+}
+
 BENCHMARK(RandomReads)
     ->Name("machine/random-reads")
     ->Arg(1)
     ->Arg(10)
     ->Arg(100)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(ChasedReads)
+    ->Name("machine/chased-reads")
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(Rewrite)->Name("machine/rewrite")->Arg(8)->Arg(80)->Unit(benchmark::kMillisecond);
 BENCHMARK(FirstWrite4k)
     ->Name("machine/first-write/4k")
     ->Iterations(5)
