@@ -74,6 +74,21 @@ void FirstWriteHuge(benchmark::State& state) {
   FirstWrite(state, true);
 }
 
+// Runs body once an iteration of state and sets counter to the nanoseconds it took, on average,
+// for each of units_per_run units of its work.
+template <class Body>
+void TimePerUnit(benchmark::State& state, const char* counter, double units_per_run, Body body) {
+  double seconds = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    body();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    seconds += took.count();
+  }
+  state.counters[counter] =
+      seconds * 1e9 / (static_cast<double>(state.iterations()) * units_per_run);
+}
+
 void RandomReads(benchmark::State& state) {
   const size_t words = static_cast<size_t>(state.range(0)) * (1u << 20) / sizeof(uint64_t);
   std::vector<uint64_t> memory(words, 1);  // touched once here, so no page is fresh below
@@ -82,16 +97,10 @@ void RandomReads(benchmark::State& state) {
   std::mt19937 random(42);
   for (uint32_t& place : places) place = static_cast<uint32_t>(random() % words);
   uint64_t sum = 0;
-  double reading = 0;  // seconds
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
+  TimePerUnit(state, "ns_per_read", kReads, [&] {
     for (uint32_t place : places) sum += memory[place];
     benchmark::DoNotOptimize(sum);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    reading += took.count();
-  }
-  state.counters["ns_per_read"] =
-      reading * 1e9 / (static_cast<double>(state.iterations()) * kReads);
+  });
 }
 
 void ChasedReads(benchmark::State& state) {
@@ -106,32 +115,20 @@ void ChasedReads(benchmark::State& state) {
     memory[order[i] * kLineWords] = order[(i + 1) % lines] * kLineWords;
   constexpr size_t kReads = size_t{1} << 20;
   uint64_t at = 0;
-  double reading = 0;  // seconds
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
+  TimePerUnit(state, "ns_per_chased_read", kReads, [&] {
     for (size_t n = 0; n < kReads; ++n) at = memory[at];
     benchmark::DoNotOptimize(at);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    reading += took.count();
-  }
-  state.counters["ns_per_chased_read"] =
-      reading * 1e9 / (static_cast<double>(state.iterations()) * kReads);
+  });
 }
 
 void Rewrite(benchmark::State& state) {
   const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
   std::vector<char> block(bytes, 1);  // written once here, so no page is fresh below
   int fill = 0;
-  double writing = 0;  // seconds
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
+  TimePerUnit(state, "ns_per_kib", static_cast<double>(bytes >> 10), [&] {
     std::memset(block.data(), ++fill, bytes);
     benchmark::ClobberMemory();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    writing += took.count();
-  }
-  state.counters["ns_per_kib"] =
-      writing * 1e9 / (static_cast<double>(state.iterations()) * (bytes >> 10));
+  });
 }
 
 BENCHMARK(RandomReads)
