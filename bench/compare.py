@@ -9,12 +9,16 @@ its resdb_bench) times a process's first scan of that size, every phase once in 
 as the "first scan" rows. This virtual machine's speed drifts by up to 1.7 times from one
 minute to the next, and a drift only ever adds time, so the table keeps the least time each
 phase took over the rounds (and the most bytes a second). The growth columns divide the time at
-100 000 records by the time at 10 000. Exit status 0, 1 when a benchmark fails to run, 2 on bad
-usage.
+100 000 records by the time at 10 000. Since the growth follows what memory costs on the host
+under the machine, a line under the table gives the later build's machine benchmarks, the least
+of each over the rounds: a fresh page, a chased read in 10 and 100 MiB, rewriting a KiB of 8 and
+80 MiB. Exit status 0, 1 when a
+benchmark fails to run, 2 on bad usage.
 """
 import argparse
 import csv
 import io
+import json
 import os
 import re
 import subprocess
@@ -54,6 +58,28 @@ def run_first_scan(bench_binary, size):
     return figures
 
 
+def host_figures(binary):
+    """{benchmark: ns} of what memory costs on this host, from binary's machine benchmarks."""
+    out = subprocess.run([binary, "--benchmark_filter=^machine/(first-write/4k|chased-reads/"
+                          "(10|100)$|rewrite/)", "--benchmark_format=json"],
+                         check=True, capture_output=True, text=True).stdout
+    figures = {}
+    for run in json.loads(out)["benchmarks"]:
+        for counter in ("ns_per_page", "ns_per_chased_read", "ns_per_kib"):
+            if counter in run:
+                figures[re.sub(r"/iterations:\d+$", "", run["name"])] = run[counter]
+    return figures
+
+
+def host_line(figures):
+    """The host's figures as one line."""
+    return ("host: a fresh page %.2f µs; a chased read %.1f ns in 10 MiB, %.1f ns in 100 MiB; "
+            "rewriting a KiB %.1f ns in 8 MiB, %.1f ns in 80 MiB" % (
+                figures["machine/first-write/4k"] / 1e3, figures["machine/chased-reads/10"],
+                figures["machine/chased-reads/100"], figures["machine/rewrite/8"],
+                figures["machine/rewrite/80"]))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--rounds", type=int, default=3)
@@ -62,8 +88,11 @@ def main():
     args = parser.parse_args()
     builds = {"earlier": args.earlier, "later": args.later}
     best = {}  # (build, size, phase) -> [least ms, most bytes a second]
+    host = {}  # machine benchmark -> least ns over the rounds
     try:
         for _ in range(args.rounds):
+            for name, ns in host_figures(args.later).items():
+                host[name] = min(ns, host.get(name, ns))
             for size in SIZES:
                 for build, binary in builds.items():
                     figures = run(binary, size)
@@ -72,7 +101,8 @@ def main():
                         kept = best.setdefault((build, size, phase), [ms, rate])
                         kept[0] = min(kept[0], ms)
                         kept[1] = max(kept[1], rate)
-    except (OSError, subprocess.CalledProcessError) as failure:
+        line = host_line(host)
+    except (OSError, subprocess.CalledProcessError, KeyError, ValueError) as failure:
         print("compare.py: %s" % failure, file=sys.stderr)
         return 1
     print("| phase | earlier, 10 000 | later, 10 000 | earlier, 100 000 | later, 100 000 "
@@ -89,6 +119,8 @@ def main():
                   if (b, SIZES[0], phase) in best and (b, SIZES[1], phase) in best
                   else float("nan") for b in builds]
         print("| %s | %s | %.1fx / %.1fx |" % (phase, " | ".join(cells), growth[0], growth[1]))
+    print()
+    print(line)
     return 0
 
 
