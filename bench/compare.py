@@ -12,8 +12,7 @@ phase took over the rounds (and the most bytes a second). The growth columns div
 100 000 records by the time at 10 000. Since the growth follows what memory costs on the host
 under the machine, a line under the table gives the later build's machine benchmarks, the least
 of each over the rounds: a fresh page, a chased read in 10 and 100 MiB, rewriting a KiB of 8 and
-80 MiB. Exit status 0, 1 when a
-benchmark fails to run, 2 on bad usage.
+80 MiB. Exit status 0, 1 when a benchmark fails to run, 2 on bad usage.
 """
 import argparse
 import csv
