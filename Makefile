@@ -123,7 +123,7 @@ bench-hugepages:
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DRESDB_BENCH=ON -DRESDB_JAVA=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BENCH_BUILD) -j$(JOBS) --target resdb_generate resdb_replay resdb_bench \
-	  resdb_first_scan bench_tests
+	  resdb_first_scan bench_tests resdb
 	$(BENCH_BUILD)/bench/bench_tests
 	$(BENCH_ENV) $(BENCH_BUILD)/bench/resdb_bench
 	$(BENCH_ENV) $(BENCH_BUILD)/bench/resdb_first_scan $(BENCH_RECORDS)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Times two builds of the phase benchmarks side by side and prints their growth.
 
-usage: bench/compare.py [--rounds N] EARLIER_RESDB_BENCH LATER_RESDB_BENCH
+usage: bench/compare.py [--rounds N] [--jvm] EARLIER_RESDB_BENCH LATER_RESDB_BENCH
 
 Each round runs, for 10 000 and then 100 000 records, the earlier build and then the later one,
 each size in a fresh process, three repetitions a run; then each build's resdb_first_scan (beside
@@ -12,7 +12,12 @@ phase took over the rounds (and the most bytes a second). The growth columns div
 100 000 records by the time at 10 000. Since the growth follows what memory costs on the host
 under the machine, a line under the table gives the later build's machine benchmarks, the least
 of each over the rounds: a fresh page, a chased read in 10 and 100 MiB, rewriting a KiB of 8 and
-80 MiB. Exit status 0, 1 when a benchmark fails to run, 2 on bad usage.
+80 MiB. With --jvm, each round also runs each build's library (libresdb.so, beside the bench
+folder) through the Java class in a real virtual machine, a new one for each size, four scans a
+process (bench/jvm/PhaseTiming.java): its first scan gives the "virtual machine, first scan"
+rows, the least of the other three the "virtual machine" rows. The virtual machine's heap is
+touched before the scans begin, as a long-running agent's is. Exit status 0, 1 when a benchmark
+fails to run, 2 on bad usage.
 """
 import argparse
 import csv
@@ -22,11 +27,16 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 
 PHASES = ["load/all", "load/library", "load/library/uncached", "resolveDatabase",
           "resolveDatabase/cold", "resolveDatabase/first", "serialize", "print", "print/report",
           "replay"]
 FIRST_SCAN_PHASES = ["load", "resolveDatabase", "serialize", "print", "destroy"]
+JVM_PHASES = ["load", "resolveDatabase", "print", "destroy"]
+JVM_ROWS = (["virtual machine: " + p for p in JVM_PHASES] +
+            ["virtual machine, first scan: " + p for p in JVM_PHASES])
+REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SIZES = [10000, 100000]
 
 
@@ -57,6 +67,35 @@ def run_first_scan(bench_binary, size):
     return figures
 
 
+def compile_phase_timing(classes):
+    """Compiles the Java class and bench/jvm/PhaseTiming.java into the folder classes."""
+    sources = [os.path.join(REPOSITORY, "java/com/orv/vimbrel/mgmt/agent/scanner/plugins/corvid/"
+                            "SrmResDb.java"),
+               os.path.join(REPOSITORY, "bench/jvm/PhaseTiming.java")]
+    subprocess.run(["javac", "-d", classes] + sources, check=True)
+
+
+def run_jvm(bench_binary, classes, scan):
+    """{phase: (ms, units a second)} of scan run through a new virtual machine with the library
+    of bench_binary's build: its first scan, then the least of three more."""
+    library = os.path.abspath(os.path.join(os.path.dirname(os.path.dirname(bench_binary)),
+                                           "libresdb.so"))
+    if not os.path.exists(library):
+        raise OSError("%s: no such library (build the resdb target)" % library)
+    out = subprocess.run(["java", "-Xms2g", "-Xmx2g", "-XX:+AlwaysPreTouch",
+                          "-Dresdb.library=" + library, "-cp", classes, "PhaseTiming", scan, "4"],
+                         check=True, capture_output=True, text=True).stdout
+    figures = {}
+    for line in out.splitlines():
+        repetition, phase, ms, units = line.split()
+        ms = float(ms)
+        rate = float(units) / (ms / 1e3) if phase in ("load", "print") else 0
+        row = ("virtual machine, first scan: " if repetition == "0" else "virtual machine: ") + phase
+        kept = figures.setdefault(row, (ms, rate))
+        figures[row] = (min(kept[0], ms), max(kept[1], rate))
+    return figures
+
+
 def host_figures(binary):
     """{benchmark: ns} of what memory costs on this host, from binary's machine benchmarks."""
     out = subprocess.run([binary, "--benchmark_filter=^machine/(first-write/4k|chased-reads/"
@@ -82,13 +121,24 @@ def host_line(figures):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--jvm", action="store_true",
+                        help="also time each library through a real virtual machine")
     parser.add_argument("earlier")
     parser.add_argument("later")
     args = parser.parse_args()
     builds = {"earlier": args.earlier, "later": args.later}
     best = {}  # (build, size, phase) -> [least ms, most bytes a second]
     host = {}  # machine benchmark -> least ns over the rounds
+    work = tempfile.TemporaryDirectory()
+    classes = os.path.join(work.name, "classes")
+    scans = {size: os.path.join(work.name, "scan%d" % size) for size in SIZES}
     try:
+        if args.jvm:
+            compile_phase_timing(classes)
+            generator = os.path.join(os.path.dirname(args.later), "resdb_generate")
+            for size, scan in scans.items():
+                subprocess.run([generator, str(size), scan], check=True,
+                               stdout=subprocess.DEVNULL)
         for _ in range(args.rounds):
             for name, ns in host_figures(args.later).items():
                 host[name] = min(ns, host.get(name, ns))
@@ -96,6 +146,8 @@ def main():
                 for build, binary in builds.items():
                     figures = run(binary, size)
                     figures.update(run_first_scan(binary, size))
+                    if args.jvm:
+                        figures.update(run_jvm(binary, classes, scans[size]))
                     for phase, (ms, rate) in figures.items():
                         kept = best.setdefault((build, size, phase), [ms, rate])
                         kept[0] = min(kept[0], ms)
@@ -104,10 +156,13 @@ def main():
     except (OSError, subprocess.CalledProcessError, KeyError, ValueError) as failure:
         print("compare.py: %s" % failure, file=sys.stderr)
         return 1
+    finally:
+        work.cleanup()
     print("| phase | earlier, 10 000 | later, 10 000 | earlier, 100 000 | later, 100 000 "
           "| growth, earlier / later |")
     print("|---|---|---|---|---|---|")
-    for phase in PHASES + ["first scan: " + p for p in FIRST_SCAN_PHASES]:
+    rows = PHASES + ["first scan: " + p for p in FIRST_SCAN_PHASES] + (JVM_ROWS if args.jvm else [])
+    for phase in rows:
         cells = []
         for size in SIZES:
             for build in builds:
