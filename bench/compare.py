@@ -15,9 +15,8 @@ of each over the rounds: a fresh page, a chased read in 10 and 100 MiB, rewritin
 80 MiB. With --jvm, each round also runs each build's library (libresdb.so, beside the bench
 folder) through the Java class in a real virtual machine, a new one for each size, four scans a
 process (bench/jvm/PhaseTiming.java): its first scan gives the "virtual machine, first scan"
-rows, the least of the other three the "virtual machine" rows. The virtual machine's heap is
-touched before the scans begin, as a long-running agent's is. Exit status 0, 1 when a benchmark
-fails to run, 2 on bad usage.
+rows, the least of the other three the "virtual machine" rows. Exit status 0, 1 when a
+benchmark fails to run, 2 on bad usage.
 """
 import argparse
 import csv
@@ -82,8 +81,8 @@ def run_jvm(bench_binary, classes, scan):
                                            "libresdb.so"))
     if not os.path.exists(library):
         raise OSError("%s: no such library (build the resdb target)" % library)
-    out = subprocess.run(["java", "-Xms2g", "-Xmx2g", "-XX:+AlwaysPreTouch",
-                          "-Dresdb.library=" + library, "-cp", classes, "PhaseTiming", scan, "4"],
+    out = subprocess.run(["java", "-Xms2g", "-Xmx2g", "-Dresdb.library=" + library, "-cp",
+                          classes, "PhaseTiming", scan, "4"],
                          check=True, capture_output=True, text=True).stdout
     figures = {}
     for line in out.splitlines():
