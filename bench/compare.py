@@ -153,7 +153,10 @@ def main():
                         kept[1] = max(kept[1], rate)
         line = host_line(host)
     except (OSError, subprocess.CalledProcessError, KeyError, ValueError) as failure:
-        print("compare.py: %s" % failure, file=sys.stderr)
+        said = getattr(failure, "stderr", None) or ""  # what a failed program said last
+        print("compare.py: %s%s" % (failure, "".join(": " + line for line in
+                                                    said.strip().splitlines()[-1:])),
+              file=sys.stderr)
         return 1
     finally:
         work.cleanup()
