@@ -2,14 +2,15 @@
 # same_output.sh EARLIER_BUILD LATER_BUILD [RECORDS[:SEED] ...]: replays generated scans with
 # two builds' resdb_replay and compares, byte for byte, what each writes: the serialized
 # database, the CIM-XML report, and what the replay prints (each call's result and the log).
-# The scans default to 10 000 records with seeds 1 and 7 and 100 000 with seed 1, made by
-# LATER_BUILD's generator. A build is a bench build directory (cmake -DRESDB_BENCH=ON), as
-# `make bench` makes. Exit status: 0 every output the same, 1 some output differs, 2 wrong
-# command line or a missing program.
+# Each scan is replayed as generated, then with faults planted that resolution withdraws records
+# for: first some the report survives, then more that refuse it. The scans default to 10 000
+# records with seeds 1 and 7 and 100 000 with seed 1, made by LATER_BUILD's generator. A build
+# is a bench build directory (cmake -DRESDB_BENCH=ON), as `make bench` makes. Exit status: 0
+# every output the same, 1 some output differs, 2 wrong command line or a missing program.
 set -euo pipefail
 
 case ${1:-} in -h | --help)
-  sed -n '2,8s/^# \{0,1\}//p' "$0"
+  sed -n '2,9s/^# \{0,1\}//p' "$0"
   exit 0
   ;;
 esac
@@ -46,18 +47,23 @@ plant() {
   mv "$1/$2.new" "$1/$2"
 }
 
-# Plants what resolution withdraws records for, and passes on to what rests on them: disks
-# without a signature or a name (withdrawn with an error, which then refuses the report, so the
-# databases and the logs are what is compared), chunks on unknown disks, file systems, mount
-# points and shares on unknown volumes, and shares not to be reported.
-plant_faults() {
+# Faults the report survives: shares and mount points on unknown volumes (resolution hands them
+# no flags; the shares drop out of the report), shares with State=0 (their volume's flags replace
+# it).
+plant_mild_faults() {
+  plant "$1" addShare.txt 29 '"VolumeId=' '"VolumeId=unknown-'
+  plant "$1" addMountpoint.txt 43 '"VolumeId=' '"VolumeId=unknown-'
+  plant "$1" addShare.txt 31 '"State=12"' '"State=0"'
+}
+
+# Faults that refuse the report, so that the databases and the logs are what is compared: disks
+# without a signature or a name (withdrawn with an error, and what rests on them with them),
+# chunks on unknown disks, file systems on unknown volumes.
+plant_refusing_faults() {
   plant "$1" addDisk.txt 37 '"Sign=[^"]*",' ''
   plant "$1" addDisk.txt 101 '"Name=[^"]*",' ''
   plant "$1" addDiskChunk.txt 53 '"Disk=' '"Disk=unknown-'
   plant "$1" addFileSystem.txt 41 '"Volume=' '"Volume=unknown-'
-  plant "$1" addMountpoint.txt 43 '"VolumeId=' '"VolumeId=unknown-'
-  plant "$1" addShare.txt 29 '"VolumeId=' '"VolumeId=unknown-'
-  plant "$1" addShare.txt 31 '"State=12"' '"State=0"'
 }
 
 # Replays the scan in folder $1 with both builds and compares what they write; $2 names the
@@ -101,7 +107,9 @@ for scan in "${scans[@]}"; do
     exit 2
   fi
   compare "$folder" "$records records, seed $seed"
-  plant_faults "$folder"
-  compare "$folder" "$records records, seed $seed, faults"
+  plant_mild_faults "$folder"
+  compare "$folder" "$records records, seed $seed, mild faults"
+  plant_refusing_faults "$folder"
+  compare "$folder" "$records records, seed $seed, all faults"
 done
 exit $differ
