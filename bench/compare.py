@@ -67,9 +67,10 @@ def run_first_scan(bench_binary, size):
 
 
 def compile_phase_timing(classes):
-    """Compiles the Java class and bench/jvm/PhaseTiming.java into the folder classes."""
-    sources = [os.path.join(REPOSITORY, "java/com/orv/vimbrel/mgmt/agent/scanner/plugins/corvid/"
-                            "SrmResDb.java"),
+    """Compiles the Java class, its add methods' table and bench/jvm/PhaseTiming.java into the
+    folder classes."""
+    java = os.path.join(REPOSITORY, "java/com/orv/vimbrel/mgmt/agent/scanner/plugins/corvid")
+    sources = [os.path.join(java, "SrmResDb.java"), os.path.join(java, "tools/AddMethod.java"),
                os.path.join(REPOSITORY, "bench/jvm/PhaseTiming.java")]
     subprocess.run(["javac", "-d", classes] + sources, check=True)
 
@@ -89,7 +90,8 @@ def run_jvm(bench_binary, classes, scan):
         repetition, phase, ms, units = line.split()
         ms = float(ms)
         rate = float(units) / (ms / 1e3) if phase in ("load", "print") else 0
-        row = ("virtual machine, first scan: " if repetition == "0" else "virtual machine: ") + phase
+        first = repetition == "0"
+        row = ("virtual machine, first scan: " if first else "virtual machine: ") + phase
         kept = figures.setdefault(row, (ms, rate))
         figures[row] = (min(kept[0], ms), max(kept[1], rate))
     return figures
@@ -163,7 +165,8 @@ def main():
     print("| phase | earlier, 10 000 | later, 10 000 | earlier, 100 000 | later, 100 000 "
           "| growth, earlier / later |")
     print("|---|---|---|---|---|---|")
-    rows = PHASES + ["first scan: " + p for p in FIRST_SCAN_PHASES] + (JVM_ROWS if args.jvm else [])
+    rows = PHASES + ["first scan: " + p for p in FIRST_SCAN_PHASES]
+    rows += JVM_ROWS if args.jvm else []
     for phase in rows:
         cells = []
         for size in SIZES:

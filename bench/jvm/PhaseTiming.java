@@ -1,4 +1,5 @@
 import com.orv.vimbrel.mgmt.agent.scanner.plugins.corvid.SrmResDb;
+import com.orv.vimbrel.mgmt.agent.scanner.plugins.corvid.tools.AddMethod;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
@@ -14,12 +15,6 @@ import java.nio.file.Paths;
  * status 1 when a call fails, 2 on a wrong command line.
  */
 public final class PhaseTiming {
-  private static final String[] METHODS = {
-    "addComputer", "addDisk", "addDiskChunk", "addVolumeManagerInfo", "addVolume",
-    "addVolumeGroup", "addFileSystem", "addMountpoint", "addShare", "addAlias"
-  };
-  private static final String SUCCEEDED = "The operation succeeded.";
-
   private PhaseTiming() {}
 
   public static void main(String[] args) throws IOException {
@@ -27,10 +22,11 @@ public final class PhaseTiming {
       System.err.println("usage: PhaseTiming FOLDER REPETITIONS");
       System.exit(2);
     }
-    String[] texts = new String[METHODS.length];
+    AddMethod[] methods = AddMethod.values();
+    String[] texts = new String[methods.length];
     long bytes = 0;
-    for (int i = 0; i < METHODS.length; i++) {
-      byte[] text = Files.readAllBytes(Paths.get(args[0], METHODS[i] + ".txt"));
+    for (int i = 0; i < methods.length; i++) {
+      byte[] text = Files.readAllBytes(Paths.get(args[0], methods[i].fileName()));
       texts[i] = new String(text, StandardCharsets.UTF_8);
       bytes += text.length;
     }
@@ -41,9 +37,9 @@ public final class PhaseTiming {
       long handle = db.create();
       if (handle == 0) fail("create gave no database");
       long start = System.nanoTime();
-      for (int i = 0; i < METHODS.length; i++) {
-        String result = add(db, handle, i, texts[i]);
-        if (!SUCCEEDED.equals(result)) fail(METHODS[i] + ": " + result);
+      for (int i = 0; i < methods.length; i++) {
+        String result = methods[i].call(db, handle, texts[i]);
+        if (!AddMethod.SUCCEEDED.equals(result)) fail(methods[i].methodName() + ": " + result);
       }
       long loaded = System.nanoTime();
       int records = db.resolveDatabase(handle);
@@ -57,21 +53,6 @@ public final class PhaseTiming {
       print(repetition, "resolveDatabase", resolved - loaded, records);
       print(repetition, "print", printed - resolved, report.length());
       print(repetition, "destroy", destroyed - printed, 0);
-    }
-  }
-
-  private static String add(SrmResDb db, long handle, int method, String text) {
-    switch (method) {
-      case 0: return db.addComputer(handle, text);
-      case 1: return db.addDisk(handle, text);
-      case 2: return db.addDiskChunk(handle, text);
-      case 3: return db.addVolumeManagerInfo(handle, text);
-      case 4: return db.addVolume(handle, text);
-      case 5: return db.addVolumeGroup(handle, text);
-      case 6: return db.addFileSystem(handle, text);
-      case 7: return db.addMountpoint(handle, text);
-      case 8: return db.addShare(handle, text);
-      default: return db.addAlias(handle, text);
     }
   }
 
